@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need (run as root on Debian 12).
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ pkg-config
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  ffmpeg python3 python3-pil imagemagick pngcheck libtiff-tools
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,1 @@
+// The shared library is kelvra_core linked whole; this unit only gives the target a source.
