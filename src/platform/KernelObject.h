@@ -22,6 +22,9 @@ public:
     virtual bool IsSignaled() const { return false; }
     // A wait was satisfied by this object: an auto-reset event clears itself here.
     virtual void Acquire() {}
+
+    // CloseHandle removed the object's handle. A device handle cancels its pending I/O here.
+    virtual void OnClose() {}
 };
 
 // Puts the object in the handle table and returns its new handle (never null, never
