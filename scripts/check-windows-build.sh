@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Cross-builds KelvraSdk_880HQLN.dll for 64-bit Windows and checks it:
+#  - the build prints no warning;
+#  - the DLL exports exactly the Kelvra_* functions that the SDK's objects define, each declared
+#    in the public header, and nothing else;
+#  - it imports only DLLs that every Windows system has (the GCC runtime is linked in).
+set -euo pipefail
+export LC_ALL=C
+cd "$(dirname "$0")/.."
+
+prefix=x86_64-w64-mingw32
+build=build/mingw
+header=include/kelvra/KelvraSdk.h
+dll=$build/src/KelvraSdk_880HQLN.dll
+core=$build/src/libkelvra_core.a
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() { echo "check-windows-build: $*" >&2; failed=1; }
+
+cmake --preset mingw >/dev/null
+# A target that is already up to date prints nothing: its warnings were errors when it was built.
+if ! cmake --build --preset mingw -j"$(nproc)" --target KelvraSdk_880HQLN 2>&1 | tee "$work/build.log"; then
+    echo "check-windows-build: the Windows build failed" >&2
+    exit 1
+fi
+if grep -qi 'warning:' "$work/build.log"; then
+    fail "the Windows build is not warning-free"
+fi
+
+# The public header against the system's own <windows.h>, as C99, C11 and C++ applications
+# compile it; its static assertions check the record layouts on Win64.
+probe=tests/public_api/sdk_header_probe
+for compile in "$prefix-gcc-posix -std=c99 $probe.c" "$prefix-gcc-posix -std=c11 -pedantic-errors $probe.c" \
+               "$prefix-g++-posix -std=c++20 -pedantic-errors $probe.cpp"; do
+    # shellcheck disable=SC2086
+    if ! $compile -fsyntax-only -Wall -Wextra -Werror -DPROBE_VARIANT=win -Iinclude -Itests; then
+        fail "the public header does not compile for Windows: $compile"
+    fi
+done
+
+# The names of the export table follow the "[Ordinal/Name Pointer] Table" line of objdump -p.
+"$prefix-objdump" -p "$dll" >"$work/objdump.txt"
+sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' "$work/objdump.txt" |
+    sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p' | sort >"$work/exported"
+
+# What the SDK defines, whatever macros its sources use to do so.
+"$prefix-nm" -g --defined-only "$core" | awk '$2 == "T" && $3 ~ /^Kelvra_/ { print $3 }' |
+    sort -u >"$work/defined"
+
+grep -oE 'KELVRA_API[^(]*[^A-Za-z0-9_]Kelvra_[A-Za-z0-9_]+[[:space:]]*\(' "$header" |
+    grep -oE 'Kelvra_[A-Za-z0-9_]+' | sort -u >"$work/declared"
+
+while read -r name; do fail "exported but not defined as an SDK function: $name"; done \
+    < <(comm -23 "$work/exported" "$work/defined")
+while read -r name; do fail "defined but not exported: $name"; done \
+    < <(comm -13 "$work/exported" "$work/defined")
+while read -r name; do fail "exported but not declared in $header: $name"; done \
+    < <(comm -23 "$work/exported" "$work/declared")
+if [ ! -s "$work/exported" ]; then
+    fail "the DLL exports nothing"
+fi
+
+# Every DLL named here ships with Windows; anything else (libstdc++-6.dll, libgcc_s_seh-1.dll,
+# libwinpthread-1.dll, ...) would have to be shipped beside the SDK.
+system_dlls='^(kernel32|user32|gdi32|advapi32|setupapi|winmm|msvfw32|msvcrt|ucrtbase|ole32|shell32|comctl32|comdlg32|api-ms-win-[a-z0-9-]+)\.dll$'
+sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' "$work/objdump.txt" | sort -u >"$work/imported"
+while read -r name; do
+    if ! printf '%s\n' "$name" | tr '[:upper:]' '[:lower:]' | grep -qE "$system_dlls"; then
+        fail "imports a DLL that is not part of Windows: $name"
+    fi
+done <"$work/imported"
+
+echo "KelvraSdk_880HQLN.dll exports $(wc -l <"$work/exported") of the $(wc -l <"$work/declared") functions" \
+    "declared in $header; imports: $(paste -sd ' ' "$work/imported")"
+if [ "$failed" -ne 0 ]; then
+    exit 1
+fi
+echo "check-windows-build: OK"

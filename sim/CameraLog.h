@@ -1,0 +1,45 @@
+// What a simulated camera saw, for tests. Each log keeps its most recent entries only, so a
+// camera that streams for hours does not grow without bound.
+#pragma once
+
+#include "kelvra/KelvraSimModel.h"
+
+#include <deque>
+#include <vector>
+
+namespace kelvra::sim {
+
+template <class Entry>
+class BoundedLog {
+public:
+    static constexpr std::size_t kCapacity = 65536;
+
+    void Add(Entry entry)
+    {
+        if (entries_.size() == kCapacity)
+            entries_.pop_front();
+        entries_.push_back(std::move(entry));
+    }
+    std::vector<Entry> Snapshot() const { return {entries_.begin(), entries_.end()}; }
+    void Clear() { entries_.clear(); }
+
+private:
+    std::deque<Entry> entries_;
+};
+
+struct CameraLog {
+    BoundedLog<ControlRecord> control;
+    BoundedLog<I2cRecord> i2c;
+    BoundedLog<FpgaWrite> fpgaWrites;
+    BoundedLog<HeadCommand> headCommands;
+
+    void Clear()
+    {
+        control.Clear();
+        i2c.Clear();
+        fpgaWrites.Clear();
+        headCommands.Clear();
+    }
+};
+
+} // namespace kelvra::sim

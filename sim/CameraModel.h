@@ -1,0 +1,105 @@
+// Everything behind a simulated camera's USB interface: the FX3 firmware's vendor requests, the
+// board, the frame clock and the frame now on its way to the host. Not thread-safe: the owning
+// Camera serialises every call.
+#pragma once
+
+#include "Board.h"
+#include "CameraLog.h"
+#include "FrameClock.h"
+#include "SetupTransfer.h"
+
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace kelvra::sim {
+
+struct ControlResult {
+    bool accepted = false;
+    std::vector<std::uint8_t> dataIn; // answered bytes of a device-to-host request
+    std::size_t dataOutCount = 0;     // bytes the camera took of a host-to-device request
+};
+
+// One bulk-in transfer's worth of a frame.
+struct FrameChunk {
+    enum class Kind { Header, Payload, Failure };
+    Kind kind = Kind::Failure;
+    std::array<std::uint8_t, 64> header{}; // Header: the bytes, from headerOffset
+    std::size_t headerOffset = 0;
+    FrameShape shape;            // Payload: what to paint
+    std::size_t payloadOffset = 0;
+    std::size_t count = 0;
+};
+
+class CameraModel final : private FpgaObserver {
+public:
+    static constexpr std::uint8_t kHeaderEndpoint = 0x81;
+    static constexpr std::uint8_t kWholeFrameEndpoint = 0x83;
+    static constexpr std::size_t kMaxPayload = 64u << 20; // what the FPGA can hold of one frame
+    static constexpr std::uint32_t kSuperSpeed = 4;
+
+    CameraModel(int id, std::uint16_t vendorId, std::uint16_t productId, FrameClock::Clock::time_point now);
+
+    ControlResult Control(const SetupTransfer& setup, std::span<const std::uint8_t> data, FrameClock::Clock::time_point now);
+
+    // The next piece of data a read of `length` bytes on the endpoint gets, if any is there.
+    std::optional<FrameChunk> NextChunk(std::uint8_t endpoint, std::size_t length, FrameClock::Clock::time_point now);
+    std::optional<FrameClock::Clock::time_point> NextFrameTime() const;
+
+    // The FPGA's transfer logic starts over: the frame on its way and an armed request are dropped.
+    void ResetTransfer();
+
+    void Trigger() { clock_.Trigger(); }
+    void SetFrameRate(int framesPerSecond, FrameClock::Clock::time_point now) { clock_.SetFrameRate(framesPerSecond, now); }
+    void SetScene(int scene, int level);
+    // False for an unknown fault, or a head fault on a camera without the head.
+    bool InjectFault(int fault, int count);
+
+    long FramesSent() const { return framesSent_; }
+    std::uint32_t FrameCounter(FrameClock::Clock::time_point now) { return clock_.Counter(now); }
+    Board& GetBoard() { return board_; }
+    CameraLog& Log() { return log_; }
+    InfoRecord& Info(int which) { return which == 1 ? info1_ : info2_; }
+    void SetBusSpeed(std::uint32_t code) { busSpeed_ = code; }
+    std::uint32_t BusSpeed() const { return busSpeed_; }
+    void SetReadyState(std::uint8_t state) { readyState_ = state; }
+
+private:
+    struct Delivery {
+        FrameChunk::Kind phase = FrameChunk::Kind::Header;
+        std::array<std::uint8_t, 64> header{};
+        std::size_t headerSent = 0;
+        FrameShape shape;
+        std::size_t payloadBytes = 0;
+        std::size_t payloadSent = 0;
+    };
+
+    std::uint16_t FrameCounter() override;
+    void OnFpgaWrite(std::uint8_t reg, std::uint16_t oldValue, std::uint16_t newValue) override;
+
+    bool HandleRequest(const SetupTransfer& setup, std::span<const std::uint8_t> data, ControlResult& result);
+    void StartDelivery(std::uint32_t frameNumber, FrameClock::Clock::time_point now);
+    FrameChunk TakeHeader(std::size_t length);
+    FrameChunk TakePayload(std::uint8_t endpoint, std::size_t length);
+
+    CameraLog log_;
+    FrameClock clock_;
+    Board board_;
+    FrameClock::Clock::time_point attached_;
+    InfoRecord info1_{};
+    InfoRecord info2_{};
+    std::map<std::uint16_t, std::uint32_t> registers32_;   // requests 0xD0/0xD1
+    std::map<std::uint16_t, std::uint16_t> registerWords_; // requests 0x3E/0x3F
+    std::uint8_t modeByte_ = 0;
+    std::uint8_t readyState_ = 1;
+    std::uint32_t busSpeed_ = kSuperSpeed;
+    std::uint8_t frameEndpoint_;
+    int scene_ = 3;
+    int level_ = 0;
+    int dropHeaders_ = 0;
+    int failPayloads_ = 0;
+    std::optional<Delivery> delivery_;
+    long framesSent_ = 0;
+};
+
+} // namespace kelvra::sim

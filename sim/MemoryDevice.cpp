@@ -1,0 +1,54 @@
+#include "MemoryDevice.h"
+
+namespace kelvra::sim {
+
+std::uint16_t MemoryDevice::Wrap(std::uint32_t reg) const
+{
+    return static_cast<std::uint16_t>(addressBytes_ == 1 ? reg & 0xFFu : reg & 0xFFFFu);
+}
+
+bool MemoryDevice::Write(std::span<const std::uint8_t> bytes)
+{
+    const auto addressBytes = static_cast<std::size_t>(addressBytes_);
+    if (bytes.size() < addressBytes)
+        return true; // an address probe: the device acknowledges and nothing changes
+    std::uint32_t reg = 0;
+    for (std::size_t i = 0; i < addressBytes; ++i)
+        reg = reg << 8 | bytes[i];
+    pointer_ = Wrap(reg);
+    for (std::size_t i = addressBytes; i < bytes.size(); ++i) {
+        if (!readOnly_.contains(pointer_))
+            cells_[pointer_] = bytes[i];
+        pointer_ = Wrap(pointer_ + 1u);
+    }
+    return true;
+}
+
+bool MemoryDevice::Read(std::span<std::uint8_t> bytes)
+{
+    for (auto& byte : bytes) {
+        byte = Peek(pointer_);
+        pointer_ = Wrap(pointer_ + 1u);
+    }
+    return true;
+}
+
+std::uint8_t MemoryDevice::Peek(std::uint16_t reg) const
+{
+    if (auto fixed = readOnly_.find(reg); fixed != readOnly_.end())
+        return fixed->second;
+    auto cell = cells_.find(reg);
+    return cell == cells_.end() ? erased_ : cell->second;
+}
+
+void MemoryDevice::Poke(std::uint16_t reg, std::uint8_t value)
+{
+    cells_[Wrap(reg)] = value;
+}
+
+void MemoryDevice::SetReadOnly(std::uint16_t reg, std::uint8_t value)
+{
+    readOnly_[Wrap(reg)] = value;
+}
+
+} // namespace kelvra::sim

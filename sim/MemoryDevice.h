@@ -1,0 +1,34 @@
+// An I2C device made of byte registers behind an address pointer: a write's first address bytes
+// (one or two, high byte first) set the pointer and the bytes after them are stored from there;
+// a read answers from the pointer. Both advance the pointer, as EEPROMs and sensor chips do.
+#pragma once
+
+#include "I2cDevice.h"
+
+#include <map>
+
+namespace kelvra::sim {
+
+class MemoryDevice final : public I2cDevice {
+public:
+    MemoryDevice(int addressBytes, std::uint8_t erasedValue) : addressBytes_(addressBytes), erased_(erasedValue) {}
+
+    bool Write(std::span<const std::uint8_t> bytes) override;
+    bool Read(std::span<std::uint8_t> bytes) override;
+
+    std::uint8_t Peek(std::uint16_t reg) const;
+    void Poke(std::uint16_t reg, std::uint8_t value);
+    // A register that the host reads but cannot change (a chip's version register).
+    void SetReadOnly(std::uint16_t reg, std::uint8_t value);
+
+private:
+    std::uint16_t Wrap(std::uint32_t reg) const;
+
+    int addressBytes_;
+    std::uint8_t erased_;
+    std::uint16_t pointer_ = 0;
+    std::map<std::uint16_t, std::uint8_t> cells_;
+    std::map<std::uint16_t, std::uint8_t> readOnly_;
+};
+
+} // namespace kelvra::sim

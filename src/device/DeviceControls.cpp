@@ -1,0 +1,283 @@
+// Camera controls of the device object. Almost all of them forward to the sensor driver, which
+// knows the units and limits of its camera; the device adds the transfer time-outs that follow
+// from the exposure, the register paths and the text channel of the 880HQLN head.
+#include "device/CKelvraU3G5Base.h"
+
+#include "sensors/SensorBase.h"
+#include "usb/CKelvCy3Cam.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr int32_t kProductSingleTransfer = 0x3042;
+constexpr int32_t kProduct880HQLN = 0x3180;
+constexpr int32_t kProductDeferredExposure = 0x3200;
+constexpr int32_t kShortExposureLimit = 50000;
+constexpr uint32_t kShortExposureTimeoutMs = 5000;
+constexpr int32_t kTextLineBytes = 256;
+
+}  // namespace
+
+int32_t CKelvraU3G5Base::GetViaSensor(SensorGetter getter) {
+    if (!sensor) return 0;
+    int32_t value = 0;
+    (sensor.get()->*getter)(&value);
+    return value;
+}
+
+int32_t CKelvraU3G5Base::GetClockMode(int32_t* mode) {
+    if (!sensor) return 0;
+    int32_t value = 0;
+    const int32_t result = sensor->GetHalfClock(&value);
+    if (result && mode != nullptr) *mode = value;
+    return result;
+}
+
+int32_t CKelvraU3G5Base::GetVideoFormat(int32_t* startX, int32_t* startY, int32_t* width, int32_t* height,
+                                        int32_t* subsampleMode) {
+    if (!sensor) return 0;
+    sensor->GetWindow(startX, width, startY, height, subsampleMode);
+    return 1;
+}
+
+// The device's horizontal mirror is the sensor's vertical one and the other way round: the
+// sensors name their mirrors by readout direction, the session by the picture it shows.
+int32_t CKelvraU3G5Base::SetMirrorH(int32_t on) { return sensor ? sensor->SetMirrorV(on) : 0; }
+int32_t CKelvraU3G5Base::SetMirrorV(int32_t on) { return sensor ? sensor->SetMirrorH(on) : 0; }
+int32_t CKelvraU3G5Base::GetMirrorH() { return GetViaSensor(&CSensorBase::GetMirrorV); }
+int32_t CKelvraU3G5Base::GetMirrorV() { return GetViaSensor(&CSensorBase::GetMirrorH); }
+int32_t CKelvraU3G5Base::GetMirrorHDefault() { return sensor ? sensor->GetMirrorHDefault() : 0; }
+int32_t CKelvraU3G5Base::GetMirrorVDefault() { return sensor ? sensor->GetMirrorVDefault() : 0; }
+int32_t CKelvraU3G5Base::IsMirrorHSupported() { return sensor ? sensor->IsMirrorHSupported() : 0; }
+int32_t CKelvraU3G5Base::IsMirrorVSupported() { return sensor ? sensor->IsMirrorVSupported() : 0; }
+
+int32_t CKelvraU3G5Base::GetTriggerMode(int32_t* mode) { return sensor ? sensor->GetTriggerMode(mode) : 0; }
+
+int32_t CKelvraU3G5Base::IsWidthAdjustable() { return sensor ? sensor->Parameters().binningX : 0; }
+int32_t CKelvraU3G5Base::IsHeightAdjustable() { return sensor ? sensor->Parameters().binningY : 0; }
+int32_t CKelvraU3G5Base::GetSensorWidth() { return sensor ? sensor->Parameters().sensorWidth : 0; }
+int32_t CKelvraU3G5Base::GetSensorHeight() { return sensor ? sensor->Parameters().sensorHeight : 0; }
+int32_t CKelvraU3G5Base::GetEffectiveWidth() { return sensor ? sensor->Parameters().frameWidth : 0; }
+int32_t CKelvraU3G5Base::GetEffectiveHeight() { return sensor ? sensor->Parameters().frameHeight : 0; }
+int32_t CKelvraU3G5Base::GetEffectiveStartX() { return sensor ? sensor->Parameters().effectiveStartX : 0; }
+int32_t CKelvraU3G5Base::GetEffectiveStartY() { return sensor ? sensor->Parameters().effectiveStartY : 0; }
+
+int32_t CKelvraU3G5Base::SetGlobalGain(int32_t value) { return sensor ? sensor->SetGain(value) : 0; }
+int32_t CKelvraU3G5Base::GetGlobalGain() { return GetViaSensor(&CSensorBase::GetGain); }
+int32_t CKelvraU3G5Base::GetGlobalGainMin() { return GetViaSensor(&CSensorBase::GetGainMin); }
+int32_t CKelvraU3G5Base::GetGlobalGainMax() { return GetViaSensor(&CSensorBase::GetGainMax); }
+int32_t CKelvraU3G5Base::GetGlobalGainDefault() { return GetViaSensor(&CSensorBase::GetGainDefault); }
+
+int32_t CKelvraU3G5Base::SetExposureTime(int32_t value) {
+    // A frame cannot arrive before its exposure ends: long exposures stretch the transfer limit.
+    transferTimeout = value <= kShortExposureLimit ? kShortExposureTimeoutMs : static_cast<uint32_t>(value / 5);
+    if (!sensor) return 0;
+    if (productId == kProductDeferredExposure) {
+        // This head takes a new exposure only between frames: the acquisition thread applies it.
+        pendingExposureValue = static_cast<uint32_t>(value);
+        pendingExposure = 1;
+        return 1;
+    }
+    return sensor->SetExposure(value);
+}
+int32_t CKelvraU3G5Base::GetExposureTime() { return GetViaSensor(&CSensorBase::GetExposure); }
+int32_t CKelvraU3G5Base::GetExposureTimeMin() { return GetViaSensor(&CSensorBase::GetExposureMin); }
+int32_t CKelvraU3G5Base::GetExposureTimeMax() { return GetViaSensor(&CSensorBase::GetExposureMax); }
+int32_t CKelvraU3G5Base::GetExposureTimeDefault() { return GetViaSensor(&CSensorBase::GetExposureDefault); }
+
+int32_t CKelvraU3G5Base::SetIntegrationRaw(int32_t value) { return sensor ? sensor->SetExposureTime(value) : 0; }
+int32_t CKelvraU3G5Base::GetIntegrationRaw() { return GetViaSensor(&CSensorBase::GetExposureTime); }
+int32_t CKelvraU3G5Base::GetIntegrationRawMin() { return GetViaSensor(&CSensorBase::GetExposureTimeMin); }
+int32_t CKelvraU3G5Base::GetIntegrationRawMax() { return GetViaSensor(&CSensorBase::GetExposureTimeMax); }
+int32_t CKelvraU3G5Base::GetIntegrationRawDefault() {
+    return GetViaSensor(&CSensorBase::GetExposureTimeDefault);
+}
+
+int32_t CKelvraU3G5Base::HasRealExposure() { return sensor ? sensor->IsExposureSecondsSupported() : 0; }
+int32_t CKelvraU3G5Base::SetRealExposure(double seconds) {
+    if (seconds > 2) transferTimeout = static_cast<uint32_t>((seconds + 1) * 1000);
+    return sensor ? sensor->SetExposureSeconds(seconds) : 0;
+}
+int32_t CKelvraU3G5Base::GetRealExposure(double* seconds) { return sensor ? sensor->GetExposureSeconds(seconds) : 0; }
+int32_t CKelvraU3G5Base::GetRealExposureMin(double* seconds) {
+    return sensor ? sensor->GetExposureSecondsMin(seconds) : 0;
+}
+int32_t CKelvraU3G5Base::GetRealExposureMax(double* seconds) {
+    return sensor ? sensor->GetExposureSecondsMax(seconds) : 0;
+}
+int32_t CKelvraU3G5Base::GetRealExposureDefault(double* seconds) {
+    return sensor ? sensor->GetExposureSecondsDefault(seconds) : 0;
+}
+
+int32_t CKelvraU3G5Base::SetChannelGain(int32_t channel, int32_t value) {
+    return sensor ? sensor->SetChannelGain(channel, value) : 0;
+}
+int32_t CKelvraU3G5Base::GetChannelGain(int32_t channel) {
+    int32_t value = 0;
+    if (sensor) sensor->GetChannelGain(channel, &value);
+    return value;
+}
+int32_t CKelvraU3G5Base::GetChannelGainMin() { return GetViaSensor(&CSensorBase::GetChannelGainMin); }
+int32_t CKelvraU3G5Base::GetChannelGainMax() { return GetViaSensor(&CSensorBase::GetChannelGainMax); }
+int32_t CKelvraU3G5Base::GetChannelGainDefault() { return GetViaSensor(&CSensorBase::GetChannelGainDefault); }
+int32_t CKelvraU3G5Base::SetChannelOffset(int32_t channel, int32_t value) {
+    return sensor ? sensor->SetChannelOffset(channel, value) : 0;
+}
+int32_t CKelvraU3G5Base::GetChannelOffset(int32_t channel) {
+    int32_t value = 0;
+    if (sensor) sensor->GetChannelOffset(channel, &value);
+    return value;
+}
+int32_t CKelvraU3G5Base::GetChannelOffsetMin() { return GetViaSensor(&CSensorBase::GetChannelOffsetMin); }
+int32_t CKelvraU3G5Base::GetChannelOffsetMax() { return GetViaSensor(&CSensorBase::GetChannelOffsetMax); }
+int32_t CKelvraU3G5Base::GetChannelOffsetDefault() { return GetViaSensor(&CSensorBase::GetChannelOffsetDefault); }
+
+int32_t CKelvraU3G5Base::SetColorGainRed(int32_t value) { return sensor ? sensor->SetColorGainRed(value) : 0; }
+int32_t CKelvraU3G5Base::GetColorGainRed() { return GetViaSensor(&CSensorBase::GetColorGainRed); }
+int32_t CKelvraU3G5Base::SetColorGainGreen1(int32_t value) { return sensor ? sensor->SetColorGainGreen1(value) : 0; }
+int32_t CKelvraU3G5Base::GetColorGainGreen1() { return GetViaSensor(&CSensorBase::GetColorGainGreen1); }
+int32_t CKelvraU3G5Base::SetColorGainGreen2(int32_t value) { return sensor ? sensor->SetColorGainGreen2(value) : 0; }
+int32_t CKelvraU3G5Base::GetColorGainGreen2() { return GetViaSensor(&CSensorBase::GetColorGainGreen2); }
+int32_t CKelvraU3G5Base::SetColorGainBlue(int32_t value) { return sensor ? sensor->SetColorGainBlue(value) : 0; }
+int32_t CKelvraU3G5Base::GetColorGainBlue() { return GetViaSensor(&CSensorBase::GetColorGainBlue); }
+int32_t CKelvraU3G5Base::GetColorGainMin() { return GetViaSensor(&CSensorBase::GetRedGainMin); }
+int32_t CKelvraU3G5Base::GetColorGainMax() { return GetViaSensor(&CSensorBase::GetRedGainMax); }
+int32_t CKelvraU3G5Base::GetColorGainDefault() { return GetViaSensor(&CSensorBase::GetRedGainDefault); }
+
+int32_t CKelvraU3G5Base::HasAuxLevel() { return sensor ? sensor->IsLevelSupported() : 0; }
+int32_t CKelvraU3G5Base::SetAuxLevel(int32_t value) { return sensor ? sensor->SetLevel(value) : 0; }
+int32_t CKelvraU3G5Base::GetAuxLevel() { return GetViaSensor(&CSensorBase::GetLevel); }
+int32_t CKelvraU3G5Base::GetAuxLevelMin() { return GetViaSensor(&CSensorBase::GetLevelMin); }
+int32_t CKelvraU3G5Base::GetAuxLevelMax() { return GetViaSensor(&CSensorBase::GetLevelMax); }
+int32_t CKelvraU3G5Base::GetAuxLevelDefault() { return GetViaSensor(&CSensorBase::GetLevelDefault); }
+
+int32_t CKelvraU3G5Base::WriteSensorRegister(uint32_t address, uint32_t value) {
+    return sensor ? sensor->WriteRegister(address, value) : 0;
+}
+
+int32_t CKelvraU3G5Base::ReadSensorRegister(uint32_t address, int32_t* success) {
+    uint32_t value = 0;
+    if (!sensor || !sensor->ReadRegister(address, &value)) return 0;
+    if (success != nullptr) *success = 1;
+    return static_cast<int32_t>(value);
+}
+
+int32_t CKelvraU3G5Base::WriteFpgaRegister(uint32_t address, uint32_t value) {
+    if (!controller || productId == kProductSingleTransfer) return 0;
+    return controller->WriteFpgaRegister(static_cast<uint8_t>(address), static_cast<uint8_t>(value)) ? 1 : 0;
+}
+
+int32_t CKelvraU3G5Base::ReadFpgaRegister(uint32_t address, int32_t* success) {
+    uint8_t value = 0;
+    const bool read = controller && productId != kProductSingleTransfer &&
+                      controller->ReadFpgaRegister(static_cast<uint8_t>(address), &value);
+    if (success != nullptr) *success = read ? 1 : 0;
+    return read ? value : 0;
+}
+
+int32_t CKelvraU3G5Base::Reserved115() { return 0; }
+int32_t CKelvraU3G5Base::Reserved116() { return 0; }
+
+int32_t CKelvraU3G5Base::SensorPreviewHook() {
+    if (!sensor) return 0;
+    sensor->RestartStream();
+    return 1;
+}
+
+void CKelvraU3G5Base::SensorStreamHook() {
+    if (sensor) sensor->WriteAuxSetting();
+}
+
+int32_t CKelvraU3G5Base::ReceiveSensorText(char* buffer, int32_t length) {
+    if (!sensor || productId != kProduct880HQLN) return 0;
+    char line[kTextLineBytes] = {};
+    const int32_t received = sensor->ReceiveText(line, kTextLineBytes);
+    // The count may exceed what the line buffer holds (a CR at the line limit is stored as CR LF).
+    const int32_t copied = buffer == nullptr ? 0 : std::min({length, received, kTextLineBytes});
+    if (copied > 0) std::memcpy(buffer, line, static_cast<size_t>(copied));
+    return received;
+}
+
+int32_t CKelvraU3G5Base::SendSensorText(const char* text, int32_t length) {
+    if (!sensor || productId != kProduct880HQLN || text == nullptr || length < 0) return 0;
+    std::unique_ptr<char[]> terminated(new (std::nothrow) char[static_cast<size_t>(length) + 1]());
+    if (!terminated) return 0;
+    // A caller's string may end before length: nothing past its terminator is read.
+    for (int32_t i = 0; i < length && text[i] != '\0'; ++i) terminated[i] = text[i];
+    return sensor->SendText(terminated.get(), length + 1);
+}
+
+int32_t CKelvraU3G5Base::HasPeltier() { return sensor ? sensor->CoolerAvailable() : 0; }
+int32_t CKelvraU3G5Base::GetPeltier() { return GetViaSensor(&CSensorBase::GetCoolerState); }
+int32_t CKelvraU3G5Base::SetPeltier(int32_t state) { return sensor ? sensor->SetCoolerState(state) : 0; }
+int32_t CKelvraU3G5Base::HasTemperature() { return sensor ? sensor->TemperatureAvailable() : 0; }
+int32_t CKelvraU3G5Base::GetTemperature(double* degrees) { return sensor ? sensor->ReadTemperature(degrees) : 0; }
+
+int32_t CKelvraU3G5Base::MonitorAvailable() { return sensor ? sensor->MonitorAvailable() : 0; }
+int32_t CKelvraU3G5Base::ReadMonitorStatus(int32_t* status) { return sensor ? sensor->ReadMonitorStatus(status) : 0; }
+int32_t CKelvraU3G5Base::SetMonitorMode(int32_t mode) { return sensor ? sensor->SetMonitorMode(mode) : 0; }
+int32_t CKelvraU3G5Base::HasStartOption() { return sensor ? sensor->AuxSensorAvailable() : 0; }
+int32_t CKelvraU3G5Base::ReadAuxSensorRegister(int32_t* value) {
+    return sensor ? sensor->ReadAuxSensorRegister(value) : 0;
+}
+int32_t CKelvraU3G5Base::ApplyStartOption(int32_t* value) { return sensor ? sensor->ReadAuxSensor(value) : 0; }
+int32_t CKelvraU3G5Base::TargetTemperatureAvailable() { return sensor ? sensor->TargetTemperatureAvailable() : 0; }
+int32_t CKelvraU3G5Base::ReservedSensorOpA() { return sensor ? sensor->ReservedSensorOpA() : 0; }
+int32_t CKelvraU3G5Base::ReservedSensorOpB() { return sensor ? sensor->ReservedSensorOpB() : 0; }
+int32_t CKelvraU3G5Base::GetTargetTemperature(int32_t* degrees) {
+    return sensor ? sensor->GetTargetTemperature(degrees) : 0;
+}
+int32_t CKelvraU3G5Base::SetTargetTemperature(int32_t degrees) {
+    return sensor ? sensor->SetTargetTemperature(degrees) : 0;
+}
+int32_t CKelvraU3G5Base::SetSensorMode(int32_t mode) { return sensor ? sensor->SetSensorMode(0, 0, mode) : 0; }
+int32_t CKelvraU3G5Base::GetSensorMode(int32_t* a, int32_t* b, int32_t* mode) {
+    return sensor ? sensor->GetSensorMode(a, b, mode) : 0;
+}
+int32_t CKelvraU3G5Base::SetReadoutOption(int32_t value) { return sensor ? sensor->SetReadoutOption(value) : 0; }
+int32_t CKelvraU3G5Base::ApplyReadoutOption() { return sensor ? sensor->ApplyReadoutOption() : 0; }
+int32_t CKelvraU3G5Base::SupportsReadoutOption() { return sensor ? sensor->SupportsReadoutOption() : 0; }
+
+int32_t CKelvraU3G5Base::IsGainStepSupported() { return sensor ? sensor->IsGainStepSupported() : 0; }
+int32_t CKelvraU3G5Base::GetGainStepMin(int32_t* value) { return sensor ? sensor->GetGainStepMin(value) : 0; }
+int32_t CKelvraU3G5Base::GetGainStepMax(int32_t* value) { return sensor ? sensor->GetGainStepMax(value) : 0; }
+int32_t CKelvraU3G5Base::GetGainStepDefault(int32_t* value) {
+    return sensor ? sensor->GetGainStepDefault(value) : 0;
+}
+int32_t CKelvraU3G5Base::GetGainStep(int32_t* value) {
+    if (!sensor) return 0;
+    int32_t step = 0;
+    const int32_t result = sensor->GetGainStep(&step);
+    if (result && value != nullptr) *value = step;
+    return result;
+}
+int32_t CKelvraU3G5Base::SetGainStep(int32_t step) { return sensor ? sensor->SetGainStep(step) : 0; }
+int32_t CKelvraU3G5Base::GetGainStepLabel(int32_t step, char* label) {
+    return sensor ? sensor->GetGainStepLabel(step, label) : 0;
+}
+int32_t CKelvraU3G5Base::ModeSwitchAvailable() { return sensor ? sensor->ModeSwitchAvailable() : 0; }
+int32_t CKelvraU3G5Base::SetSensorModeSwitch(int32_t on) { return sensor ? sensor->SetModeSwitch(on) : 0; }
+int32_t CKelvraU3G5Base::GetSensorModeSwitch() { return sensor ? sensor->GetModeSwitch() : -1; }
+
+// Not built yet (product-specific trigger switching, mode value, mode switch, level, feature
+// switch, sampling rate): each reports failure.
+int32_t CKelvraU3G5Base::SetTriggerMode(int32_t, int32_t) { return 0; }
+int32_t CKelvraU3G5Base::SetSamplingRate(int32_t, int32_t, int32_t*) { return 0; }
+int32_t CKelvraU3G5Base::HasModeValue() { return 0; }
+int32_t CKelvraU3G5Base::SetModeValue(int32_t) { return 0; }
+int32_t CKelvraU3G5Base::GetModeValue() { return -1; }
+int32_t CKelvraU3G5Base::HasModeSwitch() { return 0; }
+int32_t CKelvraU3G5Base::GetModeSwitch() { return 0; }
+int32_t CKelvraU3G5Base::SetModeSwitch(int32_t) { return 0; }
+int32_t CKelvraU3G5Base::HasLevel() { return 0; }
+int32_t CKelvraU3G5Base::SetLevel(int32_t) { return 0; }
+int32_t CKelvraU3G5Base::GetLevel(int32_t*) { return 0; }
+int32_t CKelvraU3G5Base::GetLevelMin() { return 0; }
+int32_t CKelvraU3G5Base::GetLevelMax() { return 0; }
+int32_t CKelvraU3G5Base::HasFeatureSwitch() { return 0; }
+int32_t CKelvraU3G5Base::GetFeatureSwitch() { return 0; }
+int32_t CKelvraU3G5Base::SetFeatureSwitch(int32_t) { return 0; }

@@ -1,0 +1,190 @@
+// Bayer demosaicing into 24/32-bit or 48/64-bit colour with red and blue gains.
+//
+// Each output pixel is the colour at the centre of the 2 x 2 cell whose bottom-right
+// sample it sits on: green is the mean of the cell's two greens, red and blue are
+// bilinear 9:3:3:1 sums of the four nearest samples of their colour. The sums are
+// separable: per column, W = 3 x (sample in the cell row of the column's colour) +
+// (sample two rows away), and per pixel own = 3 W[x] + W[x - 2], other = 3 W[x - 1] + W[x + 1],
+// where "own" is the colour of column x and "other" the colour of column x - 1.
+#include <algorithm>
+
+#include "imaging/BayerLayout.h"
+#include "imaging/ConverterArgs.h"
+#include "imaging/Converters.h"
+#include "imaging/CpuDispatch.h"
+
+namespace {
+
+constexpr int32_t kChunkColumns = 512;
+
+// Gains are turned into integers once (100 % -> 128). The product with a 16-bit sum
+// stays within 32 bits for gains up to 400 %, which is the settable range.
+int32_t GainFactor(int32_t gainPercent) { return static_cast<int32_t>(std::clamp(gainPercent, 0, 400) * 1.28); }
+
+template <typename SampleT>
+struct SampleRange;
+template <>
+struct SampleRange<uint8_t> {
+    static constexpr int32_t kMax = 255;
+};
+template <>
+struct SampleRange<uint16_t> {
+    static constexpr int32_t kMax = 65535;
+};
+
+template <typename SampleT>
+inline SampleT ScaleSum(int32_t sum, int32_t factor) {
+    const int32_t product = sum * factor;
+    return static_cast<SampleT>(product >= ((SampleRange<SampleT>::kMax + 1) << 11) ? SampleRange<SampleT>::kMax
+                                                                                    : product >> 11);
+}
+
+// An index outside the frame takes the sample of the same colour four pixels further in;
+// frames narrower than four fall back to the nearest index of the same parity.
+inline int32_t FoldIndex(int32_t index, int32_t size) {
+    if (index < 0) {
+        index += 4;
+    } else if (index >= size) {
+        index -= 4;
+    }
+    if (index < 0 || index >= size) index = (index & 1) < size ? (index & 1) : 0;
+    return index;
+}
+
+template <typename SampleT>
+class DemosaicJob {
+public:
+    DemosaicJob(const ConverterArgs& args, const BayerParams& params)
+        : args_(args),
+          layout_(BayerLayout::ForPhase(params.phase)),
+          factorRed_(GainFactor(params.gainRed)),
+          factorBlue_(GainFactor(params.gainBlue)),
+          destStep_(args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT))),
+          width_(args.Width()),
+          height_(args.Height()) {}
+
+    void Interior() const {
+        RunKernel([&]() KELVRA_INLINE {
+            for (int32_t y = 2; y < height_ - 2; ++y) Row(y, RowsAround(y, false));
+        });
+    }
+
+    void Border() const {
+        const bool wideEnough = width_ > 4;
+        RunKernel([&]() KELVRA_INLINE {
+            for (int32_t y = 0; y < height_; ++y) {
+                const bool borderRow = y < 2 || y >= height_ - 2;
+                if (borderRow && wideEnough) Row(y, RowsAround(y, true));
+                if (borderRow && !wideEnough) {
+                    for (int32_t x = 0; x < width_; ++x) Pixel(x, y);
+                    continue;
+                }
+                for (int32_t x = 0; x < std::min(2, width_); ++x) Pixel(x, y);
+                for (int32_t x = std::max(2, width_ - 2); x < width_; ++x) Pixel(x, y);
+            }
+        });
+    }
+
+private:
+    // The four source rows the output row y reads: the red and blue rows of its cell and
+    // the rows two away from each.
+    struct CellRows {
+        const SampleT* red;
+        const SampleT* redFar;
+        const SampleT* blue;
+        const SampleT* blueFar;
+    };
+
+    const SampleT* SourceRow(int32_t row, bool fold) const {
+        const int32_t r = fold ? FoldIndex(row, height_) : row;
+        return reinterpret_cast<const SampleT*>(args_.SourceRowAt(args_.rect.top + r));
+    }
+
+    CellRows RowsAround(int32_t y, bool fold) const {
+        const int32_t redRow = layout_.IsRedRow(y - 1) ? y - 1 : y;
+        const int32_t blueRow = redRow == y ? y - 1 : y;
+        const int32_t redFar = redRow == y ? y - 2 : y + 1;
+        const int32_t blueFar = blueRow == y ? y - 2 : y + 1;
+        return CellRows{SourceRow(redRow, fold), SourceRow(redFar, fold), SourceRow(blueRow, fold),
+                        SourceRow(blueFar, fold)};
+    }
+
+    SampleT* DestPixel(int32_t x, int32_t y) const {
+        return reinterpret_cast<SampleT*>(args_.DestRow(y)) + static_cast<intptr_t>(x) * destStep_;
+    }
+
+    void Store(SampleT* d, int32_t own, int32_t other, int32_t greenSum, bool redColumn) const {
+        const int32_t red = redColumn ? own : other;
+        const int32_t blue = redColumn ? other : own;
+        d[0] = ScaleSum<SampleT>(blue, factorBlue_);
+        d[1] = static_cast<SampleT>(greenSum >> 1);
+        d[2] = ScaleSum<SampleT>(red, factorRed_);
+    }
+
+    // Columns 2 .. width - 3 of output row y, in chunks so the column sums stay on the stack.
+    [[gnu::always_inline]] inline void Row(int32_t y, const CellRows& rows) const {
+        const int32_t redParity = layout_.columnParity0;  // (column & 1) of the red columns
+        int32_t sums[kChunkColumns + 4];
+        int32_t greens[kChunkColumns + 4];
+        SampleT* d = DestPixel(0, y);
+        for (int32_t start = 2; start < width_ - 2; start += kChunkColumns) {
+            const int32_t end = std::min(start + kChunkColumns, width_ - 2);
+            const int32_t first = start - 2;
+            for (int32_t c = first; c < end + 2; ++c) {
+                const bool redColumn = (c & 1) == redParity;
+                sums[c - first] = redColumn ? 3 * rows.red[c] + rows.redFar[c] : 3 * rows.blue[c] + rows.blueFar[c];
+                greens[c - first] = redColumn ? rows.blue[c] : rows.red[c];
+            }
+            for (int32_t x = start; x < end; ++x) {
+                const int32_t i = x - first;
+                const int32_t own = 3 * sums[i] + sums[i - 2];
+                const int32_t other = 3 * sums[i - 1] + sums[i + 1];
+                Store(d + static_cast<intptr_t>(x) * destStep_, own, other, greens[i - 1] + greens[i],
+                      (x & 1) == redParity);
+            }
+        }
+    }
+
+    // One pixel with every neighbour folded into the frame (borders and narrow frames).
+    void Pixel(int32_t x, int32_t y) const {
+        const CellRows rows = RowsAround(y, true);
+        auto sample = [&](const SampleT* row, int32_t c) -> int32_t { return row[FoldIndex(c, width_)]; };
+        auto columnSum = [&](int32_t c) {
+            return layout_.IsRedColumn(c) ? 3 * sample(rows.red, c) + sample(rows.redFar, c)
+                                          : 3 * sample(rows.blue, c) + sample(rows.blueFar, c);
+        };
+        auto green = [&](int32_t c) { return layout_.IsRedColumn(c) ? sample(rows.blue, c) : sample(rows.red, c); };
+        Store(DestPixel(x, y), 3 * columnSum(x) + columnSum(x - 2), 3 * columnSum(x - 1) + columnSum(x + 1),
+              green(x - 1) + green(x), layout_.IsRedColumn(x));
+    }
+
+    const ConverterArgs& args_;
+    BayerLayout layout_;
+    int32_t factorRed_;
+    int32_t factorBlue_;
+    int32_t destStep_;
+    int32_t width_;
+    int32_t height_;
+};
+
+template <typename SampleT, bool BorderPass>
+int64_t Demosaic(const ConverterArgs& args) {
+    const auto* params = args.Params<BayerParams>();
+    if (!params) return 0;
+    // Three channels must fit the destination pixel.
+    if (args.Empty() || args.destBytesPerPixel < 3 * sizeof(SampleT)) return 1;
+    const DemosaicJob<SampleT> job(args, *params);
+    if (BorderPass) {
+        job.Border();
+    } else {
+        job.Interior();
+    }
+    return 1;
+}
+
+}  // namespace
+
+KELVRA_CONVERTER(Demosaic8) { return Demosaic<uint8_t, false>(KELVRA_CONVERTER_ARGS); }
+KELVRA_CONVERTER(Demosaic8Border) { return Demosaic<uint8_t, true>(KELVRA_CONVERTER_ARGS); }
+KELVRA_CONVERTER(Demosaic16) { return Demosaic<uint16_t, false>(KELVRA_CONVERTER_ARGS); }
+KELVRA_CONVERTER(Demosaic16Border) { return Demosaic<uint16_t, true>(KELVRA_CONVERTER_ARGS); }

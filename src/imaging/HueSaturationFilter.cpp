@@ -1,0 +1,125 @@
+// Hue and saturation: an integer hue-saturation-lightness adjustment on 8-bit channels.
+// Hue is 1530 steps a turn (six sectors of 255); saturation scales the chroma by
+// (saturation + 256) / 256. Every table is either constant or built per call, so
+// sessions on different threads never share mutable state.
+#include <algorithm>
+#include <array>
+
+#include "imaging/ConverterArgs.h"
+#include "imaging/CpuDispatch.h"
+#include "imaging/Filters.h"
+
+namespace {
+
+constexpr int32_t kChunkPixels = 256;
+
+// Hue in degrees -> position on the 1530-step turn.
+int32_t HueShift(int32_t hue) {
+    // Whole turns change nothing; dropping them first keeps the product within 32 bits.
+    const int32_t angle = ((hue % 360) * 65536 / 360) & 0xFFFF;  // 16-bit angle
+    const int32_t s6 = (angle * 6) >> 8;                  // 1536 steps a turn
+    int32_t r = s6 & 511;
+    if (r >= 256) r -= 512;
+    const int32_t third = ((s6 + 256) >> 9) % 3;
+    int32_t shift = r + 510 * third;
+    if (shift < 0) shift += 1530;
+    if (shift >= 1530) shift -= 1530;
+    return shift;
+}
+
+// 16711680 / chroma, so the position within a sector scales to 0..255 without a division.
+constexpr std::array<int32_t, 256> kReciprocals = [] {
+    std::array<int32_t, 256> table{};
+    for (int32_t i = 1; i < 256; ++i) table[i] = 16711680 / i;
+    return table;
+}();
+
+struct HueSaturationKernel {
+    int32_t shiftWithin;    // shift mod 255
+    int32_t shiftSectors;   // shift / 255
+    int32_t saturationMul;  // (saturation + 256) x 256
+
+    // Adjusts one pixel of blue, green, red in place.
+    [[gnu::always_inline]] inline void operator()(int32_t& b, int32_t& g, int32_t& r) const {
+        const int32_t hi = std::max(r, std::max(g, b));
+        const int32_t lo = std::min(r, std::min(g, b));
+        const int32_t l2 = hi + lo;
+        const int32_t chroma = hi - lo;
+        const bool redMax = r >= g && r >= b;
+        const bool greenMax = !redMax && g >= b;
+        int32_t sector = redMax ? 1 : (greenMax ? 3 : 5);
+        int32_t position = redMax ? g - b : (greenMax ? b - r : r - g);
+        const bool behind = position < 0;
+        sector -= behind ? 1 : 0;
+        position += behind ? chroma : 0;
+        const int32_t scaledChroma = (saturationMul * chroma + 32768) >> 16;
+        const int32_t newChroma = std::min(scaledChroma, l2 < 256 ? l2 : 511 - l2);
+        const int32_t low = (l2 - newChroma) >> 1;
+        const int32_t amplitude = ((l2 + newChroma) >> 1) - low;
+        int32_t w = ((position * kReciprocals[chroma] + 32768) >> 16) + shiftWithin;
+        const bool carry = w > 254;
+        w -= carry ? 255 : 0;
+        const int32_t index = sector + shiftSectors + (carry ? 1 : 0);
+        const int32_t ramp = (amplitude * w + 128) >> 8;
+        // Per channel (blue 0, green 1, red 2) the sector pattern is the same sequence
+        // shifted by two sectors: A - ramp, 0, 0, ramp, A, A.
+        auto channel = [&](int32_t c) KELVRA_INLINE {
+            int32_t j = index + 2 * c;
+            j -= j >= 12 ? 12 : 0;
+            j -= j >= 6 ? 6 : 0;
+            const int32_t add = j == 0 ? amplitude - ramp : (j == 3 ? ramp : (j >= 4 ? amplitude : 0));
+            return low + add;
+        };
+        b = channel(0);
+        g = channel(1);
+        r = channel(2);
+    }
+};
+
+HueSaturationKernel MakeKernel(const HueSaturationParams& params) {
+    const int32_t shift = HueShift(params.hue);
+    return HueSaturationKernel{shift % 255, shift / 255, (std::clamp(params.saturation, -255, 255) + 256) * 256};
+}
+
+// Samples per pixel, sample type, and how a stored sample maps to the 8-bit channel.
+template <typename SampleT, bool ClearAlpha>
+int64_t AdjustHueSaturation(const ConverterArgs& args) {
+    const auto* params = args.Params<HueSaturationParams>();
+    if (!params) return 0;
+    if (args.Empty()) return 1;
+    const int32_t step = args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT));
+    if (step < (ClearAlpha ? 4 : 3) || args.sourceBytesPerPixel != args.destBytesPerPixel) return 0;
+    const HueSaturationKernel kernel = MakeKernel(*params);
+    constexpr int kShift = sizeof(SampleT) == 1 ? 0 : 8;
+    RunKernel([&]() KELVRA_INLINE {
+        int32_t blue[kChunkPixels], green[kChunkPixels], red[kChunkPixels];
+        for (int32_t k = 0; k < args.Height(); ++k) {
+            const auto* s = reinterpret_cast<const SampleT*>(args.SourceRow(k));
+            auto* d = reinterpret_cast<SampleT*>(args.DestRow(k));
+            for (int32_t start = 0; start < args.Width(); start += kChunkPixels) {
+                const int32_t count = std::min(kChunkPixels, args.Width() - start);
+                const SampleT* sp = s + static_cast<intptr_t>(start) * step;
+                SampleT* dp = d + static_cast<intptr_t>(start) * step;
+                for (int32_t x = 0; x < count; ++x) {
+                    blue[x] = sp[x * step] >> kShift;
+                    green[x] = sp[x * step + 1] >> kShift;
+                    red[x] = sp[x * step + 2] >> kShift;
+                }
+                for (int32_t x = 0; x < count; ++x) kernel(blue[x], green[x], red[x]);
+                for (int32_t x = 0; x < count; ++x) {
+                    dp[x * step] = static_cast<SampleT>(blue[x] << kShift);
+                    dp[x * step + 1] = static_cast<SampleT>(green[x] << kShift);
+                    dp[x * step + 2] = static_cast<SampleT>(red[x] << kShift);
+                    if (ClearAlpha) dp[x * step + 3] = 0;
+                }
+            }
+        }
+    });
+    return 1;
+}
+
+}  // namespace
+
+KELVRA_CONVERTER(HueSaturationColor8) { return AdjustHueSaturation<uint8_t, false>(KELVRA_CONVERTER_ARGS); }
+KELVRA_CONVERTER(HueSaturation48) { return AdjustHueSaturation<uint16_t, false>(KELVRA_CONVERTER_ARGS); }
+KELVRA_CONVERTER(HueSaturation64) { return AdjustHueSaturation<uint16_t, true>(KELVRA_CONVERTER_ARGS); }

@@ -1,0 +1,38 @@
+// The loop shared by the per-sample filters: every channel sample of the rectangle, read
+// from the source and written to the destination (usually the same image).
+#pragma once
+
+#include "imaging/ConverterArgs.h"
+#include "imaging/CpuDispatch.h"
+
+// Channels is 1 for grey members and 3 for colour members; a colour pixel of four samples
+// keeps its fourth one.
+template <typename SampleT, int Channels, typename SampleFn>
+int64_t ForEachChannelSample(const ConverterArgs& args, SampleFn sampleFn) {
+    if (args.Empty()) return 1;
+    const int32_t step = args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT));
+    if (step < Channels || args.sourceBytesPerPixel != args.destBytesPerPixel) return 0;
+    const int32_t width = args.Width();
+    RunKernel([&]() KELVRA_INLINE {
+        for (int32_t k = 0; k < args.Height(); ++k) {
+            const auto* s = reinterpret_cast<const SampleT*>(args.SourceRow(k));
+            auto* d = reinterpret_cast<SampleT*>(args.DestRow(k));
+            if (step == Channels) {
+                const int32_t count = width * Channels;
+                for (int32_t i = 0; i < count; ++i) d[i] = sampleFn(s[i]);
+            } else {
+                for (int32_t x = 0; x < width; ++x) {
+                    for (int32_t c = 0; c < Channels; ++c) d[x * step + c] = sampleFn(s[x * step + c]);
+                }
+            }
+        }
+    });
+    return 1;
+}
+
+// Defines the four members of a filter as instances of runTemplate<SampleT, Channels>(args).
+#define KELVRA_SAMPLE_FILTER_MEMBERS(prefix, runTemplate)                                      \
+    KELVRA_CONVERTER(prefix##Gray8) { return runTemplate<uint8_t, 1>(KELVRA_CONVERTER_ARGS); }   \
+    KELVRA_CONVERTER(prefix##Gray16) { return runTemplate<uint16_t, 1>(KELVRA_CONVERTER_ARGS); } \
+    KELVRA_CONVERTER(prefix##Color8) { return runTemplate<uint8_t, 3>(KELVRA_CONVERTER_ARGS); }  \
+    KELVRA_CONVERTER(prefix##Color16) { return runTemplate<uint16_t, 3>(KELVRA_CONVERTER_ARGS); }

@@ -1,0 +1,25 @@
+#include "PosixFile.h"
+
+#include <cerrno>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace kelvra::platform {
+
+void UniqueFd::Reset(int fd)
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+}
+
+bool LockFile(int fd, int operation)
+{
+    int result;
+    do {
+        result = ::flock(fd, operation);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+}  // namespace kelvra::platform

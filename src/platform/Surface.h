@@ -1,0 +1,70 @@
+// A rectangle of pixels in one of the DIB formats: the memory behind a DIB section, a
+// compatible bitmap, a window's client area or a caller's DIB that is being drawn.
+#pragma once
+
+#include "kelvra/win32.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace kelvra::platform {
+
+struct PixelFormat {
+    WORD bitCount = 32;
+    // Channel masks of 16- and 32-bit pixels (5-5-5 resp. 8-8-8 unless BI_BITFIELDS said otherwise).
+    DWORD redMask = 0x00FF0000;
+    DWORD greenMask = 0x0000FF00;
+    DWORD blueMask = 0x000000FF;
+    std::vector<RGBQUAD> colors;  // the colour table of 1-, 4- and 8-bit pixels
+
+    static PixelFormat Bgrx32();
+    bool SameLayout(const PixelFormat& other) const;
+};
+
+class Surface {
+public:
+    // Zero-filled pixels of their own; null when the size is unusable or memory runs out.
+    static std::shared_ptr<Surface> Create(int width, int height, bool bottomUp, PixelFormat format);
+    // Pixels that belong to someone else and outlive the surface.
+    static std::shared_ptr<Surface> Wrap(BYTE* bits, int width, int height, bool bottomUp, PixelFormat format);
+
+    // Bytes per row: width × bits per pixel rounded up to a multiple of 4.
+    static bool StrideFor(int width, WORD bitCount, size_t& stride);
+
+    ~Surface();
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+
+    // Guards pixels, size and colour table while GDI works on them; the DC of a window is
+    // drawn by worker threads while the window's thread resizes it.
+    std::mutex& Mutex() const { return mutex_; }
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    size_t Stride() const { return stride_; }
+    bool BottomUp() const { return bottomUp_; }
+    BYTE* Bits() const { return bits_; }
+    const PixelFormat& Format() const { return format_; }
+    PixelFormat& Format() { return format_; }
+
+    // Row y counted from the top of the image, whatever the storage order.
+    BYTE* Row(int y) const { return bits_ + static_cast<size_t>(bottomUp_ ? height_ - 1 - y : y) * stride_; }
+
+    // Window surfaces follow the client size; pixels that stay inside keep their values.
+    bool Resize(int width, int height);
+
+private:
+    Surface() = default;
+
+    mutable std::mutex mutex_;
+    int width_ = 0;
+    int height_ = 0;
+    size_t stride_ = 0;
+    bool bottomUp_ = false;
+    bool owned_ = false;
+    BYTE* bits_ = nullptr;
+    PixelFormat format_;
+};
+
+}  // namespace kelvra::platform

@@ -1,0 +1,47 @@
+// Threads made by CreateThread: waitable handles that become signaled when the thread function returns.
+#pragma once
+
+#include "KernelObject.h"
+
+#include <atomic>
+
+namespace kelvra::platform {
+
+class ThreadObject final : public KernelObject {
+public:
+    ThreadObject(DWORD(WINAPI* routine)(LPVOID), LPVOID parameter, bool suspended)
+        : routine_(routine), parameter_(parameter), suspendCount_(suspended ? 1 : 0)
+    {
+    }
+
+    // Starts the OS thread and returns once it has reported its id. False when the OS refuses.
+    static bool Start(const std::shared_ptr<ThreadObject>& thread, SIZE_T stackSize);
+
+    // The suspend count before the call; the thread runs once it reaches zero.
+    DWORD Resume();
+    DWORD Id() const { return id_; }
+    DWORD ExitCode() const;
+    int Priority() const { return priority_.load(std::memory_order_relaxed); }
+    void SetPriority(int priority);
+
+    bool IsWaitable() const override { return true; }
+    bool IsSignaled() const override { return finished_; }
+
+private:
+    static void* Entry(void* box);
+    void Run();
+
+    DWORD(WINAPI* const routine_)(LPVOID);
+    LPVOID const parameter_;
+
+    std::mutex startLock_;
+    std::condition_variable startCondition_;
+    DWORD suspendCount_;  // guarded by startLock_
+    std::atomic<DWORD> id_{0};
+
+    std::atomic<int> priority_{0};
+    DWORD exitCode_ = 259;  // STILL_ACTIVE; guarded by WaitMutex()
+    bool finished_ = false;  // guarded by WaitMutex()
+};
+
+}  // namespace kelvra::platform

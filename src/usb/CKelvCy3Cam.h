@@ -1,0 +1,97 @@
+// The camera controller over the FX3 kernel driver: control requests on endpoint 0 for registers,
+// I2C, EEPROM and the camera's state; direct bulk-in reads of frame headers and payloads.
+//
+// Control requests open the selected row for each request, so they may come from any thread; the
+// stream reads keep one overlapped handle and belong to the acquisition thread.
+#pragma once
+
+#include "usb/CControllerBase.h"
+#include "usb/CFx3Api.h"
+#include "usb/UsbRequests.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+
+class CKelvCy3Cam : public CFx3Api, public CControllerBase {
+public:
+    // interfaceClass: the device interface class to enumerate; the camera's own class when null.
+    explicit CKelvCy3Cam(const GUID* interfaceClass = nullptr);
+    ~CKelvCy3Cam() override;
+
+    // CControllerBase
+    int ReservedQuery() override { return 0; }
+    void Close() override;
+    int SelectDevice(int row) override;
+    int ReadFpgaRegisterPair(uint16_t* value) override;
+    int I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint32_t timeoutMs) override;
+    int I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t timeoutMs) override;
+    int WriteRegister32(uint16_t address, uint32_t value) override;
+    int ReadRegister16(uint16_t address, int* value) override;
+    int WriteRegisterPair(uint16_t address, uint16_t value) override;
+    int ReadRegisterWord(uint16_t address, int* value) override;
+    int WriteFpgaRegister(uint8_t reg, uint8_t value) override;
+    int ReadFpgaRegister(uint8_t reg, uint8_t* value) override;
+    int WriteAuxRegister(uint8_t reg, uint8_t value) override;
+    int ReadAuxRegister(uint8_t reg, uint8_t* value) override;
+    int AbortStream() override;
+
+    // CFx3Api
+    int OpenStream() override;
+    int ReadFrameHeader(FrameRequest* frame, uint32_t timeoutMs) override;
+    int ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs) override;
+    int ReadFrameEndpoint83(FrameRequest* frame, uint32_t timeoutMs) override;
+    void CloseStream() override;
+    int WriteSromByte(uint16_t address, uint8_t value) override;
+    int ReadSromByte(uint16_t address, uint8_t* value) override;
+    int SendRequestCC() override;
+    int WriteModeByte(uint8_t value) override;
+    int ReadModeByte(uint8_t* value) override;
+    int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
+    int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
+    int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
+                            uint32_t waitMs) override;
+
+    // Called by the device core directly.
+    int AllocateTransferBuffer();
+    int ResetPort();
+    int ResetPipe(uint8_t endpoint);
+    int ResetStream();
+    int RequestFrame(HANDLE device);
+    int ReadCameraInfo(uint8_t* info);   // 64 bytes
+    int ReadCameraInfo2(uint8_t* info);  // 64 bytes
+    int ReadReadyState(uint8_t* state);
+    int GetBusSpeed(int* speed);
+
+    HANDLE StreamHandle() const { return streamHandle_; }
+    bool HasTransferBuffer() const { return transferBuffer_ != nullptr; }
+
+private:
+    struct ControlReply {
+        bool ok = false;
+        uint32_t dataLength = 0;
+        uint8_t data[kelvra::usb::kControlDataBytes] = {};
+    };
+
+    // One vendor request on endpoint 0: on device when given, else on the selected row opened for
+    // this request alone.
+    ControlReply Control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
+                         std::span<const uint8_t> send = {}, HANDLE device = nullptr);
+    // A request on the selected row that carries no transfer record; nothing when the row does not open.
+    std::optional<bool> RowRequest(uint32_t code, void* input, uint32_t inputSize, void* output, uint32_t outputSize);
+    int ReadInfoRecord(uint8_t request, uint8_t* info);
+
+    // Ends whatever is pending on endpoint of device; aborts, then cancels if the driver did not
+    // finish it, so the caller's buffers are free when it returns.
+    void AbortPendingTransfer(HANDLE device, uint8_t endpoint, HANDLE completionEvent);
+    int AbortPipe(HANDLE device, uint8_t endpoint);
+
+    // Opens the stream handle when closed; openedHere tells whether this call opened it.
+    bool EnsureStream(bool& openedHere);
+    void CloseStreamIf(bool openedHere);
+
+    HANDLE streamHandle_ = nullptr;
+    std::unique_ptr<uint8_t[]> transferBuffer_;
+    std::mutex fpgaLock_;  // FPGA register write-then-read pairs never interleave
+};

@@ -1,0 +1,149 @@
+#include "usb/DeviceTable.h"
+
+#include <cstring>
+#include <mutex>
+#include <string>
+
+namespace kelvra::usb {
+
+const char kSharedTableName[] = "U3G5-MemMap";
+
+namespace {
+
+std::mutex& ProcessLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+SharedDeviceTable& ProcessCopy()
+{
+    static SharedDeviceTable copy{};
+    return copy;
+}
+
+// The fields go one after another in the same order as every other process copies them, so a
+// reader never sees a count that belongs to rows it has not received yet.
+void CopyFields(SharedDeviceTable& to, const SharedDeviceTable& from)
+{
+    std::memcpy(&to.instanceCount, &from.instanceCount, sizeof to.instanceCount);
+    std::memcpy(to.rows, from.rows, sizeof to.rows);
+    std::memcpy(&to.entryCount, &from.entryCount, sizeof to.entryCount);
+}
+
+void ResetRows(SharedDeviceTable& table)
+{
+    for (auto& row : table.rows)
+        row = EmptyDeviceEntry();
+    table.entryCount = 0;
+}
+
+std::string& MappingName()
+{
+    static std::string name = kSharedTableName;
+    return name;
+}
+
+SharedDeviceTable* MapWhole(HANDLE mapping)
+{
+    return static_cast<SharedDeviceTable*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+}
+
+}  // namespace
+
+void SetSharedTableName(const char* name)
+{
+    std::lock_guard guard(ProcessLock());
+    MappingName() = name != nullptr && *name != '\0' ? name : kSharedTableName;
+}
+
+DeviceTable::DeviceTable()
+{
+    Attach();
+}
+
+DeviceTable::~DeviceTable()
+{
+    Detach();
+}
+
+void DeviceTable::Attach()
+{
+    std::lock_guard guard(ProcessLock());
+    SharedDeviceTable& copy = ProcessCopy();
+
+    bool existed = true;
+    const char* name = MappingName().c_str();
+    mapping_ = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
+    if (mapping_ == nullptr) {
+        SetLastError(ERROR_SUCCESS);
+        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedDeviceTable),
+                                      name);
+        // Another process may have created it between our open and create; its rows count then.
+        existed = mapping_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+    if (mapping_ == nullptr)
+        return;
+    view_ = MapWhole(mapping_);
+    if (view_ == nullptr) {
+        CloseHandle(mapping_);
+        mapping_ = nullptr;
+        return;
+    }
+    if (existed)
+        CopyFields(copy, *view_);
+    if (copy.instanceCount == 0)
+        ResetRows(copy);
+    ++copy.instanceCount;
+    WriteToView(copy);
+}
+
+void DeviceTable::Detach()
+{
+    if (view_ == nullptr)
+        return;
+    std::lock_guard guard(ProcessLock());
+    SharedDeviceTable& copy = ProcessCopy();
+    --copy.instanceCount;
+    WriteToView(copy);
+    UnmapViewOfFile(view_);
+    CloseHandle(mapping_);
+    view_ = nullptr;
+    mapping_ = nullptr;
+}
+
+void DeviceTable::WriteToView(const SharedDeviceTable& copy)
+{
+    CopyFields(*view_, copy);
+}
+
+void DeviceTable::Update(const std::function<void(SharedDeviceTable&)>& change)
+{
+    std::lock_guard guard(ProcessLock());
+    SharedDeviceTable& copy = ProcessCopy();
+    change(copy);
+    if (view_ != nullptr)
+        WriteToView(copy);
+}
+
+UsbDeviceEntry DeviceTable::Entry(int row) const
+{
+    if (row < 0 || row >= kDeviceTableRows)
+        return EmptyDeviceEntry();
+    std::lock_guard guard(ProcessLock());
+    return ProcessCopy().rows[row];
+}
+
+int DeviceTable::EntryCount() const
+{
+    std::lock_guard guard(ProcessLock());
+    return ProcessCopy().entryCount;
+}
+
+SharedDeviceTable DeviceTable::Snapshot() const
+{
+    std::lock_guard guard(ProcessLock());
+    return ProcessCopy();
+}
+
+}  // namespace kelvra::usb

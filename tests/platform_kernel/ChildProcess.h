@@ -1,0 +1,31 @@
+// Runs the kernel test helper as a second process, with pipes to its stdin and from its stdout.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& arguments);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return pid_ > 0; }
+    // One line of the child's output without its newline; empty at end of output.
+    std::string ReadLine();
+    // Closes the child's stdin, which tells a holding helper to finish.
+    void CloseInput();
+    void Kill();
+    // The exit status, or -1 when the child did not exit normally.
+    int Wait();
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+};
+
+// Path of the helper executable, built next to the tests.
+std::string HelperPath();

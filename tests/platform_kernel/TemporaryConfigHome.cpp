@@ -1,0 +1,44 @@
+#include "TemporaryConfigHome.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+TemporaryConfigHome::TemporaryConfigHome()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelvra-registry-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a temporary directory");
+    directory_ = pattern;
+    if (const char* previous = std::getenv("XDG_CONFIG_HOME")) {
+        previous_ = previous;
+        hadPrevious_ = true;
+    }
+    ::setenv("XDG_CONFIG_HOME", directory_.c_str(), 1);
+}
+
+TemporaryConfigHome::~TemporaryConfigHome()
+{
+    if (hadPrevious_)
+        ::setenv("XDG_CONFIG_HOME", previous_.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+}
+
+std::string TemporaryConfigHome::ReadRegistryFile() const
+{
+    std::ifstream file(RegistryPath(), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void TemporaryConfigHome::WriteRegistryFile(const std::string& text) const
+{
+    std::filesystem::create_directories(directory_ + "/kelvra");
+    std::ofstream(RegistryPath(), std::ios::binary | std::ios::trunc) << text;
+}
