@@ -16,6 +16,7 @@
 #include <dbt.h>
 #include <winioctl.h>
 #include <mmsystem.h>
+#include <vfw.h>
 #else
 #include "win32/types.h"
 #include "win32/kernel.h"

@@ -18,7 +18,9 @@ TEST(DeviceInstances, ClassWideLockFollowsTheInstancesAcrossThreads) {
                 for (int i = 0; i < 25; ++i) {
                     CKelvraUSB3G5SimpleSdk device;
                     EXPECT_GE(CKelvraU3G5Base::InstanceCount(), 2);
-                    EXPECT_EQ(device.OpenDevice(0), 0);  // no controller: fails without touching anything
+                    device.CreateController(nullptr, nullptr);
+                    device.SetProductId(0x7FFF);  // a model no camera here has: the open fails
+                    EXPECT_EQ(device.OpenDevice(0), 0);
                 }
             });
         }
