@@ -2,6 +2,7 @@
 
 #include "DriverConnection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -191,8 +192,11 @@ void Camera::Run()
     while (!stopping_) {
         if (ServeOne(lock))
             continue;
-        const auto next = model_.NextFrameTime();
-        if (next && !pending_.empty())
+        // Only a read the frame can answer waits for the sensor's next frame; others wait to be woken.
+        const bool awaitingFrame =
+            std::any_of(pending_.begin(), pending_.end(), [this](const BulkRead& read) { return model_.IsFrameEndpoint(read.endpoint); });
+        const auto next = awaitingFrame ? model_.NextFrameTime() : std::nullopt;
+        if (next)
             wake_.wait_until(lock, *next);
         else
             wake_.wait(lock);

@@ -45,6 +45,8 @@ public:
     // The next piece of data a read of `length` bytes on the endpoint gets, if any is there.
     std::optional<FrameChunk> NextChunk(std::uint8_t endpoint, std::size_t length, FrameClock::Clock::time_point now);
     std::optional<FrameClock::Clock::time_point> NextFrameTime() const;
+    // The endpoint this camera sends its frames on (0x83 for the single-transfer model).
+    bool IsFrameEndpoint(std::uint8_t endpoint) const { return endpoint == frameEndpoint_; }
 
     // The FPGA's transfer logic starts over: the frame on its way and an armed request are dropped.
     void ResetTransfer();

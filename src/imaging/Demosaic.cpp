@@ -113,7 +113,8 @@ private:
         return reinterpret_cast<SampleT*>(args_.DestRow(y)) + static_cast<intptr_t>(x) * destStep_;
     }
 
-    void Store(SampleT* d, int32_t own, int32_t other, int32_t greenSum, bool redColumn) const {
+    [[gnu::always_inline]] inline void Store(SampleT* d, int32_t own, int32_t other, int32_t greenSum,
+                                             bool redColumn) const {
         const int32_t red = redColumn ? own : other;
         const int32_t blue = redColumn ? other : own;
         d[0] = ScaleSum<SampleT>(blue, factorBlue_);
@@ -122,7 +123,9 @@ private:
     }
 
     // Columns 2 .. width - 3 of output row y, in chunks so the column sums stay on the stack.
-    [[gnu::always_inline]] inline void Row(int32_t y, const CellRows& rows) const {
+    // Step is the destination pixel size in samples, fixed so the stores vectorise.
+    template <int Step>
+    [[gnu::always_inline]] inline void RowWithStep(int32_t y, const CellRows& rows) const {
         const int32_t redParity = layout_.columnParity0;  // (column & 1) of the red columns
         int32_t sums[kChunkColumns + 4];
         int32_t greens[kChunkColumns + 4];
@@ -131,17 +134,30 @@ private:
             const int32_t end = std::min(start + kChunkColumns, width_ - 2);
             const int32_t first = start - 2;
             for (int32_t c = first; c < end + 2; ++c) {
+                // Both colours are read unconditionally so the choice is a select, not a branch.
+                const int32_t redSum = 3 * rows.red[c] + rows.redFar[c];
+                const int32_t blueSum = 3 * rows.blue[c] + rows.blueFar[c];
+                const int32_t inRedRow = rows.red[c];
+                const int32_t inBlueRow = rows.blue[c];
                 const bool redColumn = (c & 1) == redParity;
-                sums[c - first] = redColumn ? 3 * rows.red[c] + rows.redFar[c] : 3 * rows.blue[c] + rows.blueFar[c];
-                greens[c - first] = redColumn ? rows.blue[c] : rows.red[c];
+                sums[c - first] = redColumn ? redSum : blueSum;
+                greens[c - first] = redColumn ? inBlueRow : inRedRow;
             }
             for (int32_t x = start; x < end; ++x) {
                 const int32_t i = x - first;
                 const int32_t own = 3 * sums[i] + sums[i - 2];
                 const int32_t other = 3 * sums[i - 1] + sums[i + 1];
-                Store(d + static_cast<intptr_t>(x) * destStep_, own, other, greens[i - 1] + greens[i],
+                Store(d + static_cast<intptr_t>(x) * Step, own, other, greens[i - 1] + greens[i],
                       (x & 1) == redParity);
             }
+        }
+    }
+
+    [[gnu::always_inline]] inline void Row(int32_t y, const CellRows& rows) const {
+        if (destStep_ == 3) {
+            RowWithStep<3>(y, rows);
+        } else {
+            RowWithStep<4>(y, rows);
         }
     }
 
@@ -171,8 +187,10 @@ template <typename SampleT, bool BorderPass>
 int64_t Demosaic(const ConverterArgs& args) {
     const auto* params = args.Params<BayerParams>();
     if (!params) return 0;
-    // Three channels must fit the destination pixel.
-    if (args.Empty() || args.destBytesPerPixel < 3 * sizeof(SampleT)) return 1;
+    // Destination pixels of three or four channels (24/32-bit from 8-bit frames, 48/64-bit from 16-bit).
+    const size_t destChannels = args.destBytesPerPixel / sizeof(SampleT);
+    if (destChannels != 3 && destChannels != 4) return 0;
+    if (args.Empty()) return 1;
     const DemosaicJob<SampleT> job(args, *params);
     if (BorderPass) {
         job.Border();

@@ -39,27 +39,27 @@ struct HueSaturationKernel {
     int32_t shiftSectors;   // shift / 255
     int32_t saturationMul;  // (saturation + 256) x 256
 
-    // Adjusts one pixel of blue, green, red in place.
+    // Adjusts one pixel of blue, green, red in place; written without branches so a row
+    // of pixels vectorises.
     [[gnu::always_inline]] inline void operator()(int32_t& b, int32_t& g, int32_t& r) const {
         const int32_t hi = std::max(r, std::max(g, b));
         const int32_t lo = std::min(r, std::min(g, b));
         const int32_t l2 = hi + lo;
         const int32_t chroma = hi - lo;
-        const bool redMax = r >= g && r >= b;
-        const bool greenMax = !redMax && g >= b;
-        int32_t sector = redMax ? 1 : (greenMax ? 3 : 5);
-        int32_t position = redMax ? g - b : (greenMax ? b - r : r - g);
-        const bool behind = position < 0;
-        sector -= behind ? 1 : 0;
-        position += behind ? chroma : 0;
+        const bool redMax = (r >= g) & (r >= b);
+        const bool greenMax = !redMax & (g >= b);
+        const int32_t sector = redMax ? 1 : (greenMax ? 3 : 5);
+        const int32_t rawPosition = redMax ? g - b : (greenMax ? b - r : r - g);
+        const bool behind = rawPosition < 0;
+        const int32_t position = rawPosition + (behind ? chroma : 0);
         const int32_t scaledChroma = (saturationMul * chroma + 32768) >> 16;
         const int32_t newChroma = std::min(scaledChroma, l2 < 256 ? l2 : 511 - l2);
         const int32_t low = (l2 - newChroma) >> 1;
         const int32_t amplitude = ((l2 + newChroma) >> 1) - low;
-        int32_t w = ((position * kReciprocals[chroma] + 32768) >> 16) + shiftWithin;
-        const bool carry = w > 254;
-        w -= carry ? 255 : 0;
-        const int32_t index = sector + shiftSectors + (carry ? 1 : 0);
+        const int32_t w0 = ((position * kReciprocals[chroma] + 32768) >> 16) + shiftWithin;
+        const bool carry = w0 > 254;
+        const int32_t w = w0 - (carry ? 255 : 0);
+        const int32_t index = sector - (behind ? 1 : 0) + shiftSectors + (carry ? 1 : 0);
         const int32_t ramp = (amplitude * w + 128) >> 8;
         // Per channel (blue 0, green 1, red 2) the sector pattern is the same sequence
         // shifted by two sectors: A - ramp, 0, 0, ramp, A, A.
@@ -81,40 +81,52 @@ HueSaturationKernel MakeKernel(const HueSaturationParams& params) {
     return HueSaturationKernel{shift % 255, shift / 255, (std::clamp(params.saturation, -255, 255) + 256) * 256};
 }
 
-// Samples per pixel, sample type, and how a stored sample maps to the 8-bit channel.
-template <typename SampleT, bool ClearAlpha>
-int64_t AdjustHueSaturation(const ConverterArgs& args) {
-    const auto* params = args.Params<HueSaturationParams>();
-    if (!params) return 0;
-    if (args.Empty()) return 1;
-    const int32_t step = args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT));
-    if (step < (ClearAlpha ? 4 : 3) || args.sourceBytesPerPixel != args.destBytesPerPixel) return 0;
-    const HueSaturationKernel kernel = MakeKernel(*params);
+// Step is the pixel size in samples; 16-bit channels are worked on by their upper byte.
+template <typename SampleT, int Step, bool ClearAlpha>
+void AdjustRows(const ConverterArgs& args, const HueSaturationKernel& kernel) {
     constexpr int kShift = sizeof(SampleT) == 1 ? 0 : 8;
     RunKernel([&]() KELVRA_INLINE {
+        const HueSaturationKernel pixelKernel = kernel;  // a local copy the loop can keep in registers
         int32_t blue[kChunkPixels], green[kChunkPixels], red[kChunkPixels];
         for (int32_t k = 0; k < args.Height(); ++k) {
             const auto* s = reinterpret_cast<const SampleT*>(args.SourceRow(k));
             auto* d = reinterpret_cast<SampleT*>(args.DestRow(k));
             for (int32_t start = 0; start < args.Width(); start += kChunkPixels) {
                 const int32_t count = std::min(kChunkPixels, args.Width() - start);
-                const SampleT* sp = s + static_cast<intptr_t>(start) * step;
-                SampleT* dp = d + static_cast<intptr_t>(start) * step;
+                const SampleT* sp = s + static_cast<intptr_t>(start) * Step;
+                SampleT* dp = d + static_cast<intptr_t>(start) * Step;
                 for (int32_t x = 0; x < count; ++x) {
-                    blue[x] = sp[x * step] >> kShift;
-                    green[x] = sp[x * step + 1] >> kShift;
-                    red[x] = sp[x * step + 2] >> kShift;
+                    blue[x] = sp[x * Step] >> kShift;
+                    green[x] = sp[x * Step + 1] >> kShift;
+                    red[x] = sp[x * Step + 2] >> kShift;
                 }
-                for (int32_t x = 0; x < count; ++x) kernel(blue[x], green[x], red[x]);
+                for (int32_t x = 0; x < count; ++x) pixelKernel(blue[x], green[x], red[x]);
                 for (int32_t x = 0; x < count; ++x) {
-                    dp[x * step] = static_cast<SampleT>(blue[x] << kShift);
-                    dp[x * step + 1] = static_cast<SampleT>(green[x] << kShift);
-                    dp[x * step + 2] = static_cast<SampleT>(red[x] << kShift);
-                    if (ClearAlpha) dp[x * step + 3] = 0;
+                    dp[x * Step] = static_cast<SampleT>(blue[x] << kShift);
+                    dp[x * Step + 1] = static_cast<SampleT>(green[x] << kShift);
+                    dp[x * Step + 2] = static_cast<SampleT>(red[x] << kShift);
+                    if constexpr (ClearAlpha) dp[x * Step + 3] = 0;
                 }
             }
         }
     });
+}
+
+template <typename SampleT, bool ClearAlpha>
+int64_t AdjustHueSaturation(const ConverterArgs& args) {
+    const auto* params = args.Params<HueSaturationParams>();
+    if (!params) return 0;
+    if (args.Empty()) return 1;
+    const int32_t step = args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT));
+    if (args.sourceBytesPerPixel != args.destBytesPerPixel) return 0;
+    const HueSaturationKernel kernel = MakeKernel(*params);
+    if (step == 3 && !ClearAlpha) {
+        AdjustRows<SampleT, 3, false>(args, kernel);
+    } else if (step == 4) {
+        AdjustRows<SampleT, 4, ClearAlpha>(args, kernel);
+    } else {
+        return 0;
+    }
     return 1;
 }
 

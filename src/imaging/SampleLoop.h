@@ -11,18 +11,19 @@ template <typename SampleT, int Channels, typename SampleFn>
 int64_t ForEachChannelSample(const ConverterArgs& args, SampleFn sampleFn) {
     if (args.Empty()) return 1;
     const int32_t step = args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT));
-    if (step < Channels || args.sourceBytesPerPixel != args.destBytesPerPixel) return 0;
+    const bool packed = step == Channels;
+    if ((!packed && !(Channels == 3 && step == 4)) || args.sourceBytesPerPixel != args.destBytesPerPixel) return 0;
     const int32_t width = args.Width();
     RunKernel([&]() KELVRA_INLINE {
         for (int32_t k = 0; k < args.Height(); ++k) {
             const auto* s = reinterpret_cast<const SampleT*>(args.SourceRow(k));
             auto* d = reinterpret_cast<SampleT*>(args.DestRow(k));
-            if (step == Channels) {
+            if (packed) {
                 const int32_t count = width * Channels;
                 for (int32_t i = 0; i < count; ++i) d[i] = sampleFn(s[i]);
             } else {
                 for (int32_t x = 0; x < width; ++x) {
-                    for (int32_t c = 0; c < Channels; ++c) d[x * step + c] = sampleFn(s[x * step + c]);
+                    for (int32_t c = 0; c < 3; ++c) d[x * 4 + c] = sampleFn(s[x * 4 + c]);
                 }
             }
         }

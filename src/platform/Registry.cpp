@@ -188,6 +188,8 @@ WINADVAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPST
     LONG result = RegistryFile::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
         if (!tree.Find(base.path))
             return ERROR_KEY_DELETED;
+        if (!tree.Find(opened.path) && (base.access & KEY_CREATE_SUB_KEY) == 0)
+            return ERROR_ACCESS_DENIED;
         if (!tree.Create(opened.path, created))
             return ERROR_INVALID_PARAMETER;
         changed = created;

@@ -3,6 +3,8 @@
 
 #include "KernelObject.h"
 
+#include "kelvra/win32/kernel.h"
+
 #include <atomic>
 
 namespace kelvra::platform {
@@ -40,7 +42,7 @@ private:
     std::atomic<DWORD> id_{0};
 
     std::atomic<int> priority_{0};
-    DWORD exitCode_ = 259;  // STILL_ACTIVE; guarded by WaitMutex()
+    DWORD exitCode_ = STILL_ACTIVE;  // guarded by WaitMutex()
     bool finished_ = false;  // guarded by WaitMutex()
 };
 

@@ -140,10 +140,4 @@ int DeviceTable::EntryCount() const
     return ProcessCopy().entryCount;
 }
 
-SharedDeviceTable DeviceTable::Snapshot() const
-{
-    std::lock_guard guard(ProcessLock());
-    return ProcessCopy();
-}
-
 }  // namespace kelvra::usb

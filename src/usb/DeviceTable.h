@@ -35,7 +35,6 @@ public:
     // Copies taken under the process lock. Rows outside 0..31 read as empty rows.
     UsbDeviceEntry Entry(int row) const;
     int EntryCount() const;
-    SharedDeviceTable Snapshot() const;
 
 private:
     void Attach();

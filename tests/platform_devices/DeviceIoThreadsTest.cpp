@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -90,32 +92,37 @@ TEST_F(DeviceIoThreads, CancelIoRacingWithCompletion)
     EXPECT_TRUE(CloseHandle(handle));
 }
 
-// A provider that keeps completing from its own thread: once CloseHandle has returned, no
-// request of the handle may still be running, so the buffers are the caller's again.
-TEST_F(DeviceIoThreads, NoProviderWritesAfterCloseHandle)
+// A provider still busy with a request that CancelAll no longer reaches: CloseHandle returns
+// only once it has completed, so the buffers are the caller's again (TSan sees any late write).
+TEST_F(DeviceIoThreads, CloseHandleWaitsForARequestTheProviderIsStillServing)
 {
-    constexpr int kRequests = 16;
-    for (int round = 0; round < 20; ++round) {
-        HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
-        std::vector<OVERLAPPED> overlapped(kRequests);
-        std::vector<std::array<unsigned char, 64>> buffers(kRequests);
-        for (int i = 0; i < kRequests; ++i)
-            EXPECT_FALSE(DeviceIoControl(handle, kIoPend, nullptr, 0, buffers[i].data(), buffers[i].size(), nullptr,
-                                         &overlapped[i]));
-        std::atomic<bool> stop{false};
-        auto connection = connection_;
-        std::thread completer([&] {
-            while (!stop.load())
-                connection->CompleteOldest(ERROR_SUCCESS, 0xEE);
-        });
-        EXPECT_TRUE(CloseHandle(handle));
-        for (int i = 0; i < kRequests; ++i) {
-            EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped[i]));
-            buffers[i].fill(0);  // a late provider write would race with this under TSan
-        }
-        stop.store(true);
-        completer.join();
+    constexpr int kRequests = 4;
+    HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
+    std::vector<OVERLAPPED> overlapped(kRequests);
+    std::vector<std::array<unsigned char, 64>> buffers(kRequests);
+    for (int i = 0; i < kRequests; ++i)
+        EXPECT_FALSE(DeviceIoControl(handle, kIoPend, nullptr, 0, buffers[i].data(), buffers[i].size(), nullptr,
+                                     &overlapped[i]));
+    auto serving = connection_->TakeOldest();
+    ASSERT_NE(serving, nullptr);
+    std::atomic<bool> closing{false};
+    std::thread provider([&] {
+        while (!closing.load())
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // widens the window a late write would need
+        std::memset(serving->output, 0xEE, serving->outputSize);
+        serving->Complete(ERROR_SUCCESS, serving->outputSize);
+        serving.reset();
+    });
+    closing.store(true);
+    EXPECT_TRUE(CloseHandle(handle));
+    for (int i = 0; i < kRequests; ++i) {
+        EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped[i])) << i;
+        buffers[i].fill(0);
     }
+    provider.join();
+    EXPECT_EQ(overlapped[0].InternalHigh, buffers[0].size());
+    EXPECT_EQ(overlapped[1].Internal, 0xC0000120u) << "STATUS_CANCELLED, as the system leaves it";
 }
 
 TEST_F(DeviceIoThreads, CloseHandleWhileAnotherThreadIssuesRequests)

@@ -131,9 +131,9 @@ TEST(DibSectionTest, ColourTableComesFromTheInfoAndCanBeChanged)
     RGBQUAD table[256]{};
     EXPECT_EQ(GetDIBColorTable(dib.dc, 0, 256, table), 3u);
     EXPECT_EQ(table[2].rgbRed, 30);
-    const RGBQUAD red{0, 0, 255, 0};
-    EXPECT_EQ(SetDIBColorTable(dib.dc, 1, 5, &red), 2u) << "clipped to the table";
-    EXPECT_EQ(SetDIBColorTable(dib.dc, 3, 1, &red), 0u);
+    const RGBQUAD red[5] = {{0, 0, 255, 0}, {0, 0, 255, 0}, {0, 0, 255, 0}, {0, 0, 255, 0}, {0, 0, 255, 0}};
+    EXPECT_EQ(SetDIBColorTable(dib.dc, 1, 5, red), 2u) << "clipped to the table";
+    EXPECT_EQ(SetDIBColorTable(dib.dc, 3, 1, red), 0u);
     dib.bits[0] = 1;
     EXPECT_EQ(GetPixel(dib.dc, 0, 3), RGB(255, 0, 0)) << "bottom-up: storage row 0 is the last row";
     dib.bits[1] = 7;  // past the table

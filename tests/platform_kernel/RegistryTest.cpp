@@ -70,6 +70,9 @@ TEST_F(RegistryTest, KeyNamesIgnoreCaseAndAccessRightsAreEnforced)
     EXPECT_EQ(value, 7u);
     EXPECT_EQ(SetDword(readOnly, "Clock", 8), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteValueA(readOnly, "Clock"), ERROR_ACCESS_DENIED);
+    HKEY child = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(readOnly, "Child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+              ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetDword(key, "Clock", value), ERROR_SUCCESS);
     EXPECT_EQ(value, 7u);
 }

@@ -108,25 +108,6 @@ TEST(Threads, ManyShortThreadsEndAndCanBeWaitedForTogether)
     }
 }
 
-TEST(Threads, ClosingTheHandleOfARunningThreadLetsItFinish)
-{
-    static std::atomic<bool> finished;
-    finished = false;
-    Gate gate;
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            WaitForSingleObject(static_cast<Gate*>(parameter)->release, INFINITE);
-            finished = true;
-            return 0;
-        },
-        &gate, 0, nullptr);
-    ASSERT_TRUE(CloseHandle(thread));
-    SetEvent(gate.release);
-    while (!finished)
-        Sleep(1);
-}
-
 TEST(CriticalSections, AreRecursiveAndExcludeOtherThreads)
 {
     CRITICAL_SECTION section;

@@ -105,7 +105,7 @@ _Static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER has its Win64 l
 #define BLACKNESS (DWORD)0x00000042
 #define WHITENESS (DWORD)0x00FF0062
 
-/* Stretch modes */
+/* Stretch modes. All are accepted and kept per DC; every mode stretches by nearest neighbour. */
 #define BLACKONWHITE 1
 #define WHITEONBLACK 2
 #define COLORONCOLOR 3
@@ -203,7 +203,10 @@ WINGDIAPI HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy);
 WINGDIAPI UINT WINAPI GetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, RGBQUAD* prgbq);
 WINGDIAPI UINT WINAPI SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq);
 
-/* Pixels and blits (SRCCOPY). */
+/* Pixels and blits. The raster operation must be SRCCOPY (others fail with ERROR_NOT_SUPPORTED).
+ * Negative extents mirror: the origin pixel is copied first and the rectangle runs back from it.
+ * Pixels outside either surface are skipped; bottom-up DIBs given to StretchDIBits and
+ * SetDIBitsToDevice count their source rows from the lower-left corner. */
 WINGDIAPI COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
 WINGDIAPI COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);
 WINGDIAPI BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
