@@ -3,7 +3,6 @@
 // need them report failure.
 #include "device/CKelvraU3G5Base.h"
 
-#include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 
 namespace {
@@ -37,7 +36,6 @@ void CKelvraU3G5Base::PulseTransferReset() {
 }
 
 int32_t CKelvraU3G5Base::StopStreaming() {
-    if (sensor) sensor->StopMonitor();
     if (running) {
         running = 0;
         WaitForSingleObject(threadEndEvent, INFINITE);

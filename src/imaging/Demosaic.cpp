@@ -133,15 +133,20 @@ private:
         for (int32_t start = 2; start < width_ - 2; start += kChunkColumns) {
             const int32_t end = std::min(start + kChunkColumns, width_ - 2);
             const int32_t first = start - 2;
+            const SampleT* const red = rows.red;
+            const SampleT* const redFar = rows.redFar;
+            const SampleT* const blue = rows.blue;
+            const SampleT* const blueFar = rows.blueFar;
             for (int32_t c = first; c < end + 2; ++c) {
-                // Both colours are read unconditionally so the choice is a select, not a branch.
-                const int32_t redSum = 3 * rows.red[c] + rows.redFar[c];
-                const int32_t blueSum = 3 * rows.blue[c] + rows.blueFar[c];
-                const int32_t inRedRow = rows.red[c];
-                const int32_t inBlueRow = rows.blue[c];
-                const bool redColumn = (c & 1) == redParity;
-                sums[c - first] = redColumn ? redSum : blueSum;
-                greens[c - first] = redColumn ? inBlueRow : inRedRow;
+                // Both colours are read and the column's one picked with a mask, which the
+                // compiler vectorises where a conditional would not be.
+                const int32_t inRedRow = red[c];
+                const int32_t inBlueRow = blue[c];
+                const int32_t redSum = 3 * inRedRow + redFar[c];
+                const int32_t blueSum = 3 * inBlueRow + blueFar[c];
+                const int32_t redColumnMask = -(((c & 1) ^ redParity ^ 1));
+                sums[c - first] = blueSum + ((redSum - blueSum) & redColumnMask);
+                greens[c - first] = inRedRow + ((inBlueRow - inRedRow) & redColumnMask);
             }
             for (int32_t x = start; x < end; ++x) {
                 const int32_t i = x - first;

@@ -41,7 +41,9 @@ struct HueSaturationKernel {
 
     // Adjusts one pixel of blue, green, red in place; written without branches so a row
     // of pixels vectorises.
-    [[gnu::always_inline]] inline void operator()(int32_t& b, int32_t& g, int32_t& r) const {
+    [[gnu::always_inline]] inline void operator()(int32_t& blue, int32_t& green, int32_t& red) const {
+        // Values, not references: a max of references would become a conditional load.
+        const int32_t b = blue, g = green, r = red;
         const int32_t hi = std::max(r, std::max(g, b));
         const int32_t lo = std::min(r, std::min(g, b));
         const int32_t l2 = hi + lo;
@@ -70,9 +72,9 @@ struct HueSaturationKernel {
             const int32_t add = j == 0 ? amplitude - ramp : (j == 3 ? ramp : (j >= 4 ? amplitude : 0));
             return low + add;
         };
-        b = channel(0);
-        g = channel(1);
-        r = channel(2);
+        blue = channel(0);
+        green = channel(1);
+        red = channel(2);
     }
 };
 
@@ -86,7 +88,6 @@ template <typename SampleT, int Step, bool ClearAlpha>
 void AdjustRows(const ConverterArgs& args, const HueSaturationKernel& kernel) {
     constexpr int kShift = sizeof(SampleT) == 1 ? 0 : 8;
     RunKernel([&]() KELVRA_INLINE {
-        const HueSaturationKernel pixelKernel = kernel;  // a local copy the loop can keep in registers
         int32_t blue[kChunkPixels], green[kChunkPixels], red[kChunkPixels];
         for (int32_t k = 0; k < args.Height(); ++k) {
             const auto* s = reinterpret_cast<const SampleT*>(args.SourceRow(k));
@@ -100,7 +101,7 @@ void AdjustRows(const ConverterArgs& args, const HueSaturationKernel& kernel) {
                     green[x] = sp[x * Step + 1] >> kShift;
                     red[x] = sp[x * Step + 2] >> kShift;
                 }
-                for (int32_t x = 0; x < count; ++x) pixelKernel(blue[x], green[x], red[x]);
+                for (int32_t x = 0; x < count; ++x) kernel(blue[x], green[x], red[x]);
                 for (int32_t x = 0; x < count; ++x) {
                     dp[x * Step] = static_cast<SampleT>(blue[x] << kShift);
                     dp[x * Step + 1] = static_cast<SampleT>(green[x] << kShift);

@@ -27,6 +27,16 @@ void PostToTopLevelWindows(UINT message, WPARAM wParam, LPARAM lParam)
         PostToWindow(hwnd, message, wParam, lParam);
 }
 
+WPARAM CharacterOfKey(WPARAM key)
+{
+    if (key >= 'A' && key <= 'Z')
+        return key - 'A' + 'a';
+    if ((key >= '0' && key <= '9') || key == VK_SPACE || key == VK_BACK || key == VK_TAB || key == VK_RETURN ||
+        key == VK_ESCAPE)
+        return key;
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -89,11 +99,24 @@ WINUSERAPI void WINAPI PostQuitMessage(int nExitCode)
     CurrentQueue()->PostQuit(nExitCode);
 }
 
-// There is no keyboard behind this subset, so there are never key strokes to turn into characters.
+// Key strokes become characters as on a US keyboard without shift state: letters in lower
+// case, digits and the control keys that have a character of their own.
 WINUSERAPI BOOL WINAPI TranslateMessage(const MSG* lpMsg)
 {
-    (void)lpMsg;
-    return FALSE;
+    if (lpMsg == nullptr)
+        return FALSE;
+    const UINT message = lpMsg->message;
+    if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN)
+        return message == WM_KEYUP || message == WM_SYSKEYUP;
+    const WPARAM character = CharacterOfKey(lpMsg->wParam);
+    if (character != 0) {
+        const UINT charMessage = message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+        if (lpMsg->hwnd)
+            PostToWindow(lpMsg->hwnd, charMessage, character, lpMsg->lParam);
+        else
+            CurrentQueue()->Post(nullptr, charMessage, character, lpMsg->lParam);
+    }
+    return TRUE;
 }
 
 WINUSERAPI LRESULT WINAPI DispatchMessageA(const MSG* lpMsg)

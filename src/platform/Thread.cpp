@@ -87,6 +87,10 @@ void ThreadObject::Run()
     DWORD exitCode = routine_(parameter_);
     currentThread = nullptr;
     {
+        std::lock_guard guard(startLock_);
+        exited_ = true;
+    }
+    {
         std::lock_guard guard(WaitMutex());
         exitCode_ = exitCode;
         finished_ = true;
@@ -111,8 +115,11 @@ DWORD ThreadObject::ExitCode() const
 
 void ThreadObject::SetPriority(int priority)
 {
+    // The lock keeps the thread from ending meanwhile: the OS may hand an ended thread's id to another.
+    std::lock_guard guard(startLock_);
     priority_ = priority;
-    ApplyOsPriority(id_, priority);
+    if (!exited_)
+        ApplyOsPriority(id_, priority);
 }
 
 namespace {

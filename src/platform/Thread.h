@@ -39,6 +39,7 @@ private:
     std::mutex startLock_;
     std::condition_variable startCondition_;
     DWORD suspendCount_;  // guarded by startLock_
+    bool exited_ = false;  // the thread function returned; guarded by startLock_
     std::atomic<DWORD> id_{0};
 
     std::atomic<int> priority_{0};

@@ -25,7 +25,6 @@ int32_t CSensorBase::SetVariant(int32_t code) {
 }
 
 void CSensorBase::SetTriggerModeValue(int32_t value) { triggerMode = value; }
-
 int32_t CSensorBase::GetTriggerModeValue() { return triggerMode; }
 int32_t CSensorBase::IsCameraReady() { return 0; }
 int32_t CSensorBase::Initialize() { return 0; }
@@ -70,27 +69,41 @@ int32_t CSensorBase::GetChannelOffset(int32_t, int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelOffsetMin(int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelOffsetMax(int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelOffsetDefault(int32_t*) { return 0; }
-
 int32_t CSensorBase::IsLevelSupported() { return params.levelSupported; }
 int32_t CSensorBase::SetLevel(int32_t) { return 0; }
+int32_t CSensorBase::GetLevel(int32_t* value) {
+    return ReportRange(value, params.level, params.levelSupported);
+}
 
-int32_t CSensorBase::GetLevel(int32_t* value) { return ReportRange(value, params.level, params.levelSupported); }
+int32_t CSensorBase::GetLevelMin(int32_t* value) {
+    return ReportRange(value, params.levelMin, params.levelSupported);
+}
 
-int32_t CSensorBase::GetLevelMin(int32_t* value) { return ReportRange(value, params.levelMin, params.levelSupported); }
+int32_t CSensorBase::GetLevelMax(int32_t* value) {
+    return ReportRange(value, params.levelMax, params.levelSupported);
+}
 
-int32_t CSensorBase::GetLevelMax(int32_t* value) { return ReportRange(value, params.levelMax, params.levelSupported); }
-
-int32_t CSensorBase::GetLevelDefault(int32_t* value) { return ReportRange(value, params.levelDefault, params.levelSupported); }
+int32_t CSensorBase::GetLevelDefault(int32_t* value) {
+    return ReportRange(value, params.levelDefault, params.levelSupported);
+}
 
 int32_t CSensorBase::IsGainStepSupported() { return params.gainStepSupported; }
+int32_t CSensorBase::GetGainStepMin(int32_t* value) {
+    return ReportRange(value, params.gainStepMin, params.gainStepSupported);
+}
 
-int32_t CSensorBase::GetGainStepMin(int32_t* value) { return ReportRange(value, params.gainStepMin, params.gainStepSupported); }
+int32_t CSensorBase::GetGainStepMax(int32_t* value) {
+    return ReportRange(value, params.gainStepMax, params.gainStepSupported);
+}
 
-int32_t CSensorBase::GetGainStepMax(int32_t* value) { return ReportRange(value, params.gainStepMax, params.gainStepSupported); }
+int32_t CSensorBase::GetGainStepDefault(int32_t* value) {
+    return ReportRange(value, params.gainStepDefault, params.gainStepSupported);
+}
 
-int32_t CSensorBase::GetGainStepDefault(int32_t* value) { return ReportRange(value, params.gainStepDefault, params.gainStepSupported); }
+int32_t CSensorBase::GetGainStepValue(int32_t* value) {
+    return ReportRange(value, params.gainStep, params.gainStepSupported);
+}
 
-int32_t CSensorBase::GetGainStepValue(int32_t* value) { return ReportRange(value, params.gainStep, params.gainStepSupported); }
 int32_t CSensorBase::SetGainStep(int32_t) { return 0; }
 int32_t CSensorBase::GetGainStep(int32_t*) { return 0; }
 int32_t CSensorBase::GetGainStepLabel(int32_t, char*) { return 0; }
@@ -103,13 +116,9 @@ int32_t CSensorBase::SetMirrorH(int32_t) { return 0; }
 int32_t CSensorBase::GetMirrorH(int32_t*) { return 0; }
 int32_t CSensorBase::SetMirrorV(int32_t) { return 0; }
 int32_t CSensorBase::GetMirrorV(int32_t*) { return 0; }
-
 int32_t CSensorBase::GetMirrorHDefault() { return params.mirrorHDefault; }
-
 int32_t CSensorBase::GetMirrorVDefault() { return params.mirrorVDefault; }
-
 int32_t CSensorBase::IsMirrorHSupported() { return params.mirrorHSupported; }
-
 int32_t CSensorBase::IsMirrorVSupported() { return params.mirrorVSupported; }
 int32_t CSensorBase::SetFrameRate(int32_t, int32_t) { return 0; }
 int32_t CSensorBase::WriteRegister(uint32_t, uint32_t) { return 0; }
@@ -125,7 +134,6 @@ int32_t CSensorBase::SetHalfClock(int32_t) { return 0; }
 int32_t CSensorBase::GetHalfClock(int32_t*) { return 0; }
 int32_t CSensorBase::ReservedSlot86() { return 0; }
 int32_t CSensorBase::ReservedSlot87() { return 0; }
-
 int32_t CSensorBase::CopyParameters(SensorParameters* block) {
     if (block == nullptr) return 0;
     std::memcpy(block, &params, sizeof(params));
@@ -133,7 +141,6 @@ int32_t CSensorBase::CopyParameters(SensorParameters* block) {
 }
 
 void CSensorBase::RestartStream() {}
-
 void CSensorBase::WriteAuxSetting() {}
 int32_t CSensorBase::SetAnalogMode(int32_t) { return 0; }
 int32_t CSensorBase::GetAnalogMode(int32_t*) { return 0; }
@@ -142,9 +149,7 @@ int32_t CSensorBase::GetCoolerState(int32_t*) { return 0; }
 int32_t CSensorBase::SetCoolerState(int32_t) { return 0; }
 int32_t CSensorBase::TemperatureAvailable() { return 0; }
 int32_t CSensorBase::ReadTemperature(double*) { return 0; }
-
 void CSensorBase::StopMonitor() {}
-
 void CSensorBase::StopMonitorAndClear() {}
 int32_t CSensorBase::MonitorAvailable() { return 0; }
 int32_t CSensorBase::ReadMonitorStatus(int32_t*) { return 0; }
@@ -159,16 +164,23 @@ int32_t CSensorBase::ReservedSensorOpA() { return 0; }
 int32_t CSensorBase::ReservedSensorOpB() { return 0; }
 int32_t CSensorBase::GetTargetTemperature(int32_t*) { return 0; }
 int32_t CSensorBase::SetTargetTemperature(int32_t) { return 0; }
-
 int32_t CSensorBase::IsExposureSecondsSupported() { return params.exposureSecondsSupported; }
+int32_t CSensorBase::GetExposureSecondsMin(double* seconds) {
+    return ReportRange(seconds, params.exposureSecondsMin, params.exposureSecondsSupported);
+}
 
-int32_t CSensorBase::GetExposureSecondsMin(double* seconds) { return ReportRange(seconds, params.exposureSecondsMin, params.exposureSecondsSupported); }
+int32_t CSensorBase::GetExposureSecondsMax(double* seconds) {
+    return ReportRange(seconds, params.exposureSecondsMax, params.exposureSecondsSupported);
+}
 
-int32_t CSensorBase::GetExposureSecondsMax(double* seconds) { return ReportRange(seconds, params.exposureSecondsMax, params.exposureSecondsSupported); }
+int32_t CSensorBase::GetExposureSecondsDefault(double* seconds) {
+    return ReportRange(seconds, params.exposureSecondsDefault, params.exposureSecondsSupported);
+}
 
-int32_t CSensorBase::GetExposureSecondsDefault(double* seconds) { return ReportRange(seconds, params.exposureSecondsDefault, params.exposureSecondsSupported); }
+int32_t CSensorBase::GetExposureSeconds(double* seconds) {
+    return ReportRange(seconds, params.exposureSeconds, params.exposureSecondsSupported);
+}
 
-int32_t CSensorBase::GetExposureSeconds(double* seconds) { return ReportRange(seconds, params.exposureSeconds, params.exposureSecondsSupported); }
 int32_t CSensorBase::SetExposureSeconds(double) { return 0; }
 int32_t CSensorBase::AutoLevelAvailable() { return 0; }
 int32_t CSensorBase::GetAutoLevel(int32_t*) { return 0; }
@@ -176,10 +188,8 @@ int32_t CSensorBase::SetAutoLevel(int32_t) { return 0; }
 int32_t CSensorBase::SetSensorMode(int32_t, int32_t, int32_t) { return 0; }
 int32_t CSensorBase::GetSensorMode(int32_t*, int32_t*, int32_t*) { return 0; }
 int32_t CSensorBase::SensorModeAvailable() { return 0; }
-
 int32_t CSensorBase::GetFpgaFlag() { return -1; }
 int32_t CSensorBase::WriteFpgaFlag(int32_t) { return 0; }
 int32_t CSensorBase::ModeSwitchAvailable() { return 0; }
-
 int32_t CSensorBase::GetModeSwitch() { return -1; }
 int32_t CSensorBase::SetModeSwitch(int32_t) { return 0; }

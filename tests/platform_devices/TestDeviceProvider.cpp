@@ -12,26 +12,21 @@ void TestConnection::IoControl(std::shared_ptr<platform::IoRequest> request)
         DWORD count = std::min(request->inputSize, request->outputSize);
         if (count > 0)
             std::memcpy(request->output, request->input, count);
-        request->Complete(ERROR_SUCCESS, count);
-        break;
+        return request->Complete(ERROR_SUCCESS, count);
     }
     case kIoUnsupported:
-        request->Complete(ERROR_NOT_SUPPORTED, 0);
-        break;
+        return request->Complete(ERROR_NOT_SUPPORTED, 0);
     case kIoOverclaim:
-        request->Complete(ERROR_SUCCESS, request->outputSize + 100);
-        break;
+        return request->Complete(ERROR_SUCCESS, request->outputSize + 100);
     case kIoCompleteTwice:
         request->Complete(ERROR_SUCCESS, 1);
-        request->Complete(ERROR_GEN_FAILURE, 2);
-        break;
+        return request->Complete(ERROR_GEN_FAILURE, 2);
     case kIoDrop:
-        break;
+        return;
     default: {
         std::lock_guard guard(lock_);
         pending_.push_back(std::move(request));
         changed_.notify_all();
-        break;
     }
     }
 }
@@ -42,7 +37,6 @@ void TestConnection::CancelAll()
     {
         std::lock_guard guard(lock_);
         cancelled.swap(pending_);
-        ++cancelCalls_;
     }
     for (auto& request : cancelled)
         request->Complete(ERROR_OPERATION_ABORTED, 0);
@@ -69,12 +63,6 @@ bool TestConnection::CompleteOldest(DWORD error, unsigned char fill)
     return true;
 }
 
-bool TestConnection::InspectOldest(const std::function<bool(const platform::IoRequest&)>& check)
-{
-    std::lock_guard guard(lock_);
-    return !pending_.empty() && check(*pending_.front());
-}
-
 void TestConnection::WaitForPending(size_t count)
 {
     std::unique_lock guard(lock_);
@@ -87,64 +75,27 @@ size_t TestConnection::PendingCount()
     return pending_.size();
 }
 
-int TestConnection::CancelCalls()
-{
-    std::lock_guard guard(lock_);
-    return cancelCalls_;
-}
-
 std::shared_ptr<platform::DeviceConnection> TestProvider::Open(const std::string& path, DWORD& error)
 {
-    std::lock_guard guard(lock_);
-    opened_.push_back(path);
-    if (refuseWith_) {
-        error = *refuseWith_;
+    lastPath = path;
+    if (refuseWith) {
+        error = *refuseWith;
         return nullptr;
     }
-    last_ = std::make_shared<TestConnection>();
-    return last_;
+    lastConnection = std::make_shared<TestConnection>();
+    return lastConnection;
 }
 
-void TestProvider::RefuseOpens(DWORD error)
+PluggedDevice::PluggedDevice(const GUID& interfaceClass, std::string devicePath) : path(std::move(devicePath))
 {
-    std::lock_guard guard(lock_);
-    refuseWith_ = error;
-}
-
-void TestProvider::AcceptOpens()
-{
-    std::lock_guard guard(lock_);
-    refuseWith_.reset();
-}
-
-std::shared_ptr<TestConnection> TestProvider::LastConnection()
-{
-    std::lock_guard guard(lock_);
-    return last_;
-}
-
-std::vector<std::string> TestProvider::OpenedPaths()
-{
-    std::lock_guard guard(lock_);
-    return opened_;
-}
-
-PluggedDevice::PluggedDevice(const GUID& interfaceClass, std::string path, std::shared_ptr<TestProvider> provider)
-    : path_(std::move(path)), provider_(std::move(provider))
-{
-    added_ = platform::AddDeviceInterface(interfaceClass, path_, provider_);
-}
-
-PluggedDevice::~PluggedDevice()
-{
-    Unplug();
+    added = platform::AddDeviceInterface(interfaceClass, path, provider);
 }
 
 void PluggedDevice::Unplug()
 {
-    if (added_)
-        platform::RemoveDeviceInterface(path_);
-    added_ = false;
+    if (added)
+        platform::RemoveDeviceInterface(path);
+    added = false;
 }
 
 }  // namespace kelvra::test

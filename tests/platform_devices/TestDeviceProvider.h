@@ -1,4 +1,4 @@
-// A device provider for the tests: answers some I/O-control codes at once and keeps others
+// A device provider for the tests: answers some I/O-control codes at once and keeps the others
 // pending until the test completes them, possibly from another thread.
 #pragma once
 
@@ -6,86 +6,61 @@
 
 #include <condition_variable>
 #include <deque>
-#include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace kelvra::test {
 
-// Copies the input to the output and completes at once.
-constexpr DWORD kIoEcho = CTL_CODE(FILE_DEVICE_UNKNOWN, 0x800, METHOD_BUFFERED, FILE_ANY_ACCESS);
-// Completes at once with ERROR_NOT_SUPPORTED.
-constexpr DWORD kIoUnsupported = CTL_CODE(FILE_DEVICE_UNKNOWN, 0x801, METHOD_BUFFERED, FILE_ANY_ACCESS);
-// Stays pending until CompleteOldest or a cancellation.
-constexpr DWORD kIoPend = CTL_CODE(FILE_DEVICE_UNKNOWN, 0x802, METHOD_NEITHER, FILE_ANY_ACCESS);
-// Completes at once, claiming more bytes than the output holds.
-constexpr DWORD kIoOverclaim = CTL_CODE(FILE_DEVICE_UNKNOWN, 0x803, METHOD_BUFFERED, FILE_ANY_ACCESS);
-// Completes at once and then completes the same request again.
-constexpr DWORD kIoCompleteTwice = CTL_CODE(FILE_DEVICE_UNKNOWN, 0x804, METHOD_BUFFERED, FILE_ANY_ACCESS);
-// Drops the request without completing it.
-constexpr DWORD kIoDrop = CTL_CODE(FILE_DEVICE_UNKNOWN, 0x805, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr DWORD TestCode(DWORD function, DWORD method = METHOD_BUFFERED)
+{
+    return CTL_CODE(FILE_DEVICE_UNKNOWN, function, method, FILE_ANY_ACCESS);
+}
+constexpr DWORD kIoEcho = TestCode(0x800);           // output = input, at once
+constexpr DWORD kIoUnsupported = TestCode(0x801);    // ERROR_NOT_SUPPORTED, at once
+constexpr DWORD kIoOverclaim = TestCode(0x802);      // claims more bytes than the output holds
+constexpr DWORD kIoCompleteTwice = TestCode(0x803);  // 1 byte, then again with an error
+constexpr DWORD kIoDrop = TestCode(0x804);           // lets go of the request unfinished
+constexpr DWORD kIoPend = TestCode(0x805, METHOD_NEITHER);  // any other code pends too
 
 class TestConnection final : public platform::DeviceConnection {
 public:
     void IoControl(std::shared_ptr<platform::IoRequest> request) override;
-    void CancelAll() override;
+    void CancelAll() override;  // aborts what is queued, not a request TakeOldest handed out
 
-    // Fills the oldest pending request's output with fill and completes it with the error.
-    // False when nothing is pending.
-    bool CompleteOldest(DWORD error, unsigned char fill);
-    // Removes the oldest pending request and hands it over; null when nothing is pending.
     std::shared_ptr<platform::IoRequest> TakeOldest();
-    // The verdict of check on the oldest pending request; false when nothing is pending.
-    bool InspectOldest(const std::function<bool(const platform::IoRequest&)>& check);
+    // Fills the oldest pending request's output with fill and completes it with the error.
+    bool CompleteOldest(DWORD error, unsigned char fill);
     void WaitForPending(size_t count);
     size_t PendingCount();
-    int CancelCalls();
 
 private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<platform::IoRequest>> pending_;
-    int cancelCalls_ = 0;
 };
 
 class TestProvider final : public platform::DeviceProvider {
 public:
     std::shared_ptr<platform::DeviceConnection> Open(const std::string& path, DWORD& error) override;
 
-    // Later opens fail and report this error, until AcceptOpens.
-    void RefuseOpens(DWORD error);
-    void AcceptOpens();
-    std::shared_ptr<TestConnection> LastConnection();
-    std::vector<std::string> OpenedPaths();
-
-private:
-    std::mutex lock_;
-    std::optional<DWORD> refuseWith_;
-    std::shared_ptr<TestConnection> last_;
-    std::vector<std::string> opened_;
+    std::optional<DWORD> refuseWith;  // opens fail with this error while set
+    std::string lastPath;
+    std::shared_ptr<TestConnection> lastConnection;
 };
 
-// Adds a device interface for the test's lifetime.
+// A device interface present for the lifetime of the object (or until Unplug).
 class PluggedDevice {
 public:
-    PluggedDevice(const GUID& interfaceClass, std::string path,
-                  std::shared_ptr<TestProvider> provider = std::make_shared<TestProvider>());
-    ~PluggedDevice();
+    PluggedDevice(const GUID& interfaceClass, std::string path);
+    ~PluggedDevice() { Unplug(); }
     PluggedDevice(const PluggedDevice&) = delete;
     PluggedDevice& operator=(const PluggedDevice&) = delete;
 
-    const std::string& Path() const { return path_; }
-    TestProvider& Provider() { return *provider_; }
-    bool Added() const { return added_; }
     void Unplug();
 
-private:
-    std::string path_;
-    std::shared_ptr<TestProvider> provider_;
-    bool added_ = false;
+    const std::string path;
+    const std::shared_ptr<TestProvider> provider = std::make_shared<TestProvider>();
+    bool added = false;
 };
 
 }  // namespace kelvra::test

@@ -160,7 +160,7 @@ TEST_F(MessageQueueTest, DispatchAndSendReachTheWindowProcedureOnItsThread)
     ASSERT_TRUE(PostMessageA(window, WM_APP + 4, 8, 9));
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
-    EXPECT_FALSE(TranslateMessage(&msg));
+    EXPECT_FALSE(TranslateMessage(&msg)) << "not a key stroke";
     DispatchMessageA(&msg);
     auto seen = MessageLog::Instance().Take(WM_APP + 4);
     ASSERT_EQ(seen.size(), 1u);
@@ -178,6 +178,24 @@ TEST_F(MessageQueueTest, DispatchAndSendReachTheWindowProcedureOnItsThread)
     seen = MessageLog::Instance().Take(WM_USER + 1);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].threadId, GetCurrentThreadId());
+    DestroyWindow(window);
+}
+
+TEST_F(MessageQueueTest, TranslatedKeyStrokesPostCharacters)
+{
+    const HWND window = windows_.Create(0);
+    MSG key{};
+    key.hwnd = window;
+    key.message = WM_KEYDOWN;
+    key.wParam = 'Q';
+    EXPECT_TRUE(TranslateMessage(&key));
+    key.wParam = VK_LEFT;  // no character
+    EXPECT_TRUE(TranslateMessage(&key));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_CHAR));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>('q'));
+    EXPECT_FALSE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
     DestroyWindow(window);
 }
 

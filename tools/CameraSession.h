@@ -1,0 +1,33 @@
+// One SDK session for the length of a command. When no camera is attached it plugs in a
+// simulated 880HQLN first, so the tool does something useful on any machine, and says so.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct CameraEntry {
+    int32_t deviceNumber;  // what Kelvra_SetDeviceNumber takes
+    std::string name;      // the name Kelvra_EnumDevice gives it
+};
+
+class CameraSession {
+public:
+    // Opens the session; the note about a simulated camera goes to out. On failure Handle() is 0
+    // and the reason has gone to err.
+    CameraSession(std::ostream& out, std::ostream& err);
+    ~CameraSession();
+    CameraSession(const CameraSession&) = delete;
+    CameraSession& operator=(const CameraSession&) = delete;
+
+    int32_t Handle() const { return handle; }
+    // The attached cameras, by device number.
+    std::vector<CameraEntry> Cameras();
+    // The newest error the session recorded, in words.
+    std::string LastError();
+
+private:
+    int32_t handle = 0;
+    bool simulated = false;
+};
