@@ -168,9 +168,4 @@ void DriverConnection::BusSpeed(platform::IoRequest& request)
     request.Complete(ERROR_SUCCESS, sizeof(std::uint32_t));
 }
 
-std::shared_ptr<platform::DeviceConnection> CameraProvider::Open(const std::string&, DWORD& error)
-{
-    return camera_->Open(error);
-}
-
 } // namespace kelvra::sim

@@ -41,13 +41,4 @@ private:
     std::uint64_t generation_;
 };
 
-class CameraProvider final : public platform::DeviceProvider {
-public:
-    explicit CameraProvider(std::shared_ptr<Camera> camera) : camera_(std::move(camera)) {}
-    std::shared_ptr<platform::DeviceConnection> Open(const std::string& path, DWORD& error) override;
-
-private:
-    std::shared_ptr<Camera> camera_;
-};
-
 } // namespace kelvra::sim

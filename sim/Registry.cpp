@@ -1,6 +1,6 @@
 #include "Registry.h"
 
-#include "DriverConnection.h"
+#include "CameraProvider.h"
 
 #include "kelvra/KelvraSim.h"
 

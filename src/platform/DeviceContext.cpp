@@ -9,7 +9,7 @@ namespace {
 
 HandleTable<DeviceContext>& Dcs()
 {
-    static auto* table = new HandleTable<DeviceContext>(0x40010);
+    static auto* table = new HandleTable<DeviceContext>;
     return *table;
 }
 

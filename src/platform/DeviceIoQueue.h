@@ -3,7 +3,6 @@
 // a request never destroys its own connection that way.
 #pragma once
 
-#include "kelvra/win32/types.h"
 #include "kelvra/win32/devio.h"
 
 #include <condition_variable>

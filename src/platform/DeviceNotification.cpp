@@ -19,7 +19,7 @@ struct Registration {
 
 HandleTable<Registration>& Registrations()
 {
-    static auto* table = new HandleTable<Registration>(0x30010);
+    static auto* table = new HandleTable<Registration>;
     return *table;
 }
 

@@ -11,7 +11,7 @@ struct DrawDibState {};
 
 HandleTable<DrawDibState>& DrawDibs()
 {
-    static auto* table = new HandleTable<DrawDibState>(0x60010);
+    static auto* table = new HandleTable<DrawDibState>;
     return *table;
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 HandleTable<GdiObject>& Objects()
 {
-    static auto* table = new HandleTable<GdiObject>(0x50010);
+    static auto* table = new HandleTable<GdiObject>;
     return *table;
 }
 

@@ -2,6 +2,7 @@
 // separate from the kernel-object table because CloseHandle and the waits must not accept them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -10,18 +11,32 @@
 
 namespace kelvra::platform {
 
+// Every table draws from one sequence, so no two user or GDI objects ever share a handle value
+// (GetObjectType tells a DC from a bitmap by the value alone). Values step by 4, as Windows
+// handles do, stay below 2^32 for a long time, lie far above the kernel handles' range and are
+// never reused, so a stale handle can never reach a newer object.
+inline uintptr_t NextUserHandle()
+{
+    static std::atomic<uintptr_t> next{0x00C00010};
+    return next.fetch_add(4, std::memory_order_relaxed);
+}
+
 template <class T>
 class HandleTable {
 public:
-    // Handles of one table start at base and step by 4, as Windows handles do; they are never
-    // reused, so a stale handle can never reach a newer object.
+    // Handles from the shared sequence above.
+    HandleTable() = default;
+    // Handles of this table alone, from base on in steps of 4.
     explicit HandleTable(uintptr_t base) : next_(base) {}
 
     uintptr_t Insert(std::shared_ptr<T> object)
     {
         std::lock_guard lock(mutex_);
-        const uintptr_t handle = next_;
-        next_ += 4;
+        uintptr_t handle = next_;
+        if (handle == 0)
+            handle = NextUserHandle();
+        else
+            next_ += 4;
         objects_.emplace(handle, std::move(object));
         return handle;
     }
@@ -56,7 +71,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    uintptr_t next_;
+    uintptr_t next_ = 0;  // 0: the shared sequence
     std::unordered_map<uintptr_t, std::shared_ptr<T>> objects_;
 };
 

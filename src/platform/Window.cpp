@@ -12,7 +12,7 @@ namespace {
 
 HandleTable<Window>& Windows()
 {
-    static auto* table = new HandleTable<Window>(0x10010);
+    static auto* table = new HandleTable<Window>;
     return *table;
 }
 

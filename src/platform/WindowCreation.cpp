@@ -2,8 +2,6 @@
 #include "Window.h"
 #include "WindowFrame.h"
 
-#include <cstring>
-
 using namespace kelvra::platform;
 
 namespace {

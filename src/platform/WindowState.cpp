@@ -2,6 +2,7 @@
 #include "Window.h"
 #include "WindowFrame.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace kelvra::platform;

@@ -7,23 +7,21 @@
 namespace usbtest {
 namespace {
 
-using ConcurrencyTest = UsbTest;
+namespace sim = kelvra::sim;
+using UsbConcurrencyTest = UsbTest;
 
-TEST_F(ConcurrencyTest, ConcurrentEnumerationsRecordEveryCameraOnce)
+TEST_F(UsbConcurrencyTest, ConcurrentEnumerationsRecordEveryCameraOnce)
 {
     for (int i = 0; i < 8; ++i)
-        ASSERT_TRUE(Plug(0x3180, "T" + std::to_string(i)));
+        KelvraSim_Attach(0x3180);
     std::vector<std::unique_ptr<CKelvCy3Cam>> controllers;
     for (int i = 0; i < 4; ++i)
-        controllers.push_back(MakeController());
-
+        controllers.push_back(std::make_unique<CKelvCy3Cam>());
     std::vector<std::thread> threads;
     for (auto& controller : controllers)
         threads.emplace_back([&controller] {
-            for (int pass = 0; pass < 5; ++pass) {
-                controller->EnumerateDevices();
+            for (int pass = 0; pass < 5; ++pass)
                 controller->CountDevices(0x3180);
-            }
         });
     for (auto& thread : threads)
         thread.join();
@@ -39,42 +37,37 @@ TEST_F(ConcurrencyTest, ConcurrentEnumerationsRecordEveryCameraOnce)
     EXPECT_EQ((std::set<int>{0, 1, 2, 3, 4, 5, 6, 7}), numbers);
 }
 
-TEST_F(ConcurrencyTest, FpgaReadsDoNotInterleaveWithWritesOfOtherThreads)
+TEST_F(UsbConcurrencyTest, FpgaReadIsNeverSplitByAnotherThread)
 {
-    auto camera = Plug(0x3180, "A");
-    auto controller = OpenedController(camera);
+    const int camera = KelvraSim_Attach(0x3180);
+    auto controller = Opened(SimPath(camera));
+    sim::ClearLogs(camera);
     std::thread writer([&] {
         for (int i = 0; i < 50; ++i)
             controller->WriteFpgaRegister(0x20, uint8_t(i));
     });
-    std::thread reader([&] {
-        uint8_t value;
-        for (int i = 0; i < 50; ++i)
-            controller->ReadFpgaRegister(0x08, &value);
-    });
+    uint8_t value;
+    for (int i = 0; i < 50; ++i)
+        controller->ReadFpgaRegister(0x08, &value);
     writer.join();
-    reader.join();
 
-    // Every register select (a one-byte write to the FPGA) is followed at once by its read.
-    const std::vector<ControlCall> calls = camera->Controls();
+    // Every register select (a one-byte FPGA write) is followed at once by its read.
+    const std::vector<sim::I2cRecord> log = sim::I2cLog(camera);
     int reads = 0;
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].request == 0x30 && calls[i].index == 0x40 && calls[i].value == 1) {
-            ASSERT_LT(i + 1, calls.size());
-            EXPECT_EQ(0x31, calls[i + 1].request);
+    for (std::size_t i = 0; i + 1 < log.size(); ++i)
+        if (!log[i].read && log[i].bytes.size() == 1) {
+            EXPECT_TRUE(log[i + 1].read);
             ++reads;
         }
-    }
     EXPECT_EQ(50, reads);
 }
 
-TEST_F(ConcurrencyTest, AbortedTransferEndsWhenTheDriverFinishesItLater)
+TEST_F(UsbConcurrencyTest, AbortedTransferIsAwaitedUntilTheDriverFinishesIt)
 {
-    auto camera = Plug(0x3180, "A");
-    auto controller = OpenedController(camera);
-    ASSERT_EQ(1, controller->OpenStream());
+    auto camera = PlugScripted(0x3180, "A");
+    auto controller = Opened(camera->Path(), &kScriptedClass);
     // The driver completes the aborted request from its own thread, after the grace period.
-    camera->SetAbortLatencyMs(120);
+    camera->SetAbortBehaviour(false, 120);
     camera->ScriptTransfer({TransferScript::kPend, 0, 0});
     std::vector<uint8_t> buffer(64);
     uint32_t count = 0;

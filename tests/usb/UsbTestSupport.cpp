@@ -45,39 +45,39 @@ std::string TableView::Path(int row) const
 void UsbTest::SetUp()
 {
     kelvra::usb::SetSharedTableName(IsolatedTableName().c_str());
+    KelvraSim_Reset();
 }
 
 void UsbTest::TearDown()
 {
-    for (auto& camera : cameras_)
+    KelvraSim_Reset();
+    for (auto& camera : scripted_)
         camera->Unplug();
-    cameras_.clear();
 }
 
-std::shared_ptr<ScriptedCamera> UsbTest::Plug(uint16_t productId, const std::string& serial)
+std::shared_ptr<ScriptedCamera> UsbTest::PlugScripted(uint16_t productId, const std::string& serial)
 {
-    auto camera = ScriptedCamera::Plug(kTestVendor, productId, serial);
+    auto camera = ScriptedCamera::PlugAt(ScriptedCamera::PathFor(productId, serial));
     if (camera)
-        cameras_.push_back(camera);
+        scripted_.push_back(camera);
     return camera;
 }
 
-std::unique_ptr<CKelvCy3Cam> UsbTest::MakeController()
+int UsbTest::RowOf(CKelvCy3Cam& controller, const std::string& path)
 {
-    return std::make_unique<CKelvCy3Cam>(&kScriptedClass);
+    for (int row = 0; row < controller.EntryCount(); ++row)
+        if (path == controller.DeviceEntry(row).devicePath)
+            return row;
+    return -1;
 }
 
-std::unique_ptr<CKelvCy3Cam> UsbTest::OpenedController(const std::shared_ptr<ScriptedCamera>& camera)
+std::unique_ptr<CKelvCy3Cam> UsbTest::Opened(const std::string& path, const GUID* interfaceClass)
 {
-    auto controller = MakeController();
+    auto controller = std::make_unique<CKelvCy3Cam>(interfaceClass);
     controller->EnumerateDevices();
-    for (int row = 0; row < controller->EntryCount(); ++row) {
-        if (controller->DeviceEntry(row).devicePath == camera->Path()) {
-            EXPECT_EQ(1, controller->SelectDevice(row));
-            break;
-        }
-    }
+    EXPECT_EQ(1, controller->SelectDevice(RowOf(*controller, path)));
     EXPECT_EQ(1, controller->AllocateTransferBuffer());
+    EXPECT_EQ(1, controller->OpenStream());
     return controller;
 }
 

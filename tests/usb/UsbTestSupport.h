@@ -1,8 +1,10 @@
-// Shared set-up of the USB transport tests: a device table of this process's own (so test
-// processes running side by side never share rows) and cameras that are unplugged after each test.
+// Shared set-up of the USB transport tests: a device table of this process's own (test processes
+// running side by side never share rows), no simulated or scripted camera left over between tests.
 #pragma once
 
 #include "ScriptedCamera.h"
+#include "kelvra/KelvraSim.h"
+#include "kelvra/KelvraSimModel.h"
 #include "usb/CKelvCy3Cam.h"
 #include "usb/DeviceTable.h"
 
@@ -14,11 +16,9 @@
 
 namespace usbtest {
 
-constexpr uint16_t kTestVendor = 0x7E57;
-
 std::string IsolatedTableName();
 
-// The mapping of the table as another process would see it; null when no one holds it.
+// The mapping of the table as another process sees it; Exists() is false when no one holds it.
 class TableView {
 public:
     explicit TableView(const std::string& name);
@@ -38,12 +38,14 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::shared_ptr<ScriptedCamera> Plug(uint16_t productId, const std::string& serial);
-    std::unique_ptr<CKelvCy3Cam> MakeController();
-    // A controller with the first recorded row selected and its transfer buffer allocated.
-    std::unique_ptr<CKelvCy3Cam> OpenedController(const std::shared_ptr<ScriptedCamera>& camera);
+    std::shared_ptr<ScriptedCamera> PlugScripted(uint16_t productId, const std::string& serial);
+    static int RowOf(CKelvCy3Cam& controller, const std::string& path);
+    static std::string SimPath(int camera) { return kelvra::sim::DevicePath(camera).value_or(""); }
+    // A controller of the interface class with the camera at path selected, its transfer buffer
+    // allocated and its stream open.
+    static std::unique_ptr<CKelvCy3Cam> Opened(const std::string& path, const GUID* interfaceClass = nullptr);
 
-    std::vector<std::shared_ptr<ScriptedCamera>> cameras_;
+    std::vector<std::shared_ptr<ScriptedCamera>> scripted_;
 };
 
 }  // namespace usbtest

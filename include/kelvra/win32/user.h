@@ -353,6 +353,8 @@ WINUSERAPI BOOL WINAPI WaitMessage(void);
 WINUSERAPI void WINAPI PostQuitMessage(int nExitCode);
 WINUSERAPI BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 WINUSERAPI LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
+/* To a window of another thread: runs when that thread next retrieves messages (GetMessageA,
+ * PeekMessageA, WaitMessage) and waits for the result; 0 if that thread ends first. */
 WINUSERAPI LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 WINUSERAPI DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 
