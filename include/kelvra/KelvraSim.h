@@ -1,6 +1,10 @@
 /* Simulated cameras: virtual USB devices of the camera's device-interface class that the SDK
  * finds, opens and streams from exactly like real ones (Linux; library KelvraSim).
- * Usable from C and C++. */
+ * Usable from C and C++.
+ *
+ * A camera is externally powered: unplugging and replugging its cable ends the host's handles
+ * and transfers but keeps the board and head state (registers, identification, debug mode).
+ * A new camera free-runs at 30 frames per second. */
 #ifndef KELVRA_KELVRASIM_H
 #define KELVRA_KELVRASIM_H
 
@@ -31,8 +35,8 @@ KELVRA_SIM_API int KelvraSim_Unplug(int camera);               /* 1, or 0 for an
 KELVRA_SIM_API int KelvraSim_Replug(int camera);               /* plugged in again at the same device path */
 KELVRA_SIM_API void KelvraSim_Reset(void);                     /* unplug and forget every simulated camera */
 KELVRA_SIM_API int KelvraSim_SetScene(int camera, int scene, int level);
-KELVRA_SIM_API int KelvraSim_SetFrameRate(int camera, int framesPerSecond); /* 0: a frame as soon as one is requested */
-KELVRA_SIM_API int KelvraSim_Trigger(int camera);              /* one hardware trigger pulse */
+KELVRA_SIM_API int KelvraSim_SetFrameRate(int camera, int framesPerSecond); /* 0: a frame as soon as one is requested; at most 1000 */
+KELVRA_SIM_API int KelvraSim_Trigger(int camera);              /* one hardware trigger pulse (ignored unless in trigger mode) */
 KELVRA_SIM_API int KelvraSim_InjectFault(int camera, int fault, int count);
 KELVRA_SIM_API long KelvraSim_FramesSent(int camera);          /* frames delivered completely; -1 for an unknown id */
 

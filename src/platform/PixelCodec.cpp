@@ -135,10 +135,16 @@ void UnpackRow(const PixelFormat& format, const BYTE* row, const int* xs, int co
     switch (format.bitCount) {
     case 1:
     case 4:
-    case 8:
+    case 8: {
+        // Indices past the table read as black, so every possible index has an entry here.
+        uint32_t lookup[256];
+        const unsigned entries = 1u << format.bitCount;
+        for (unsigned index = 0; index < entries; ++index)
+            lookup[index] = TableColor(format, index);
         for (int i = 0; i < count; ++i)
-            out[i] = TableColor(format, ReadIndex(row, xs[i], format.bitCount));
+            out[i] = lookup[ReadIndex(row, xs[i], format.bitCount)];
         break;
+    }
     case 16: {
         const Masks masks(format);
         for (int i = 0; i < count; ++i) {

@@ -23,6 +23,7 @@ public:
     int ngReplies = 0;       // the next n commands are answered "NG\r\n"
     int silentCommands = 0;  // the next n commands get no answer
     bool echo = false;       // the head repeats each command before answering
+    bool crOnly = false;     // the head ends its replies with CR alone
     int failReadsAfter = -1; // bridge reads that succeed before every further one fails
     int failWritesAfter = -1;
 
@@ -111,6 +112,7 @@ private:
             std::snprintf(text, sizeof(text), "Fpga Write   : 0x%02X : 0x%02X\r\n", reg, value);
             reply = text;
         }
+        if (crOnly) reply.pop_back();
         replies.insert(replies.end(), reply.begin(), reply.end());
     }
 

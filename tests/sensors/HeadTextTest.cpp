@@ -20,6 +20,9 @@ TEST_F(HeadText, LineEndedByCarriageReturnAloneArrivesAsCrLf) {
     char line[16] = {};
     ASSERT_EQ(sensor.ReceiveText(line, sizeof(line)), 4);
     EXPECT_EQ(std::string(line, 4), "OK\r\n");
+
+    head.crOnly = true;
+    EXPECT_EQ(sensor.Transact(3, "g -v 7\n"), 1);
 }
 
 TEST_F(HeadText, NothingWaitingGivesZeroAfterOneRead) {
