@@ -75,9 +75,10 @@ private:
             if (step == Channels) {
                 std::copy(sharpened, sharpened + (end - start), d + start);
             } else {
-                // A fourth sample per pixel is not the filter's to change.
-                for (int32_t i = start; i < end; ++i) {
-                    if (i % step < Channels) d[i] = sharpened[i - start];
+                // A fourth sample per pixel is not the filter's to change. Chunks start on
+                // a pixel boundary (2 x step, then multiples of kChunkSamples).
+                for (int32_t i = start; i < end; i += step) {
+                    for (int32_t c = 0; c < Channels; ++c) d[i + c] = sharpened[i - start + c];
                 }
             }
         }
