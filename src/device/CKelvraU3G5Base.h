@@ -203,6 +203,7 @@ public:
     CKelvCy3Cam* Controller() const { return controller.get(); }
     uint32_t TransferTimeout() const { return transferTimeout; }
     int32_t GeometryDirty() const { return geometryDirty; }
+    uint32_t LastFrameCounter() const { return lastFrameCounter; }
     const uint8_t* DeviceInfo() const { return deviceInfo; }
     static int32_t InstanceCount();
 
@@ -218,6 +219,8 @@ private:
     int32_t PollReadyState();
     int32_t ProductSpecificStartUp();
     void PulseTransferReset();
+    void SynchroniseFrameCounter();
+    void SetTriggerModeByFpgaVersion(int32_t mode);
     void ReleaseFrameBuffers();
 
     std::unique_ptr<CKelvCy3Cam> controller;

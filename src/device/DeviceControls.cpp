@@ -19,6 +19,8 @@ constexpr int32_t kProductDeferredExposure = 0x3200;
 constexpr int32_t kShortExposureLimit = 50000;
 constexpr uint32_t kShortExposureTimeoutMs = 5000;
 constexpr int32_t kTextLineBytes = 256;
+constexpr uint16_t kLastFpgaWithDirectTrigger = 0x110;
+constexpr int32_t kFrameReady = 3;
 
 }  // namespace
 
@@ -56,6 +58,75 @@ int32_t CKelvraU3G5Base::IsMirrorHSupported() { return sensor ? sensor->IsMirror
 int32_t CKelvraU3G5Base::IsMirrorVSupported() { return sensor ? sensor->IsMirrorVSupported() : 0; }
 
 int32_t CKelvraU3G5Base::GetTriggerMode(int32_t* mode) { return sensor ? sensor->GetTriggerMode(mode) : 0; }
+
+int32_t CKelvraU3G5Base::SetTriggerMode(int32_t mode, int32_t force) {
+    if (!sensor) return 0;
+    if (!force && mode == triggerMode) return 1;
+    StopStreaming();
+    if (frameEvent == nullptr) frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    switch (productId) {
+    case 0x3030:
+    case 0x3050:
+        WriteFpgaRegister(36, mode ? 1 : 0);
+        sensor->SetTriggerMode(mode);
+        if (mode) SynchroniseFrameCounter();
+        break;
+    case 0x30F0:
+    case 0x3100:
+        sensor->SetTriggerMode(1);
+        WriteFpgaRegister(48, 0);
+        if (mode) {
+            WriteFpgaRegister(48, 1);
+        } else {
+            sensor->SetTriggerMode(0);
+        }
+        break;
+    case 0x3150:
+    case 0x3170:
+        mode &= 0x83;
+        WriteFpgaRegister(36, static_cast<uint32_t>(mode));
+        break;
+    case 0x3260:
+    case 0x3270:
+    case 0x3280:
+    case 0x3290:
+        SetTriggerModeByFpgaVersion(mode);
+        break;
+    default:
+        sensor->SetTriggerMode(mode);
+        if (mode == 1) ReadFrameCounter();
+        break;
+    }
+    triggerMode = mode;
+    return 1;
+}
+
+void CKelvraU3G5Base::SynchroniseFrameCounter() {
+    // A header-only stream takes over the camera's frame number, then the next new frame is awaited.
+    lastFrameCounter = 0;
+    if (!StartStreaming(3)) return;
+    Sleep(10);
+    if (WaitForSingleObject(threadEndEvent, 5000) != WAIT_OBJECT_0) return;
+    Sleep(10);
+    StartStreaming(2);
+}
+
+void CKelvraU3G5Base::SetTriggerModeByFpgaVersion(int32_t mode) {
+    uint16_t version = sensor->FpgaVersion();
+    if (version == 0 && controller && controller->ReadFpgaRegisterPair(&version)) sensor->SetFpgaVersion(version);
+    if (sensor->Controller() == nullptr) return;
+    if (version <= kLastFpgaWithDirectTrigger) {
+        sensor->SetTriggerMode(mode);
+        if (mode == 1) ReadFrameCounter();
+    } else if (mode == 0) {
+        sensor->SetTriggerMode(0);
+    } else if (mode == 1) {
+        // Newer boards arm the trigger only while a stream waits for the next new frame.
+        const int32_t started = StartStreaming(2);
+        sensor->SetTriggerMode(1);
+        if (started && WaitFrame(60000) == kFrameReady) ReadFrameCounter();
+    }
+}
 
 int32_t CKelvraU3G5Base::IsWidthAdjustable() { return sensor ? sensor->Parameters().binningX : 0; }
 int32_t CKelvraU3G5Base::IsHeightAdjustable() { return sensor ? sensor->Parameters().binningY : 0; }
@@ -263,9 +334,8 @@ int32_t CKelvraU3G5Base::ModeSwitchAvailable() { return sensor ? sensor->ModeSwi
 int32_t CKelvraU3G5Base::SetSensorModeSwitch(int32_t on) { return sensor ? sensor->SetModeSwitch(on) : 0; }
 int32_t CKelvraU3G5Base::GetSensorModeSwitch() { return sensor ? sensor->GetModeSwitch() : -1; }
 
-// Not built yet (product-specific trigger switching, mode value, mode switch, level, feature
-// switch, sampling rate): each reports failure.
-int32_t CKelvraU3G5Base::SetTriggerMode(int32_t, int32_t) { return 0; }
+// Not built yet (mode value, mode switch, level, feature switch, sampling rate): each reports
+// failure.
 int32_t CKelvraU3G5Base::SetSamplingRate(int32_t, int32_t, int32_t*) { return 0; }
 int32_t CKelvraU3G5Base::HasModeValue() { return 0; }
 int32_t CKelvraU3G5Base::SetModeValue(int32_t) { return 0; }

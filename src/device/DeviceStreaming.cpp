@@ -15,6 +15,7 @@ constexpr uint8_t kFrameEndpoint = 0x81;
 constexpr uint8_t kFpgaTransferReset = 108;
 constexpr uint8_t kFpgaTransferResetAlternate = 150;  // boards with the second register map
 constexpr uint8_t kFpgaTransferMode = 104;
+constexpr uint8_t kFpgaFrameCounter = 8;
 
 bool UsesAlternateRegisterMap(int32_t productId) { return productId == 0x31E0 || productId == 0x32D0; }
 
@@ -76,6 +77,13 @@ int32_t CKelvraU3G5Base::ResetTransfer() {
     return 1;
 }
 
+int32_t CKelvraU3G5Base::ReadFrameCounter() {
+    uint8_t counter = 0;
+    if (!controller || !controller->ReadFpgaRegister(kFpgaFrameCounter, &counter)) return 0;
+    lastFrameCounter = counter;
+    return 1;
+}
+
 int32_t CKelvraU3G5Base::SetTransferTimeout(uint32_t milliseconds) {
     transferTimeout = milliseconds;
     return 1;
@@ -91,7 +99,6 @@ int32_t CKelvraU3G5Base::SetStreamMode(uint32_t) { return 0; }
 int32_t CKelvraU3G5Base::StreamLoop() { return 0; }
 int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() { return 0; }
 int32_t CKelvraU3G5Base::ApplyImageSize() { return 0; }
-int32_t CKelvraU3G5Base::ReadFrameCounter() { return 0; }
 int32_t CKelvraU3G5Base::CaptureSingleFrame() { return 2; }
 int32_t CKelvraU3G5Base::CopyLatestFrame(uint8_t*, int32_t) { return -2; }
 int32_t CKelvraU3G5Base::WaitFrame(uint32_t) { return 2; }

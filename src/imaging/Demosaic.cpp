@@ -163,13 +163,25 @@ private:
                 sums[c - first] = static_cast<ColumnSum<SampleT>>(blueSum + ((redSum - blueSum) & redColumnMask));
                 greens[c - first] = static_cast<ColumnSum<SampleT>>(inRedRow + ((inBlueRow - inRedRow) & redColumnMask));
             }
+            // Planar channels first, then one interleaving pass: both loops stay simple
+            // enough to vectorise well.
             using Sum = ColumnSum<SampleT>;
-            for (int32_t x = start; x < end; ++x) {
-                const int32_t i = x - first;
+            SampleT blueOut[kChunkColumns], greenOut[kChunkColumns], redOut[kChunkColumns];
+            const int32_t count = end - start;
+            for (int32_t n = 0; n < count; ++n) {
+                const int32_t i = n + 2;
                 const Sum own = static_cast<Sum>(3 * sums[i] + sums[i - 2]);
                 const Sum other = static_cast<Sum>(3 * sums[i - 1] + sums[i + 1]);
-                const Sum greenSum = static_cast<Sum>(greens[i - 1] + greens[i]);
-                Store(d + static_cast<intptr_t>(x) * Step, own, other, greenSum, (x & 1) == redParity);
+                const bool redColumn = ((start + n) & 1) == redParity;
+                blueOut[n] = ScaleSum<SampleT>(redColumn ? other : own, factorBlue_);
+                greenOut[n] = static_cast<SampleT>((greens[i - 1] + greens[i]) >> 1);
+                redOut[n] = ScaleSum<SampleT>(redColumn ? own : other, factorRed_);
+            }
+            SampleT* p = d + static_cast<intptr_t>(start) * Step;
+            for (int32_t n = 0; n < count; ++n) {
+                p[n * Step] = blueOut[n];
+                p[n * Step + 1] = greenOut[n];
+                p[n * Step + 2] = redOut[n];
             }
         }
     }

@@ -4,10 +4,6 @@
 #include <cstring>
 #include <fstream>
 
-#ifdef _WIN32
-#include <vfw.h>  // DrawDibClose; the rest comes with kelvra/win32.h
-#endif
-
 namespace {
 
 bool ValidFormat(int32_t width, int32_t height, uint16_t bitsPerPixel) {

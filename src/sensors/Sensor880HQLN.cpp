@@ -130,7 +130,9 @@ int32_t CSensor880HQLN::SetGain(int32_t value) {
 
 int32_t CSensor880HQLN::SetExposureTime(int32_t time) {
     // One exposure-time unit is 100 us; the head counts in units of 70/40 us.
-    const double headUnits = std::trunc(time * 40.0 * 100 / 70);
+    // Clamped before the conversion: a time beyond the range must not overflow the integer.
+    const double headUnits = std::clamp(std::trunc(time * 40.0 * 100 / 70), static_cast<double>(INT32_MIN),
+                                        static_cast<double>(params.exposureMax));
     if (!SetExposure(static_cast<int32_t>(headUnits))) return 0;
     params.exposureTime = time;
     return 1;

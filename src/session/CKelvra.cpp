@@ -49,9 +49,8 @@ CKelvra::~CKelvra() {
 }
 
 std::array<DibImage**, CKelvra::kImageCount> CKelvra::ImageSlots() {
-    return {&raw8,    &raw16,    &rgb24,    &rgb32,    &rgb48,     &rgb64,       &filterCopy,  &display,
-            &dark8,   &white8,   &dark16,   &white16,  &hotMap8,   &deadMap8,    &hotMap16,    &deadMap16,
-            &defectWork8, &defectWork16};
+    return {&raw8,   &raw16,  &rgb24,   &rgb32,    &rgb48,   &rgb64,     &filterCopy,  &display,     &dark8,
+            &white8, &dark16, &white16, &hotMap8,  &deadMap8, &hotMap16, &deadMap16,   &defectWork8, &defectWork16};
 }
 
 void CKelvra::DestroyDevice() {
@@ -76,8 +75,8 @@ bool CKelvra::CreateCalibrationImages() {
         uint16_t bitsPerPixel;
         uint16_t fill;
     };
-    const Plane planes[] = {{dark8, 8, 0},    {white8, 8, 0xFF},   {dark16, 16, 0},   {white16, 16, kWhiteLevel16},
-                            {hotMap8, 8, 0},  {deadMap8, 8, 0},    {hotMap16, 16, 0}, {deadMap16, 16, 0},
+    const Plane planes[] = {{dark8, 8, 0},       {white8, 8, 0xFF},     {dark16, 16, 0},    {white16, 16, kWhiteLevel16},
+                            {hotMap8, 8, 0},     {deadMap8, 8, 0},      {hotMap16, 16, 0},  {deadMap16, 16, 0},
                             {defectWork8, 8, 0}, {defectWork16, 16, 0}};
     for (const Plane& plane : planes) {
         if (!CreateImage(plane.image, kSensorWidth, kSensorHeight, plane.bitsPerPixel)) return false;

@@ -31,6 +31,14 @@ void CopyFields(SharedDeviceTable& to, const SharedDeviceTable& from)
     std::memcpy(&to.entryCount, &from.entryCount, sizeof to.entryCount);
 }
 
+// Another process may have left anything in the mapping; a path must at least end within its row.
+void TakeFromView(SharedDeviceTable& copy, const SharedDeviceTable& view)
+{
+    CopyFields(copy, view);
+    for (auto& row : copy.rows)
+        row.devicePath[kDevicePathChars - 1] = '\0';
+}
+
 void ResetRows(SharedDeviceTable& table)
 {
     for (auto& row : table.rows)
@@ -91,7 +99,7 @@ void DeviceTable::Attach()
         return;
     }
     if (existed)
-        CopyFields(copy, *view_);
+        TakeFromView(copy, *view_);
     if (copy.instanceCount == 0)
         ResetRows(copy);
     ++copy.instanceCount;

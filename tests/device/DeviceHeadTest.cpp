@@ -75,6 +75,21 @@ TEST_F(DeviceHead, TriggerModeEntersDebugModeOnceAndWritesTheHeadFpgaInOrder) {
     EXPECT_EQ(mode, 1);
 }
 
+TEST_F(DeviceHead, DeviceTriggerModeReachesTheHeadUnlessItIsAlreadySet) {
+    kelvra::sim::PokeFpga(camera, 8, 0x2A);
+    ASSERT_EQ(device->SetTriggerMode(1, 0), 1);
+    EXPECT_EQ(Count("q -w x30 x01"), 1u);
+    EXPECT_EQ(Count("q -w x3c x01"), 1u);
+    EXPECT_EQ(device->LastFrameCounter(), 0x2Au);
+
+    kelvra::sim::ClearLogs(camera);
+    EXPECT_EQ(device->SetTriggerMode(1, 0), 1);
+    EXPECT_TRUE(HeadLog(camera).empty());
+    EXPECT_EQ(device->SetTriggerMode(0, 0), 1);
+    EXPECT_EQ(Count("q -w x30 x00"), 1u);
+    EXPECT_FALSE(kelvra::sim::GetHeadState(camera)->triggerMode);
+}
+
 TEST_F(DeviceHead, TextChannelCarriesRawCommands) {
     ASSERT_EQ(device->SendSensorText("n\r\n", 3), 1);
     char line[64] = {};

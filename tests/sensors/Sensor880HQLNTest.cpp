@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ TEST_F(Head880HQLN, ExposureTimeIsSentInHeadUnits) {
     sensor.GetExposureTime(&time);
     EXPECT_EQ(time, 7);
     EXPECT_EQ(Exposure(), 400);
+
+    head.commands.clear();
+    ASSERT_EQ(sensor.SetExposureTime(INT32_MAX), 1);
+    EXPECT_EQ(head.commands, std::vector<std::string>{"i -v 1000000"});
 }
 
 TEST_F(Head880HQLN, RejectedCommandIsRepeatedUntilTheRetriesRunOut) {
