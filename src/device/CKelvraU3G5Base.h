@@ -203,7 +203,6 @@ public:
     CKelvCy3Cam* Controller() const { return controller.get(); }
     uint32_t TransferTimeout() const { return transferTimeout; }
     int32_t GeometryDirty() const { return geometryDirty; }
-    uint32_t LastFrameCounter() const { return lastFrameCounter; }
     const uint8_t* DeviceInfo() const { return deviceInfo; }
     static int32_t InstanceCount();
 

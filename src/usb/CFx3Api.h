@@ -57,7 +57,6 @@ public:
     UsbDeviceEntry DeviceEntry(int row) const { return table_.Entry(row); }
     int EntryCount() const { return table_.EntryCount(); }
     int SelectedRow() const { return selectedRow_; }
-    const GUID& InterfaceClass() const { return interfaceClass_; }
     // 0 when the latest direct transfer completed at once, else the system error of its submission.
     int SubmissionOutcome() const { return submissionOutcome_; }
 

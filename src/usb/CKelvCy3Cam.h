@@ -65,7 +65,6 @@ public:
     int GetBusSpeed(int* speed);
 
     HANDLE StreamHandle() const { return streamHandle_; }
-    bool HasTransferBuffer() const { return transferBuffer_ != nullptr; }
 
 private:
     struct ControlReply {
@@ -85,7 +84,8 @@ private:
     // Ends whatever is pending on endpoint of device; aborts, then cancels if the driver did not
     // finish it, so the caller's buffers are free when it returns.
     void AbortPendingTransfer(HANDLE device, uint8_t endpoint, HANDLE completionEvent);
-    int AbortPipe(HANDLE device, uint8_t endpoint);
+    // Asks the driver to end the transfers pending on endpoint; waits until it has acknowledged.
+    void AbortPipe(HANDLE device, uint8_t endpoint);
 
     // Opens the stream handle when closed; openedHere tells whether this call opened it.
     bool EnsureStream(bool& openedHere);

@@ -44,18 +44,17 @@ private:
 
 }  // namespace
 
-int CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint)
+void CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint)
 {
     RequestEvent done;
     if (device == nullptr || done.get() == nullptr)
-        return 0;
+        return;
     OVERLAPPED overlapped{};
     overlapped.hEvent = done.get();
     DWORD bytesReturned = 0;
     if (!deviceio::IoControl(device, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &bytesReturned, &overlapped) &&
         GetLastError() == ERROR_IO_PENDING)
         done.WaitMs(INFINITE);
-    return 1;
 }
 
 int CKelvCy3Cam::AbortStream()

@@ -3,6 +3,7 @@
 #include "UsbTestSupport.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace usbtest {
 namespace {
@@ -77,6 +78,36 @@ TEST_F(UsbDeviceTableTest, SecondProcessSeesTheRowsAndCountsItself)
     EXPECT_EQ(2, attached);
     EXPECT_EQ(1, after);
     EXPECT_EQ(1, TableView(IsolatedTableName()).Int(0));
+}
+
+// Whatever another process left in the mapping, no row is read past its end.
+TEST_F(UsbDeviceTableTest, DamagedTableFromAnotherProcessIsReadSafely)
+{
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8584,
+                                        IsolatedTableName().c_str());
+    ASSERT_NE(nullptr, mapping);
+    auto* bytes = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_NE(nullptr, bytes);
+    const int32_t liveElsewhere = 1, damagedCount = 1000;
+    std::memcpy(bytes, &liveElsewhere, 4);
+    bytes[RowAt(0) + 2] = 0x80;  // product id 0x3180
+    bytes[RowAt(0) + 3] = 0x31;
+    std::memset(bytes + RowAt(0) + 8, 'x', 260);  // no terminator
+    std::memcpy(bytes + kEntryCountOffset, &damagedCount, 4);
+
+    KelvraSim_Attach(0x3180);
+    {
+        CKelvCy3Cam controller;
+        EXPECT_EQ(1000, controller.EnumerateDevices());  // no row to fill: nothing recorded
+        EXPECT_EQ(259u, std::strlen(controller.DeviceEntry(0).devicePath));
+        EXPECT_FALSE(controller.IsDeviceRowPresent(0));
+        EXPECT_EQ(0, controller.CountDevices(0x3180));
+        int32_t instances = 0;
+        std::memcpy(&instances, bytes, 4);
+        EXPECT_EQ(2, instances);
+    }
+    UnmapViewOfFile(bytes);
+    CloseHandle(mapping);
 }
 
 TEST_F(UsbDeviceTableTest, ProductBuildUsesTheSystemWideTable)
