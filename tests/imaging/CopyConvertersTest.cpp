@@ -84,15 +84,6 @@ TEST(CopyConvertersTest, EveryPixelFollowsItsRuleAndRowOrder) {
     }
 }
 
-TEST(CopyConvertersTest, TenBitValuesAreMaskedNotClamped) {
-    Plane source(2, 1, 2), dest(2, 1, 1);
-    source.Set(0, 0, 0, true, 0x03FF);
-    source.Set(1, 0, 0, true, 0x0400);
-    RunConverter(Convert10To8Reversed, dest, source);
-    EXPECT_EQ(dest.bytes[0], 0xFF);
-    EXPECT_EQ(dest.bytes[1], 0x00);
-}
-
 TEST(CopyConvertersTest, GreyFromPrimaries) {
     Plane source(3, 1, 3), dest(3, 1, 1);
     source.Set(0, 0, 2, false, 255);

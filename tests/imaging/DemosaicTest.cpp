@@ -101,15 +101,6 @@ TEST_P(DemosaicTest, InteriorAndBorderWriteComplementaryPixels) {
     EXPECT_EQ(untouched.bytes, before);
 }
 
-TEST_P(DemosaicTest, RedGainSaturatesEightBitRed) {
-    Plane raw(8, 8, 1);
-    raw.Fill(100);
-    Plane out(8, 8, 3);
-    RunBoth(raw, out, false, BayerParams{0, 400, 100, 100});
-    EXPECT_EQ(out.Get(4, 4, 2, false), 255u);
-    EXPECT_EQ(out.Get(4, 4, 0, false), 100u);
-}
-
 INSTANTIATE_TEST_SUITE_P(Builds, DemosaicTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Baseline" : "Dispatched"; });
 

@@ -103,23 +103,6 @@ TEST_P(FilterTest, ToneCurvesAtTheirLimits) {
     EXPECT_EQ(low.bytes[255], 191);
 }
 
-TEST_P(FilterTest, BrightnessExtremesBlackenAndSaturate) {
-    Plane image(8, 2, 6);
-    std::mt19937 rng(5);
-    image.FillRandom(rng, true, 20000);
-    Plane dark = image, bright = image;
-    FilterSetting down{-255}, up{255};
-    RunConverter(BrightnessColor16, dark, dark, &down);
-    RunConverter(BrightnessColor16, bright, bright, &up);
-    for (int32_t x = 0; x < 8; ++x) {
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(dark.Get(x, 1, c, true), 0u);
-            const uint32_t v = image.Get(x, 1, c, true);
-            EXPECT_EQ(bright.Get(x, 1, c, true), std::min<uint32_t>(static_cast<uint32_t>(v * 11.0f), 65535u));
-        }
-    }
-}
-
 TEST_P(FilterTest, SharpnessMatchesReferenceForEveryFormat) {
     std::mt19937 rng(9);
     for (const Member& m : kMembers) {
@@ -149,16 +132,6 @@ TEST_P(FilterTest, SharpnessLeavesAFlatImageAlone) {
     FilterSetting setting{30};
     RunConverter(SharpnessGray16, output, image, &setting);
     EXPECT_EQ(output.bytes, image.bytes);
-}
-
-TEST(FilterSelectTest, PicksTheMemberOfEachFormat) {
-    EXPECT_EQ(FilterConverterFor(FilterKind::Gamma, 8), &GammaGray8);
-    EXPECT_EQ(FilterConverterFor(FilterKind::Gamma, 16), &GammaGray16);
-    EXPECT_EQ(FilterConverterFor(FilterKind::Contrast, 32), &ContrastColor8);
-    EXPECT_EQ(FilterConverterFor(FilterKind::Sharpness, 64), &SharpnessColor16);
-    EXPECT_EQ(FilterConverterFor(FilterKind::HueSaturation, 64), &HueSaturation64);
-    EXPECT_EQ(FilterConverterFor(FilterKind::HueSaturation, 16), nullptr);
-    EXPECT_EQ(FilterConverterFor(FilterKind::Brightness, 12), nullptr);
 }
 
 TEST(FilterParamsTest, FiltersWithoutTheirRecordChangeNothing) {

@@ -81,24 +81,6 @@ TEST_P(HueSaturationTest, GreyPixelsAreUnchangedAndFullTurnsAreNoHueShift) {
     EXPECT_EQ(turnedBack.bytes, unturned.bytes);
 }
 
-TEST_P(HueSaturationTest, LowestSaturationLeavesRoundedChroma) {
-    std::mt19937 rng(8);
-    Plane image(400, 1, 3);
-    image.FillRandom(rng, false);
-    const Plane original = image;
-    Adjust(HueSaturationColor8, image, 0, -255);
-    for (int32_t x = 0; x < image.width; ++x) {
-        uint32_t hi = 0, lo = 255, newHi = 0, newLo = 255;
-        for (int c = 0; c < 3; ++c) {
-            hi = std::max(hi, original.Get(x, 0, c, false));
-            lo = std::min(lo, original.Get(x, 0, c, false));
-            newHi = std::max(newHi, image.Get(x, 0, c, false));
-            newLo = std::min(newLo, image.Get(x, 0, c, false));
-        }
-        EXPECT_LE(newHi - newLo, 1u) << "chroma " << hi - lo;
-    }
-}
-
 // An independent floating-point HSL adjustment: rotate the hue, scale the chroma by
 // (saturation + 256) / 256 within what the lightness allows. The integer filter turns the
 // hue in whole steps of 1/1530 turn and ramps a channel across a sector in 255 of 256
