@@ -27,7 +27,7 @@ int64_t Brightness(const ConverterArgs& args) {
     if constexpr (sizeof(SampleT) == 1) {
         uint8_t table[256];
         for (int i = 0; i < 256; ++i) table[i] = scale(static_cast<uint8_t>(i));
-        return ForEachChannelSample<uint8_t, Channels>(args, [&](uint8_t v) KELVRA_INLINE { return table[v]; });
+        return ForEachChannelSample<uint8_t, Channels, true>(args, [&](uint8_t v) KELVRA_INLINE { return table[v]; });
     } else {
         return ForEachChannelSample<uint16_t, Channels>(args, scale);
     }

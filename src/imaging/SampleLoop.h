@@ -6,8 +6,10 @@
 #include "imaging/CpuDispatch.h"
 
 // Channels is 1 for grey members and 3 for colour members; a colour pixel of four samples
-// keeps its fourth one.
-template <typename SampleT, int Channels, typename SampleFn>
+// keeps its fourth one. TableLookup marks a sampleFn that reads a table: the compiler
+// cannot tell the table from the image, so without help it would finish every store
+// before the next lookup; four lookups are made before their four stores instead.
+template <typename SampleT, int Channels, bool TableLookup = false, typename SampleFn>
 int64_t ForEachChannelSample(const ConverterArgs& args, SampleFn sampleFn) {
     if (args.Empty()) return 1;
     const int32_t step = args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT));
@@ -20,10 +22,24 @@ int64_t ForEachChannelSample(const ConverterArgs& args, SampleFn sampleFn) {
             auto* d = reinterpret_cast<SampleT*>(args.DestRow(k));
             if (packed) {
                 const int32_t count = width * Channels;
-                for (int32_t i = 0; i < count; ++i) d[i] = sampleFn(s[i]);
+                int32_t i = 0;
+                if constexpr (TableLookup) {
+                    for (; i + 4 <= count; i += 4) {
+                        const SampleT v0 = sampleFn(s[i]), v1 = sampleFn(s[i + 1]);
+                        const SampleT v2 = sampleFn(s[i + 2]), v3 = sampleFn(s[i + 3]);
+                        d[i] = v0;
+                        d[i + 1] = v1;
+                        d[i + 2] = v2;
+                        d[i + 3] = v3;
+                    }
+                }
+                for (; i < count; ++i) d[i] = sampleFn(s[i]);
             } else {
                 for (int32_t x = 0; x < width; ++x) {
-                    for (int32_t c = 0; c < 3; ++c) d[x * 4 + c] = sampleFn(s[x * 4 + c]);
+                    const SampleT v0 = sampleFn(s[x * 4]), v1 = sampleFn(s[x * 4 + 1]), v2 = sampleFn(s[x * 4 + 2]);
+                    d[x * 4] = v0;
+                    d[x * 4 + 1] = v1;
+                    d[x * 4 + 2] = v2;
                 }
             }
         }

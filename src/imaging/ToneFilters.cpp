@@ -18,11 +18,12 @@ int64_t ApplyTable(const ConverterArgs& args) {
         Build(setting->value, 255, wide);
         uint8_t table[256];
         for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(wide[i]);
-        return ForEachChannelSample<uint8_t, Channels>(args, [&](uint8_t v) KELVRA_INLINE { return table[v]; });
+        return ForEachChannelSample<uint8_t, Channels, true>(args, [&](uint8_t v) KELVRA_INLINE { return table[v]; });
     } else {
         const uint16_t* table = Cache(setting->value);
         if (!table) return 0;
-        return ForEachChannelSample<uint16_t, Channels>(args, [table](uint16_t v) KELVRA_INLINE { return table[v]; });
+        return ForEachChannelSample<uint16_t, Channels, true>(args,
+                                                             [table](uint16_t v) KELVRA_INLINE { return table[v]; });
     }
 }
 
