@@ -5,13 +5,16 @@
 #pragma once
 
 #include "kelvra/win32.h"
+#include "device/FrameRing.h"
 #include "sensors/SensorParameters.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
 class CKelvCy3Cam;
+struct FrameRequest;
 class CSensorBase;
 
 class CKelvraU3G5Base {
@@ -20,7 +23,7 @@ public:
     static constexpr int32_t kMaxDevices = 32;
     static constexpr size_t kDeviceInfoBytes = 64;
     static constexpr uint16_t kSromSettingAddress = 0x1080;
-    static constexpr int kRingSlots = 4;
+    static constexpr int kRingSlots = FrameRing::kSlots;
 
     CKelvraU3G5Base();
     CKelvraU3G5Base(const CKelvraU3G5Base&) = delete;
@@ -201,7 +204,11 @@ public:
     // For tests and the session: what is open right now.
     CSensorBase* Sensor() const { return sensor.get(); }
     CKelvCy3Cam* Controller() const { return controller.get(); }
-    uint32_t TransferTimeout() const { return transferTimeout; }
+    uint32_t TransferTimeout() const { return transferTimeout.load(); }
+    uint32_t FrameBytes() const { return frameBytes; }
+    uint32_t DataWidth() const { return dataWidth; }
+    uint32_t LastFrameCounter() const { return lastFrameCounter.load(); }
+    int32_t IsStreaming() const { return running.load(); }
     int32_t GeometryDirty() const { return geometryDirty; }
     const uint8_t* DeviceInfo() const { return deviceInfo; }
     static int32_t InstanceCount();
@@ -222,28 +229,52 @@ private:
     void SetTriggerModeByFpgaVersion(int32_t mode);
     void ReleaseFrameBuffers();
 
+    static DWORD WINAPI AcquisitionThread(LPVOID device);
+    void PrepareTransfer(FrameRequest& frame) const;
+    int32_t FinishStreamLoop();
+    // One header-and-payload transfer of the stream loop; false when either read failed.
+    bool TransferOneFrame(FrameRequest& frame, uint32_t mode);
+    bool StoreTransferredFrame();
+    bool WaitForNewFrameCounter();
+    void RestartAfterFailure();
+    bool CaptureOnce(FrameRequest& frame);
+    int32_t CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromFirstSlot, int32_t keepOrder, uint64_t* taken);
+    int32_t SensorOrientation() const;
+    int32_t SensorRevision() const;
+
+    void WriteWordRegisters(uint8_t lowRegister, int32_t value);
+    void WriteImageSizeRegisters(int32_t width, int32_t height);
+    void WriteTimingRegisters(const SensorParameters& geometry);
+    int32_t SetDataWidthRegister(bool twoBytes);
+    int32_t StoreDataWidth(uint32_t code);
+
+    uint16_t CameraFpgaVersion();
+    bool ModeSwitchSupported();
+    int32_t ReadModeSwitchState();
+
     std::unique_ptr<CKelvCy3Cam> controller;
     uint8_t deviceInfo[kDeviceInfoBytes] = {};
     std::unique_ptr<uint8_t[]> transferBuffer;
     int32_t transferBufferSize = 0;
-    uint32_t streamMode = 0;
+    std::atomic<uint32_t> streamMode{0};
     int32_t productId = kNoProductId;
     uint32_t dataWidth = 0;
     int32_t triggerMode = -1;
-    std::unique_ptr<uint8_t[]> frameRing[kRingSlots];
-    int32_t ringWriteIndex = 0;
-    uint32_t ringReadIndex = 3;
+    FrameRing frameRing;  // owns the write index
+    // Sequence number (FrameRing::FramesStored) of the last frame a reader took; a frame is new
+    // while the ring has stored a later one.
+    std::atomic<uint64_t> ringReadIndex{0};
     uint32_t frameBytes = 0;
-    int32_t transferFailed = 0;
+    std::atomic<int32_t> transferFailed{0};
     HANDLE frameEvent = nullptr;
     int32_t geometryDirty = 1;
     std::unique_ptr<CSensorBase> sensor;
-    uint32_t lastFrameCounter = 0;
+    std::atomic<uint32_t> lastFrameCounter{0};
     uint32_t deviceNumber = 0;
-    uint32_t transferTimeout = 5000;
-    int32_t pendingExposure = 0;
-    uint32_t pendingExposureValue = 0;
+    std::atomic<uint32_t> transferTimeout{5000};
+    std::atomic<int32_t> pendingExposure{0};
+    std::atomic<uint32_t> pendingExposureValue{0};
     HANDLE threadHandle = nullptr;
-    int32_t running = 0;
+    std::atomic<int32_t> running{0};
     HANDLE threadEndEvent = nullptr;
 };

@@ -1,30 +1,60 @@
-// Streaming side of the device object: stopping a stream and resetting the transfer path. The
-// acquisition thread, the frame ring and the video format are not built yet: the operations that
-// need them report failure.
+// Streaming side of the device object: the acquisition thread that moves frames from the camera
+// into the frame ring, the stream modes, and how a caller takes a finished frame out of the ring.
 #include "device/CKelvraU3G5Base.h"
 
+#include "device/FrameCopy.h"
+#include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
+#include "usb/FrameRequest.h"
+
+#include <chrono>
+#include <cstring>
 
 namespace {
 
 constexpr int32_t kProductSingleTransfer = 0x3042;
 constexpr int32_t kProductP30C0 = 0x30C0;
 constexpr int32_t kProductP3150 = 0x3150;
+constexpr int32_t kProductP3190 = 0x3190;
+constexpr int32_t kProductP31E0 = 0x31E0;
 constexpr uint16_t kPipeResetFirmware = 0x10FF;  // firmware above this wants its bulk pipe reset
 constexpr uint8_t kFrameEndpoint = 0x81;
 constexpr uint8_t kFpgaTransferReset = 108;
 constexpr uint8_t kFpgaTransferResetAlternate = 150;  // boards with the second register map
 constexpr uint8_t kFpgaTransferMode = 104;
 constexpr uint8_t kFpgaFrameCounter = 8;
+constexpr uint32_t kHeaderTimeoutMs = 100;
+constexpr uint32_t kSingleTransferTimeoutMs = 3000;
+constexpr int kFailuresBeforeGivingUp = 5;
+constexpr int kCaptureAttempts = 10;
+constexpr DWORD kCaptureGiveUpMs = 9999;
+
+enum StreamMode : uint32_t { kContinuous = 0, kSingleFrame = 1, kNextNewFrame = 2, kCounterSync = 3 };
+enum WaitResult : int32_t { kGaveUp = 1, kNoFrame = 2, kFrameReady = 3 };
 
 bool UsesAlternateRegisterMap(int32_t productId) { return productId == 0x31E0 || productId == 0x32D0; }
+
+// Boards whose bulk pipe stalls after a failed transfer until it is reset.
+bool ResetsPipeAfterFailure(int32_t productId) {
+    switch (productId) {
+    case 0x3100: case 0x3130: case 0x3150: case 0x3170: case 0x31B0: case 0x31B4:
+    case 0x31C0: case 0x31C4: case 0x31E0: case 0x32A0: case 0x32D0:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Signal(HANDLE event) {
+    if (event != nullptr) SetEvent(event);
+}
 
 }  // namespace
 
 void CKelvraU3G5Base::ReleaseFrameBuffers() {
     transferBuffer.reset();
     transferBufferSize = 0;
-    for (auto& slot : frameRing) slot.reset();
+    frameRing.Release();
     frameBytes = 0;
 }
 
@@ -36,13 +66,54 @@ void CKelvraU3G5Base::PulseTransferReset() {
     Sleep(1);
 }
 
-int32_t CKelvraU3G5Base::StopStreaming() {
-    if (running) {
-        running = 0;
-        WaitForSingleObject(threadEndEvent, INFINITE);
+DWORD WINAPI CKelvraU3G5Base::AcquisitionThread(LPVOID context) {
+    auto* device = static_cast<CKelvraU3G5Base*>(context);
+    if (device->productId == kProductSingleTransfer) {
+        device->StreamLoopSingleTransfer();
+    } else {
+        device->StreamLoop();
+    }
+    return 0;
+}
+
+int32_t CKelvraU3G5Base::StartStreaming(uint32_t mode) {
+    if (running.load()) StopStreaming();
+    if (threadEndEvent != nullptr) {
+        CloseHandle(threadEndEvent);
+        threadEndEvent = nullptr;
     }
     if (threadHandle != nullptr) {
-        WaitForSingleObject(threadHandle, 3000);
+        // A thread that ended by itself (single frame, give-up) is only waiting to be joined.
+        WaitForSingleObject(threadHandle, INFINITE);
+        CloseHandle(threadHandle);
+        threadHandle = nullptr;
+    }
+    if (frameEvent == nullptr) frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const int32_t modeSet = SetStreamMode(mode);
+    if (!modeSet) return modeSet;
+    if (geometryDirty) ApplyImageSize();
+    // Unnamed: a named event would be one object for every camera of the process, and one
+    // camera's thread end would wake another camera's StopStreaming.
+    threadEndEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (threadEndEvent == nullptr) return 0;
+    running.store(1);
+    threadHandle = CreateThread(nullptr, 0, AcquisitionThread, this, 0, nullptr);
+    if (threadHandle == nullptr) {
+        running.store(0);
+        return 0;
+    }
+    SetThreadPriority(threadHandle, THREAD_PRIORITY_TIME_CRITICAL);
+    if (sensor) sensor->RestartStream();
+    return 1;
+}
+
+int32_t CKelvraU3G5Base::StopStreaming() {
+    if (sensor) sensor->StopMonitor();
+    if (running.exchange(0)) WaitForSingleObject(threadEndEvent, INFINITE);
+    if (threadHandle != nullptr) {
+        // Joined without a limit: the thread writes into buffers that may be freed after this
+        // returns, and it always ends once its transfer in progress completes or times out.
+        WaitForSingleObject(threadHandle, INFINITE);
         CloseHandle(threadHandle);
         threadHandle = nullptr;
     }
@@ -58,7 +129,21 @@ int32_t CKelvraU3G5Base::StopStreaming() {
     }
     ResetTransfer();
     Sleep(5);
-    streamMode = 0;
+    streamMode.store(kContinuous);
+    return 1;
+}
+
+int32_t CKelvraU3G5Base::SetStreamMode(uint32_t mode) {
+    if (!controller) return 0;
+    if (mode != streamMode.load()) {
+        StopStreaming();
+        if (frameEvent == nullptr) frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (mode == kNextNewFrame) {
+            ringReadIndex.store(frameRing.FramesStored());
+            ReadFrameCounter();
+        }
+    }
+    streamMode.store(mode);
     return 1;
 }
 
@@ -80,29 +165,235 @@ int32_t CKelvraU3G5Base::ResetTransfer() {
 int32_t CKelvraU3G5Base::ReadFrameCounter() {
     uint8_t counter = 0;
     if (!controller || !controller->ReadFpgaRegister(kFpgaFrameCounter, &counter)) return 0;
-    lastFrameCounter = counter;
+    lastFrameCounter.store(counter);
     return 1;
 }
 
 int32_t CKelvraU3G5Base::SetTransferTimeout(uint32_t milliseconds) {
-    transferTimeout = milliseconds;
+    transferTimeout.store(milliseconds);
     return 1;
+}
+
+void CKelvraU3G5Base::PrepareTransfer(FrameRequest& frame) const {
+    std::memset(&frame, 0, sizeof(frame));
+    frame.destination = transferBuffer.get();
+    frame.capacity = static_cast<uint32_t>(transferBufferSize);
+    frame.expectedSize = frameBytes;
+}
+
+bool CKelvraU3G5Base::StoreTransferredFrame() {
+    const bool stored = frameRing.Store(transferBuffer.get(), frameBytes);
+    Signal(frameEvent);
+    return stored;
+}
+
+bool CKelvraU3G5Base::WaitForNewFrameCounter() {
+    uint8_t counter = 0;
+    controller->ReadFpgaRegister(kFpgaFrameCounter, &counter);
+    if (counter == lastFrameCounter.load()) {
+        Sleep(1);
+        return false;
+    }
+    lastFrameCounter.store(counter);
+    return true;
+}
+
+bool CKelvraU3G5Base::TransferOneFrame(FrameRequest& frame, uint32_t mode) {
+    if (!controller->ReadFrameHeader(&frame, kHeaderTimeoutMs)) return false;
+    if (mode != kNextNewFrame) lastFrameCounter.store(frame.frameNumber);
+    if (mode == kCounterSync) return true;
+    return controller->ReadFramePayload(&frame, transferTimeout.load()) != 0;
+}
+
+void CKelvraU3G5Base::RestartAfterFailure() {
+    if (ResetsPipeAfterFailure(productId)) controller->ResetPipe(kFrameEndpoint);
+    PulseTransferReset();
+    controller->OpenStream();
+}
+
+int32_t CKelvraU3G5Base::FinishStreamLoop() {
+    controller->CloseStream();
+    // running goes first: a StopStreaming that still sees it set is then sure to get the event.
+    running.store(0);
+    Signal(threadEndEvent);
+    if (transferFailed.load()) Signal(frameEvent);
+    return 1;
+}
+
+int32_t CKelvraU3G5Base::StreamLoop() {
+    if (!controller || !transferBuffer) {
+        running.store(0);
+        Signal(threadEndEvent);
+        return 0;
+    }
+    FrameRequest frame;
+    PrepareTransfer(frame);
+    transferFailed.store(0);
+    const uint32_t mode = streamMode.load();
+    if (controller->OpenStream()) {
+        int failures = 0;
+        while (running.load()) {
+            if (pendingExposure.exchange(0) && sensor) {
+                sensor->SetExposure(static_cast<int32_t>(pendingExposureValue.load()));
+            }
+            if (mode == kNextNewFrame && !WaitForNewFrameCounter()) continue;
+            if (TransferOneFrame(frame, mode)) {
+                if (mode == kCounterSync) break;
+                transferFailed.store(0);
+                failures = 0;
+                StoreTransferredFrame();
+                if (mode == kSingleFrame || mode == kNextNewFrame) break;
+                continue;
+            }
+            controller->CloseStream();
+            if ((productId == kProductP3190 && mode == kNextNewFrame) || ++failures >= kFailuresBeforeGivingUp) {
+                transferFailed.store(1);
+                Signal(frameEvent);
+                break;
+            }
+            RestartAfterFailure();
+        }
+    }
+    return FinishStreamLoop();
+}
+
+int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
+    if (!controller || !transferBuffer) {
+        running.store(0);
+        Signal(threadEndEvent);
+        return 0;
+    }
+    FrameRequest frame;
+    PrepareTransfer(frame);
+    controller->ResetStream();
+    transferFailed.store(0);
+    DWORD lastSuccess = timeGetTime();
+    if (controller->OpenStream()) {
+        int attempts = 0;
+        while (running.load()) {
+            if (controller->ReadFrameEndpoint83(&frame, kSingleTransferTimeoutMs)) {
+                lastSuccess = timeGetTime();
+                transferFailed.store(0);
+                StoreTransferredFrame();
+                if (streamMode.load() == kSingleFrame) break;
+                attempts = 0;
+                continue;
+            }
+            if (timeGetTime() - lastSuccess > kCaptureGiveUpMs || ++attempts >= kCaptureAttempts) {
+                transferFailed.store(1);
+                break;
+            }
+            controller->ResetPort();
+            controller->ResetStream();
+            controller->ResetPipe(kFrameEndpoint);
+        }
+    }
+    // Unlike StreamLoop this variant leaves frameEvent alone when it gives up: a waiting caller
+    // sees WaitFrame time out.
+    controller->CloseStream();
+    running.store(0);
+    Signal(threadEndEvent);
+    return 1;
+}
+
+bool CKelvraU3G5Base::CaptureOnce(FrameRequest& frame) {
+    if (productId == kProductSingleTransfer) return controller->ReadFrameEndpoint83(&frame, kSingleTransferTimeoutMs);
+    return controller->ReadFrameHeader(&frame, kSingleTransferTimeoutMs) &&
+           controller->ReadFramePayload(&frame, kSingleTransferTimeoutMs);
+}
+
+int32_t CKelvraU3G5Base::CaptureSingleFrame() {
+    if (!controller) return 2;
+    if (geometryDirty) ApplyImageSize();
+    if (!transferBuffer) return 2;
+    FrameRequest frame;
+    PrepareTransfer(frame);
+    if (productId == kProductSingleTransfer) controller->ResetStream();
+    transferFailed.store(0);
+    const DWORD start = timeGetTime();
+    if (controller->OpenStream()) {
+        for (int attempt = 1;; ++attempt) {
+            if (CaptureOnce(frame)) {
+                frameRing.StoreFirst(transferBuffer.get(), frameBytes);
+                transferFailed.store(0);
+                break;
+            }
+            if (timeGetTime() - start > kCaptureGiveUpMs || attempt >= kCaptureAttempts) {
+                transferFailed.store(1);
+                break;
+            }
+            if (productId == kProductSingleTransfer) controller->ResetPort();
+        }
+    }
+    controller->CloseStream();
+    Signal(threadEndEvent);
+    return 0;
+}
+
+int32_t CKelvraU3G5Base::WaitFrame(uint32_t milliseconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        if (transferFailed.load()) return kGaveUp;
+        if (frameRing.FramesStored() != ringReadIndex.load()) return kFrameReady;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // The event is auto-reset and may be stale (set for a frame already taken): wake, look,
+        // and wait again for what is left of the time.
+        if (frameEvent == nullptr || left <= 0 ||
+            WaitForSingleObject(frameEvent, static_cast<DWORD>(left)) != WAIT_OBJECT_0) {
+            if (transferFailed.load()) return kGaveUp;
+            return frameRing.FramesStored() != ringReadIndex.load() ? kFrameReady : kNoFrame;
+        }
+    }
+}
+
+int32_t CKelvraU3G5Base::CopyFrame(uint8_t* buffer, uint32_t size, int32_t fromFirstSlot, int32_t keepOrder) {
+    uint64_t taken = 0;
+    return CopyRingSlot(buffer, size, fromFirstSlot != 0, keepOrder, &taken);
+}
+
+// Orientation of the sensor's readout. No driver of this build reads out mirrored or upside down.
+int32_t CKelvraU3G5Base::SensorOrientation() const { return 1; }
+
+// Revision of the sensor of model 0x31E0, which no driver of this build reports; every board
+// in service is past the revisions that drop a row.
+int32_t CKelvraU3G5Base::SensorRevision() const { return 8; }
+
+int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromFirstSlot, int32_t keepOrder,
+                                      uint64_t* taken) {
+    if (buffer == nullptr || size < frameBytes || !frameRing.Allocated() || !sensor) return 0;
+    const SensorParameters& geometry = sensor->Parameters();
+    const uint32_t bytesPerPixel = dataWidth != 0 ? 2 : 1;
+    FrameLayout layout{};
+    layout.bytesPerPixel = bytesPerPixel;
+    layout.rowBytes = static_cast<size_t>(geometry.windowWidth) * bytesPerPixel;
+    layout.rows = static_cast<size_t>(geometry.windowHeight);
+    // A window that does not fit the frame (a driver that changed it behind our back) is not copied.
+    if (layout.rowBytes * layout.rows > frameBytes) return 0;
+    const FrameCopyPlan plan = productId == kProductP31E0 ? PlanForRevision(SensorRevision())
+                                                          : PlanForOrientation(SensorOrientation(), keepOrder != 0);
+    auto copy = [&](const uint8_t* slot) { CopyFrameRows(buffer, slot, layout, plan); };
+    *taken = fromFirstSlot ? frameRing.ReadFirst(copy) : frameRing.ReadNewest(copy);
+    return 1;
+}
+
+int32_t CKelvraU3G5Base::CopyNextFrame(uint8_t* buffer, int32_t keepOrder) {
+    uint64_t taken = 0;
+    if (CopyRingSlot(buffer, frameBytes, false, keepOrder, &taken)) {
+        // Marks read what was copied, not what the ring holds now: a frame that arrived during
+        // the copy stays new.
+        ringReadIndex.store(taken);
+    } else {
+        ringReadIndex.store(frameRing.FramesStored());
+    }
+    return 0;
+}
+
+int32_t CKelvraU3G5Base::CopyLatestFrame(uint8_t* buffer, int32_t keepOrder) {
+    if (buffer == nullptr) return -2;
+    CopyFrame(buffer, frameBytes, 1, keepOrder);
+    return 0;
 }
 
 int32_t CKelvraU3G5Base::Reserved32() { return -1; }
 int32_t CKelvraU3G5Base::Reserved37() { return 0; }
-
-// Not built yet (streaming, frame ring and video format): each reports failure.
-int32_t CKelvraU3G5Base::StartStreaming(uint32_t) { return 0; }
-int32_t CKelvraU3G5Base::CopyFrame(uint8_t*, uint32_t, int32_t, int32_t) { return 0; }
-int32_t CKelvraU3G5Base::SetStreamMode(uint32_t) { return 0; }
-int32_t CKelvraU3G5Base::StreamLoop() { return 0; }
-int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() { return 0; }
-int32_t CKelvraU3G5Base::ApplyImageSize() { return 0; }
-int32_t CKelvraU3G5Base::CaptureSingleFrame() { return 2; }
-int32_t CKelvraU3G5Base::CopyLatestFrame(uint8_t*, int32_t) { return -2; }
-int32_t CKelvraU3G5Base::WaitFrame(uint32_t) { return 2; }
-int32_t CKelvraU3G5Base::CopyNextFrame(uint8_t*, int32_t) { return 0; }
-int32_t CKelvraU3G5Base::SetDataWidth(uint32_t) { return 0; }
-int32_t CKelvraU3G5Base::SetClockMode(int32_t) { return 0; }
-int32_t CKelvraU3G5Base::SetVideoFormat(int32_t, int32_t, int32_t, int32_t, int32_t) { return 0; }

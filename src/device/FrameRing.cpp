@@ -42,11 +42,10 @@ bool FrameRing::Claim(int slot) {
 
 void FrameRing::Publish(int slot, const uint8_t* source, size_t bytes, bool advance) {
     std::memcpy(slots[slot].get(), source, bytes < slotBytes ? bytes : slotBytes);
-    const uint64_t sequence = framesStored.load(std::memory_order_relaxed) + 1;
-    slotSequence[slot] = sequence;
+    // The synchronous capture may store while a stream thread does: the count is shared.
+    slotSequence[slot] = framesStored.fetch_add(1, std::memory_order_acq_rel) + 1;
     state[slot].store(0, std::memory_order_release);
     if (advance) writeIndex.store(static_cast<uint32_t>((slot + 1) % kSlots), std::memory_order_release);
-    framesStored.store(sequence, std::memory_order_release);
 }
 
 bool FrameRing::Store(const uint8_t* source, size_t bytes) {

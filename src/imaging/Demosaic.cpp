@@ -138,47 +138,44 @@ private:
     }
 
     // Columns 2 .. width - 3 of output row y, in chunks so the column sums stay on the stack.
-    // Step is the destination pixel size in samples, fixed so the stores vectorise. Every
-    // chunk starts on an even column, so columns go in pairs of fixed colours (RedEven:
-    // the red samples sit in the even columns) and no per-column choice is left.
-    template <int Step, bool RedEven>
-    [[gnu::always_inline]] inline void RowWithLayout(int32_t y, const CellRows& rows) const {
-        using Sum = ColumnSum<SampleT>;
-        Sum sums[kChunkColumns + 4];
-        Sum greens[kChunkColumns + 4];
-        SampleT blueOut[kChunkColumns + 1], greenOut[kChunkColumns + 1], redOut[kChunkColumns + 1];
-        // Even and odd columns: the rows holding their colour and the rows holding green.
-        const SampleT* const evenNear = RedEven ? rows.red : rows.blue;
-        const SampleT* const evenFar = RedEven ? rows.redFar : rows.blueFar;
-        const SampleT* const oddNear = RedEven ? rows.blue : rows.red;
-        const SampleT* const oddFar = RedEven ? rows.blueFar : rows.redFar;
+    // Step is the destination pixel size in samples, fixed so the stores vectorise.
+    template <int Step>
+    [[gnu::always_inline]] inline void RowWithStep(int32_t y, const CellRows& rows) const {
+        const int32_t redParity = layout_.columnParity0;  // (column & 1) of the red columns
+        ColumnSum<SampleT> sums[kChunkColumns + 4];
+        ColumnSum<SampleT> greens[kChunkColumns + 4];
         SampleT* d = DestPixel(0, y);
         for (int32_t start = 2; start < width_ - 2; start += kChunkColumns) {
             const int32_t end = std::min(start + kChunkColumns, width_ - 2);
-            const int32_t first = start - 2;  // even
-            const int32_t columns = end + 2 - first;
-            for (int32_t j = 0; j < columns; j += 2) {
-                const int32_t c = first + j;
-                sums[j] = static_cast<Sum>(3 * evenNear[c] + evenFar[c]);
-                greens[j] = oddNear[c];
-                sums[j + 1] = static_cast<Sum>(3 * oddNear[c + 1] + oddFar[c + 1]);
-                greens[j + 1] = evenNear[c + 1];
+            const int32_t first = start - 2;
+            const SampleT* const red = rows.red;
+            const SampleT* const redFar = rows.redFar;
+            const SampleT* const blue = rows.blue;
+            const SampleT* const blueFar = rows.blueFar;
+            for (int32_t c = first; c < end + 2; ++c) {
+                // Both colours are read and the column's one picked with a mask, which the
+                // compiler vectorises where a conditional would not be.
+                const int32_t inRedRow = red[c];
+                const int32_t inBlueRow = blue[c];
+                const int32_t redSum = 3 * inRedRow + redFar[c];
+                const int32_t blueSum = 3 * inBlueRow + blueFar[c];
+                const int32_t redColumnMask = -(((c & 1) ^ redParity ^ 1));
+                sums[c - first] = static_cast<ColumnSum<SampleT>>(blueSum + ((redSum - blueSum) & redColumnMask));
+                greens[c - first] = static_cast<ColumnSum<SampleT>>(inRedRow + ((inBlueRow - inRedRow) & redColumnMask));
             }
-            // Planar channels first, then one interleaving pass. Output n sits on column
-            // start + n: even columns have the even colour as their own.
+            // Planar channels first, then one interleaving pass: both loops stay simple
+            // enough to vectorise well.
+            using Sum = ColumnSum<SampleT>;
+            SampleT blueOut[kChunkColumns], greenOut[kChunkColumns], redOut[kChunkColumns];
             const int32_t count = end - start;
-            for (int32_t n = 0; n < count; n += 2) {
+            for (int32_t n = 0; n < count; ++n) {
                 const int32_t i = n + 2;
-                const Sum ownEven = static_cast<Sum>(3 * sums[i] + sums[i - 2]);
-                const Sum otherEven = static_cast<Sum>(3 * sums[i - 1] + sums[i + 1]);
-                const Sum ownOdd = static_cast<Sum>(3 * sums[i + 1] + sums[i - 1]);
-                const Sum otherOdd = static_cast<Sum>(3 * sums[i] + sums[i + 2]);
-                blueOut[n] = ScaleSum<SampleT>(RedEven ? otherEven : ownEven, factorBlue_);
-                redOut[n] = ScaleSum<SampleT>(RedEven ? ownEven : otherEven, factorRed_);
-                blueOut[n + 1] = ScaleSum<SampleT>(RedEven ? ownOdd : otherOdd, factorBlue_);
-                redOut[n + 1] = ScaleSum<SampleT>(RedEven ? otherOdd : ownOdd, factorRed_);
+                const Sum own = static_cast<Sum>(3 * sums[i] + sums[i - 2]);
+                const Sum other = static_cast<Sum>(3 * sums[i - 1] + sums[i + 1]);
+                const bool redColumn = ((start + n) & 1) == redParity;
+                blueOut[n] = ScaleSum<SampleT>(redColumn ? other : own, factorBlue_);
                 greenOut[n] = static_cast<SampleT>((greens[i - 1] + greens[i]) >> 1);
-                greenOut[n + 1] = static_cast<SampleT>((greens[i] + greens[i + 1]) >> 1);
+                redOut[n] = ScaleSum<SampleT>(redColumn ? own : other, factorRed_);
             }
             SampleT* p = d + static_cast<intptr_t>(start) * Step;
             for (int32_t n = 0; n < count; ++n) {
@@ -190,11 +187,10 @@ private:
     }
 
     [[gnu::always_inline]] inline void Row(int32_t y, const CellRows& rows) const {
-        const bool redEven = layout_.columnParity0 == 0;
         if (destStep_ == 3) {
-            redEven ? RowWithLayout<3, true>(y, rows) : RowWithLayout<3, false>(y, rows);
+            RowWithStep<3>(y, rows);
         } else {
-            redEven ? RowWithLayout<4, true>(y, rows) : RowWithLayout<4, false>(y, rows);
+            RowWithStep<4>(y, rows);
         }
     }
 

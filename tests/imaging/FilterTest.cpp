@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 
 #include "ReferenceKernels.h"
 #include "TestImages.h"
 #include "imaging/CpuDispatch.h"
+#include "imaging/DibImage.h"
+#include "imaging/FilterChain.h"
 #include "imaging/Filters.h"
 
 namespace {
@@ -147,5 +150,41 @@ TEST(FilterParamsTest, FiltersWithoutTheirRecordChangeNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Builds, FilterTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Baseline" : "Dispatched"; });
+
+}  // namespace
+
+namespace {
+
+// The chain runs hue/saturation, gamma, contrast, sharpness (from a copy) and brightness in
+// that order, skipping each at its neutral value.
+TEST(FilterChainTest, RunsTheFiltersInOrderAndSkipsNeutralOnes) {
+    DibImage output, scratch, expected, copy;
+    for (DibImage* image : {&output, &scratch, &expected, &copy}) InitImage(image);
+    ASSERT_EQ(CreateImage(&output, 23, 11, 48), 1);
+    ASSERT_EQ(CreateImage(&expected, 23, 11, 48), 1);
+    ASSERT_EQ(CreateImage(&copy, 23, 11, 48), 1);
+    std::mt19937 rng(17);
+    for (int32_t i = 0; i < output.stride * output.height; ++i) output.bits[i] = static_cast<BYTE>(rng());
+    std::memcpy(expected.bits, output.bits, static_cast<size_t>(output.stride) * output.height);
+
+    EXPECT_TRUE(ApplyFilterChain(&output, &scratch, FilterSettings{}));
+    EXPECT_EQ(std::memcmp(output.bits, expected.bits, static_cast<size_t>(output.stride) * output.height), 0);
+
+    const FilterSettings settings{-40, 90, 130, 25, 7, -30};
+    auto run = [&](ConverterFn converter, DibImage* source, auto record) {
+        auto* slot = &record;
+        TransferImage(&expected, converter, source, nullptr, 0, 0, &slot, nullptr);
+    };
+    run(HueSaturation48, &expected, HueSaturationParams{-40, 0, 90, 16});
+    run(GammaColor16, &expected, FilterSetting{130});
+    run(ContrastColor16, &expected, FilterSetting{25});
+    std::memcpy(copy.bits, expected.bits, static_cast<size_t>(copy.stride) * copy.height);
+    run(SharpnessColor16, &copy, FilterSetting{7});
+    run(BrightnessColor16, &expected, FilterSetting{-30});
+    EXPECT_TRUE(ApplyFilterChain(&output, &scratch, settings));
+    EXPECT_EQ(std::memcmp(output.bits, expected.bits, static_cast<size_t>(output.stride) * output.height), 0);
+    EXPECT_EQ(scratch.bitsPerPixel, 48);  // given the output's format for the sharpness copy
+    for (DibImage* image : {&output, &scratch, &expected, &copy}) DestroyImage(image);
+}
 
 }  // namespace
