@@ -19,8 +19,17 @@ constexpr int32_t kProductDeferredExposure = 0x3200;
 constexpr int32_t kShortExposureLimit = 50000;
 constexpr uint32_t kShortExposureTimeoutMs = 5000;
 constexpr int32_t kTextLineBytes = 256;
+constexpr double kLongestTimeoutMs = 4294967295.0;
 constexpr uint16_t kLastFpgaWithDirectTrigger = 0x110;
 constexpr int32_t kFrameReady = 3;
+constexpr uint16_t kFpgaModeSwitchBit = 0x8000;
+constexpr uint8_t kFpgaModeSwitch = 144;
+constexpr uint8_t kModeSwitchOn = 15;
+constexpr uint8_t kModeSwitchOff = 8;
+constexpr int32_t kMaxSwitchSetting = 8;
+constexpr uint8_t kFpgaModeSwitchFlags = 209;
+constexpr uint8_t kFpgaLevelLow = 208;
+constexpr uint8_t kFpgaLevelHigh = 210;
 
 }  // namespace
 
@@ -112,8 +121,7 @@ void CKelvraU3G5Base::SynchroniseFrameCounter() {
 }
 
 void CKelvraU3G5Base::SetTriggerModeByFpgaVersion(int32_t mode) {
-    uint16_t version = sensor->FpgaVersion();
-    if (version == 0 && controller && controller->ReadFpgaRegisterPair(&version)) sensor->SetFpgaVersion(version);
+    const uint16_t version = CameraFpgaVersion();
     if (sensor->Controller() == nullptr) return;
     if (version <= kLastFpgaWithDirectTrigger) {
         sensor->SetTriggerMode(mode);
@@ -145,12 +153,12 @@ int32_t CKelvraU3G5Base::GetGlobalGainDefault() { return GetViaSensor(&CSensorBa
 
 int32_t CKelvraU3G5Base::SetExposureTime(int32_t value) {
     // A frame cannot arrive before its exposure ends: long exposures stretch the transfer limit.
-    transferTimeout = value <= kShortExposureLimit ? kShortExposureTimeoutMs : static_cast<uint32_t>(value / 5);
+    transferTimeout.store(value <= kShortExposureLimit ? kShortExposureTimeoutMs : static_cast<uint32_t>(value / 5));
     if (!sensor) return 0;
     if (productId == kProductDeferredExposure) {
         // This head takes a new exposure only between frames: the acquisition thread applies it.
-        pendingExposureValue = static_cast<uint32_t>(value);
-        pendingExposure = 1;
+        pendingExposureValue.store(static_cast<uint32_t>(value));
+        pendingExposure.store(1);
         return 1;
     }
     return sensor->SetExposure(value);
@@ -170,7 +178,8 @@ int32_t CKelvraU3G5Base::GetIntegrationRawDefault() {
 
 int32_t CKelvraU3G5Base::HasRealExposure() { return sensor ? sensor->IsExposureSecondsSupported() : 0; }
 int32_t CKelvraU3G5Base::SetRealExposure(double seconds) {
-    if (seconds > 2) transferTimeout = static_cast<uint32_t>((seconds + 1) * 1000);
+    // Clamped: a double beyond the 32-bit range has no defined integer conversion.
+    if (seconds > 2) transferTimeout.store(static_cast<uint32_t>(std::min((seconds + 1) * 1000, kLongestTimeoutMs)));
     return sensor ? sensor->SetExposureSeconds(seconds) : 0;
 }
 int32_t CKelvraU3G5Base::GetRealExposure(double* seconds) { return sensor ? sensor->GetExposureSeconds(seconds) : 0; }
@@ -334,20 +343,99 @@ int32_t CKelvraU3G5Base::ModeSwitchAvailable() { return sensor ? sensor->ModeSwi
 int32_t CKelvraU3G5Base::SetSensorModeSwitch(int32_t on) { return sensor ? sensor->SetModeSwitch(on) : 0; }
 int32_t CKelvraU3G5Base::GetSensorModeSwitch() { return sensor ? sensor->GetModeSwitch() : -1; }
 
-// Not built yet (mode value, mode switch, level, feature switch, sampling rate): each reports
-// failure.
+// Not built yet (mode value, feature switch, sampling rate): each reports failure.
 int32_t CKelvraU3G5Base::SetSamplingRate(int32_t, int32_t, int32_t*) { return 0; }
 int32_t CKelvraU3G5Base::HasModeValue() { return 0; }
 int32_t CKelvraU3G5Base::SetModeValue(int32_t) { return 0; }
 int32_t CKelvraU3G5Base::GetModeValue() { return -1; }
-int32_t CKelvraU3G5Base::HasModeSwitch() { return 0; }
-int32_t CKelvraU3G5Base::GetModeSwitch() { return 0; }
-int32_t CKelvraU3G5Base::SetModeSwitch(int32_t) { return 0; }
-int32_t CKelvraU3G5Base::HasLevel() { return 0; }
-int32_t CKelvraU3G5Base::SetLevel(int32_t) { return 0; }
-int32_t CKelvraU3G5Base::GetLevel(int32_t*) { return 0; }
-int32_t CKelvraU3G5Base::GetLevelMin() { return 0; }
-int32_t CKelvraU3G5Base::GetLevelMax() { return 0; }
 int32_t CKelvraU3G5Base::HasFeatureSwitch() { return 0; }
 int32_t CKelvraU3G5Base::GetFeatureSwitch() { return 0; }
 int32_t CKelvraU3G5Base::SetFeatureSwitch(int32_t) { return 0; }
+
+uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
+    // Read once per sensor and kept there: the version does not change while a camera is open.
+    uint16_t version = sensor->FpgaVersion();
+    if (version == 0 && controller && controller->ReadFpgaRegisterPair(&version)) sensor->SetFpgaVersion(version);
+    return version;
+}
+
+bool CKelvraU3G5Base::ModeSwitchSupported() {
+    if (!sensor) return false;
+    switch (productId) {
+    case 0x3150: case 0x3170: case 0x31E0: case 0x3220:
+        return true;
+    case 0x3260: case 0x3270:
+        return (CameraFpgaVersion() & kFpgaModeSwitchBit) != 0;
+    default:
+        return false;
+    }
+}
+
+int32_t CKelvraU3G5Base::HasModeSwitch() { return ModeSwitchSupported() ? 1 : 0; }
+
+int32_t CKelvraU3G5Base::ReadModeSwitchState() {
+    uint8_t value = 0;
+    switch (productId) {
+    case 0x3150: case 0x3170: case 0x3220:
+        return controller && controller->ReadFpgaRegister(kFpgaModeSwitch, &value) && value == kModeSwitchOn ? 1 : 0;
+    case 0x31E0: {
+        const int32_t state = sensor->GetModeSwitch();
+        uint8_t stored = 0;
+        // The sensor's setting is the one to keep when the SROM holds none that is valid.
+        if (ReadSromSetting(&stored) && (stored == 0 || stored > kMaxSwitchSetting) && state >= 1 &&
+            state <= kMaxSwitchSetting)
+            WriteSromSetting(state);
+        return state >= 1 && state <= kMaxSwitchSetting ? 1 : 0;
+    }
+    default:
+        return controller && controller->ReadFpgaRegister(kFpgaModeSwitchFlags, &value) && (value & 1) ? 1 : 0;
+    }
+}
+
+int32_t CKelvraU3G5Base::GetModeSwitch() { return ModeSwitchSupported() ? ReadModeSwitchState() : 0; }
+
+int32_t CKelvraU3G5Base::SetModeSwitch(int32_t on) {
+    if (!ModeSwitchSupported() || !controller) return 0;
+    const int32_t wanted = on ? 1 : 0;
+    if (ReadModeSwitchState() == wanted) return 1;
+    switch (productId) {
+    case 0x3150: case 0x3170: case 0x3220:
+        return controller->WriteFpgaRegister(kFpgaModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
+    case 0x31E0: {
+        if (!wanted) return sensor->SetModeSwitch(0);
+        uint8_t setting = 0;
+        if (!ReadSromSetting(&setting)) return 0;
+        return sensor->SetModeSwitch(setting);
+    }
+    default: {
+        uint8_t flags = 0;
+        if (!controller->ReadFpgaRegister(kFpgaModeSwitchFlags, &flags)) return 0;
+        flags = static_cast<uint8_t>(wanted ? flags | 1 : flags & ~1);
+        return controller->WriteFpgaRegister(kFpgaModeSwitchFlags, flags) ? 1 : 0;
+    }
+    }
+}
+
+int32_t CKelvraU3G5Base::HasLevel() {
+    return (productId == 0x3260 || productId == 0x3270) && ModeSwitchSupported() ? 1 : 0;
+}
+
+int32_t CKelvraU3G5Base::SetLevel(int32_t value) {
+    if (!HasLevel() || !controller) return 0;
+    const bool low = controller->WriteFpgaRegister(kFpgaLevelLow, static_cast<uint8_t>(value & 0xFF));
+    const bool high = controller->WriteFpgaRegister(kFpgaLevelHigh, static_cast<uint8_t>((value >> 8) & 0xFF));
+    return low && high ? 1 : 0;
+}
+
+int32_t CKelvraU3G5Base::GetLevel(int32_t* value) {
+    if (!HasLevel() || !controller) return 0;
+    uint8_t low = 0;
+    uint8_t high = 0;
+    if (!controller->ReadFpgaRegister(kFpgaLevelLow, &low) || !controller->ReadFpgaRegister(kFpgaLevelHigh, &high))
+        return 0;
+    if (value != nullptr) *value = high * 256 + low;
+    return 1;
+}
+
+int32_t CKelvraU3G5Base::GetLevelMin() { return 0; }
+int32_t CKelvraU3G5Base::GetLevelMax() { return HasLevel() ? 0xFFFF : 0; }
