@@ -343,14 +343,17 @@ int32_t CKelvraU3G5Base::ModeSwitchAvailable() { return sensor ? sensor->ModeSwi
 int32_t CKelvraU3G5Base::SetSensorModeSwitch(int32_t on) { return sensor ? sensor->SetModeSwitch(on) : 0; }
 int32_t CKelvraU3G5Base::GetSensorModeSwitch() { return sensor ? sensor->GetModeSwitch() : -1; }
 
-// Not built yet (mode value, feature switch, sampling rate): each reports failure.
+// The on/off feature of the family is the sensor's automatic level.
+int32_t CKelvraU3G5Base::HasFeatureSwitch() { return sensor ? sensor->AutoLevelAvailable() : 0; }
+int32_t CKelvraU3G5Base::GetFeatureSwitch() { return GetViaSensor(&CSensorBase::GetAutoLevel); }
+int32_t CKelvraU3G5Base::SetFeatureSwitch(int32_t on) { return sensor ? sensor->SetAutoLevel(on ? 1 : 0) : 0; }
+
+// Not built yet (mode value, sampling rate): no sensor operation of this build carries them, so
+// each reports failure and the session reports the family as not supported.
 int32_t CKelvraU3G5Base::SetSamplingRate(int32_t, int32_t, int32_t*) { return 0; }
 int32_t CKelvraU3G5Base::HasModeValue() { return 0; }
 int32_t CKelvraU3G5Base::SetModeValue(int32_t) { return 0; }
 int32_t CKelvraU3G5Base::GetModeValue() { return -1; }
-int32_t CKelvraU3G5Base::HasFeatureSwitch() { return 0; }
-int32_t CKelvraU3G5Base::GetFeatureSwitch() { return 0; }
-int32_t CKelvraU3G5Base::SetFeatureSwitch(int32_t) { return 0; }
 
 uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
     // Read once per sensor and kept there: the version does not change while a camera is open.

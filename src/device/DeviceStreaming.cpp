@@ -96,6 +96,9 @@ int32_t CKelvraU3G5Base::StartStreaming(uint32_t mode) {
     // camera's thread end would wake another camera's StopStreaming.
     threadEndEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (threadEndEvent == nullptr) return 0;
+    // Cleared here as well as by the thread: a caller waiting right after the start must not
+    // see the give-up of the previous stream.
+    transferFailed.store(0);
     running.store(1);
     threadHandle = CreateThread(nullptr, 0, AcquisitionThread, this, 0, nullptr);
     if (threadHandle == nullptr) {

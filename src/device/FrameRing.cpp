@@ -42,8 +42,10 @@ bool FrameRing::Claim(int slot) {
 
 void FrameRing::Publish(int slot, const uint8_t* source, size_t bytes, bool advance) {
     std::memcpy(slots[slot].get(), source, bytes < slotBytes ? bytes : slotBytes);
-    // The synchronous capture may store while a stream thread does: the count is shared.
-    slotSequence[slot] = framesStored.fetch_add(1, std::memory_order_acq_rel) + 1;
+    // Only stream frames count as new; the synchronous capture's frame takes the current count,
+    // so a reader that copies it marks nothing newer as read.
+    slotSequence[slot] = advance ? framesStored.fetch_add(1, std::memory_order_acq_rel) + 1
+                                 : framesStored.load(std::memory_order_acquire);
     state[slot].store(0, std::memory_order_release);
     if (advance) writeIndex.store(static_cast<uint32_t>((slot + 1) % kSlots), std::memory_order_release);
 }

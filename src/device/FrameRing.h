@@ -22,7 +22,8 @@ public:
     // Acquisition side: copies bytes into the slot at the write index (or the next one no reader
     // holds) and publishes it as the newest frame. false when every slot is held by readers.
     bool Store(const uint8_t* source, size_t bytes);
-    // Fills the first slot, waiting while readers hold it; for the synchronous capture.
+    // Fills the first slot, waiting while readers hold it; for the synchronous capture, whose
+    // frame does not count as a new stream frame.
     bool StoreFirst(const uint8_t* source, size_t bytes);
 
     // Reader side: calls read(slotData) while the slot is pinned and returns the sequence number

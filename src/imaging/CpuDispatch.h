@@ -1,11 +1,15 @@
-// Runtime choice between the baseline x86-64 code and an AVX2 build of the same kernel.
-// The kernel is written once as an inlined lambda; the AVX2 entry only changes the
-// instruction set the compiler may use for it, so both produce identical results.
+// Runtime choice between the baseline x86-64 code and AVX2 code. Most kernels are
+// written once as an inlined lambda; the AVX2 entry only changes the instruction set the
+// compiler may use for it, so both produce identical results. The few hand-written AVX2
+// kernels check CpuHasAvx2() themselves and leave what they do not cover to the scalar code.
 #pragma once
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define KELVRA_HAS_AVX2_DISPATCH 1
 #define KELVRA_INLINE __attribute__((always_inline))
+// Hand-written AVX2 kernels: entry points, and the helpers inlined into them.
+#define KELVRA_AVX2 __attribute__((target("avx2")))
+#define KELVRA_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 #else
 #define KELVRA_HAS_AVX2_DISPATCH 0
 #define KELVRA_INLINE

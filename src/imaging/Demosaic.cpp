@@ -13,6 +13,7 @@
 #include "imaging/ConverterArgs.h"
 #include "imaging/Converters.h"
 #include "imaging/CpuDispatch.h"
+#include "imaging/DemosaicSimd.h"
 
 namespace {
 
@@ -88,14 +89,15 @@ public:
         const bool wideEnough = width_ > 4;
         RunKernel([&]() KELVRA_INLINE {
             for (int32_t y = 0; y < height_; ++y) {
+                const CellRows rows = RowsAround(y, true);
                 const bool borderRow = y < 2 || y >= height_ - 2;
-                if (borderRow && wideEnough) Row(y, RowsAround(y, true));
+                if (borderRow && wideEnough) Row(y, rows);
                 if (borderRow && !wideEnough) {
-                    for (int32_t x = 0; x < width_; ++x) Pixel(x, y);
+                    for (int32_t x = 0; x < width_; ++x) Pixel(x, y, rows);
                     continue;
                 }
-                for (int32_t x = 0; x < std::min(2, width_); ++x) Pixel(x, y);
-                for (int32_t x = std::max(2, width_ - 2); x < width_; ++x) Pixel(x, y);
+                for (int32_t x = 0; x < std::min(2, width_); ++x) Pixel(x, y, rows);
+                for (int32_t x = std::max(2, width_ - 2); x < width_; ++x) Pixel(x, y, rows);
             }
         });
     }
@@ -137,15 +139,15 @@ private:
         d[2] = ScaleSum<SampleT>(red, factorRed_);
     }
 
-    // Columns 2 .. width - 3 of output row y, in chunks so the column sums stay on the stack.
-    // Step is the destination pixel size in samples, fixed so the stores vectorise.
+    // Columns firstColumn .. width - 3 of output row y, in chunks so the column sums stay on
+    // the stack. Step is the destination pixel size in samples, fixed so the stores vectorise.
     template <int Step>
-    [[gnu::always_inline]] inline void RowWithStep(int32_t y, const CellRows& rows) const {
+    [[gnu::always_inline]] inline void RowWithStep(int32_t y, const CellRows& rows, int32_t firstColumn) const {
         const int32_t redParity = layout_.columnParity0;  // (column & 1) of the red columns
         ColumnSum<SampleT> sums[kChunkColumns + 4];
         ColumnSum<SampleT> greens[kChunkColumns + 4];
         SampleT* d = DestPixel(0, y);
-        for (int32_t start = 2; start < width_ - 2; start += kChunkColumns) {
+        for (int32_t start = firstColumn; start < width_ - 2; start += kChunkColumns) {
             const int32_t end = std::min(start + kChunkColumns, width_ - 2);
             const int32_t first = start - 2;
             const SampleT* const red = rows.red;
@@ -187,24 +189,31 @@ private:
     }
 
     [[gnu::always_inline]] inline void Row(int32_t y, const CellRows& rows) const {
+        // The vector row runs where the CPU has one; it leaves a few columns at the end of
+        // narrow rows to the scalar code.
+        const DemosaicRowSpan<SampleT> span{rows.red, rows.redFar,          rows.blue,  rows.blueFar, DestPixel(0, y),
+                                            destStep_, width_, layout_.columnParity0, factorRed_, factorBlue_};
+        const int32_t firstColumn = DemosaicRowSimd(span);
         if (destStep_ == 3) {
-            RowWithStep<3>(y, rows);
+            RowWithStep<3>(y, rows, firstColumn);
         } else {
-            RowWithStep<4>(y, rows);
+            RowWithStep<4>(y, rows, firstColumn);
         }
     }
 
-    // One pixel with every neighbour folded into the frame (borders and narrow frames).
-    void Pixel(int32_t x, int32_t y) const {
-        const CellRows rows = RowsAround(y, true);
-        auto sample = [&](const SampleT* row, int32_t c) -> int32_t { return row[FoldIndex(c, width_)]; };
-        auto columnSum = [&](int32_t c) {
-            return layout_.IsRedColumn(c) ? 3 * sample(rows.red, c) + sample(rows.redFar, c)
-                                          : 3 * sample(rows.blue, c) + sample(rows.blueFar, c);
-        };
-        auto green = [&](int32_t c) { return layout_.IsRedColumn(c) ? sample(rows.blue, c) : sample(rows.red, c); };
-        Store(DestPixel(x, y), 3 * columnSum(x) + columnSum(x - 2), 3 * columnSum(x - 1) + columnSum(x + 1),
-              green(x - 1) + green(x), layout_.IsRedColumn(x));
+    // One pixel with every neighbour folded into the frame (borders and narrow frames);
+    // rows are the folded cell rows of y.
+    void Pixel(int32_t x, int32_t y, const CellRows& rows) const {
+        int32_t sums[4], greens[4];  // columns x - 2 .. x + 1
+        for (int32_t i = 0; i < 4; ++i) {
+            const int32_t c = x - 2 + i;
+            const int32_t f = FoldIndex(c, width_);
+            const bool redColumn = layout_.IsRedColumn(c);
+            sums[i] = redColumn ? 3 * rows.red[f] + rows.redFar[f] : 3 * rows.blue[f] + rows.blueFar[f];
+            greens[i] = redColumn ? rows.blue[f] : rows.red[f];
+        }
+        Store(DestPixel(x, y), 3 * sums[2] + sums[0], 3 * sums[1] + sums[3], greens[1] + greens[2],
+              layout_.IsRedColumn(x));
     }
 
     const ConverterArgs& args_;

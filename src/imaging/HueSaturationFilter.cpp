@@ -3,11 +3,11 @@
 // (saturation + 256) / 256. Every table is either constant or built per call, so
 // sessions on different threads never share mutable state.
 #include <algorithm>
-#include <array>
 
 #include "imaging/ConverterArgs.h"
 #include "imaging/CpuDispatch.h"
 #include "imaging/Filters.h"
+#include "imaging/HueSaturationSimd.h"
 
 namespace {
 
@@ -27,17 +27,8 @@ int32_t HueShift(int32_t hue) {
     return shift;
 }
 
-// 16711680 / chroma, so the position within a sector scales to 0..255 without a division.
-constexpr std::array<int32_t, 256> kReciprocals = [] {
-    std::array<int32_t, 256> table{};
-    for (int32_t i = 1; i < 256; ++i) table[i] = 16711680 / i;
-    return table;
-}();
-
 struct HueSaturationKernel {
-    int32_t shiftWithin;    // shift mod 255
-    int32_t shiftSectors;   // shift / 255
-    int32_t saturationMul;  // (saturation + 256) x 256
+    HueSaturationSteps steps;
 
     // Adjusts one pixel of blue, green, red in place; written without branches so a row
     // of pixels vectorises.
@@ -54,14 +45,14 @@ struct HueSaturationKernel {
         const int32_t rawPosition = redMax ? g - b : (greenMax ? b - r : r - g);
         const bool behind = rawPosition < 0;
         const int32_t position = rawPosition + (behind ? chroma : 0);
-        const int32_t scaledChroma = (saturationMul * chroma + 32768) >> 16;
+        const int32_t scaledChroma = (steps.saturationMul * chroma + 32768) >> 16;
         const int32_t newChroma = std::min(scaledChroma, l2 < 256 ? l2 : 511 - l2);
         const int32_t low = (l2 - newChroma) >> 1;
         const int32_t amplitude = ((l2 + newChroma) >> 1) - low;
-        const int32_t w0 = ((position * kReciprocals[chroma] + 32768) >> 16) + shiftWithin;
+        const int32_t w0 = ((position * kHueReciprocals[chroma] + 32768) >> 16) + steps.shiftWithin;
         const bool carry = w0 > 254;
         const int32_t w = w0 - (carry ? 255 : 0);
-        const int32_t index = sector - (behind ? 1 : 0) + shiftSectors + (carry ? 1 : 0);
+        const int32_t index = sector - (behind ? 1 : 0) + steps.shiftSectors + (carry ? 1 : 0);
         const int32_t ramp = (amplitude * w + 128) >> 8;
         // Per channel (blue 0, green 1, red 2) the sector pattern is the same sequence
         // shifted by two sectors: A - ramp, 0, 0, ramp, A, A.
@@ -80,7 +71,7 @@ struct HueSaturationKernel {
 
 HueSaturationKernel MakeKernel(const HueSaturationParams& params) {
     const int32_t shift = HueShift(params.hue);
-    return HueSaturationKernel{shift % 255, shift / 255, (std::clamp(params.saturation, -255, 255) + 256) * 256};
+    return HueSaturationKernel{{shift % 255, shift / 255, (std::clamp(params.saturation, -255, 255) + 256) * 256}};
 }
 
 // Step is the pixel size in samples; 16-bit channels are worked on by their upper byte.
@@ -92,7 +83,10 @@ void AdjustRows(const ConverterArgs& args, const HueSaturationKernel& kernel) {
         for (int32_t k = 0; k < args.Height(); ++k) {
             const auto* s = reinterpret_cast<const SampleT*>(args.SourceRow(k));
             auto* d = reinterpret_cast<SampleT*>(args.DestRow(k));
-            for (int32_t start = 0; start < args.Width(); start += kChunkPixels) {
+            // 8-bit pixels take the vector row where the CPU has one; the rest is scalar.
+            int32_t done = 0;
+            if constexpr (sizeof(SampleT) == 1) done = HueSaturationRowSimd(s, d, args.Width(), Step, kernel.steps);
+            for (int32_t start = done; start < args.Width(); start += kChunkPixels) {
                 const int32_t count = std::min(kChunkPixels, args.Width() - start);
                 const SampleT* sp = s + static_cast<intptr_t>(start) * Step;
                 SampleT* dp = d + static_cast<intptr_t>(start) * Step;

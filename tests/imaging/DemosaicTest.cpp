@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 #include "ReferenceKernels.h"
 #include "TestImages.h"
@@ -43,6 +44,30 @@ TEST_P(DemosaicTest, MatchesReferenceForEveryPhaseSizeAndPixelFormat) {
                 ASSERT_EQ(fast.bytes, expected.bytes) << "wide " << c.wide << " bytes " << c.destBytes << " size "
                                                       << size.width << "x" << size.height << " phase " << phase;
             }
+        }
+    }
+}
+
+// Packed rows are written by whole vectors, the last one pulled back over pixels already
+// written, and by chunks of columns: widths around every such edge, for both sample sizes.
+TEST_P(DemosaicTest, MatchesReferenceAtVectorAndChunkEdges) {
+    std::mt19937 rng(17);
+    std::vector<int32_t> widths;
+    for (int32_t w = 10; w <= 40; ++w) widths.push_back(w);
+    for (int32_t w : {513, 514, 515, 516, 517, 518, 519, 520, 521, 1029, 1030, 1031, 1032}) widths.push_back(w);
+    for (const DemosaicCase& c : {DemosaicCase{false, 3}, DemosaicCase{false, 4}, DemosaicCase{true, 6},
+                                  DemosaicCase{true, 8}}) {
+        for (int32_t width : widths) {
+            const int32_t phase = width & 3;
+            Plane raw(width, 6, c.wide ? 2 : 1, 4);
+            raw.FillRandom(rng, c.wide);
+            const BayerParams params{phase, static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
+            Plane fast(width, 6, c.destBytes, 4);
+            fast.FillRandom(rng, false);  // a fourth channel must keep these bytes
+            Plane expected = fast;
+            RunBoth(raw, fast, c.wide, params);
+            ReferenceDemosaic(raw, expected, c.wide, phase, params.gainRed, params.gainBlue);
+            ASSERT_EQ(fast.bytes, expected.bytes) << "bytes " << c.destBytes << " width " << width;
         }
     }
 }

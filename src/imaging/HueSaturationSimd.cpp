@@ -1,0 +1,148 @@
+// Eight pixels per vector in 32-bit lanes, each lane a pixel 0x??RRGGBB. Sector logic
+// becomes masks and blends; the channel pattern of the result sector is looked up in an
+// eight-entry register table and applied to the packed pixel as one multiply-add.
+#include "imaging/HueSaturationSimd.h"
+
+#include "imaging/CpuDispatch.h"
+
+#if KELVRA_HAS_AVX2_DISPATCH
+#include <immintrin.h>
+
+namespace {
+
+class HueSaturationAvx2 {
+public:
+    KELVRA_AVX2_INLINE explicit HueSaturationAvx2(const HueSaturationSteps& steps)
+        : shiftWithin_(_mm256_set1_epi32(steps.shiftWithin)),
+          shiftSectors_(_mm256_set1_epi32(steps.shiftSectors)),
+          saturationMul_(_mm256_set1_epi32(steps.saturationMul)),
+          // Per result sector: the channels that get the full amplitude, and the packed step
+          // that the ramp moves (the sector table of the filter, indices 0 .. 5).
+          sectorMasks_(_mm256_setr_epi32(0x010001, 0x010000, 0x010100, 0x000100, 0x000101, 0x000001, 0, 0)),
+          sectorSteps_(_mm256_setr_epi32(-1, 256, -65536, 1, -256, 65536, 0, 0)) {}
+
+    // Pixels in the low three bytes of each lane; returns 0x00RRGGBB per lane.
+    KELVRA_AVX2_INLINE __m256i Adjust(__m256i pixels) const {
+        const __m256i byteMask = _mm256_set1_epi32(0xFF);
+        const __m256i b = _mm256_and_si256(pixels, byteMask);
+        const __m256i g = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), byteMask);
+        const __m256i r = _mm256_and_si256(_mm256_srli_epi32(pixels, 16), byteMask);
+        const __m256i hi = _mm256_max_epi32(r, _mm256_max_epi32(g, b));
+        const __m256i lo = _mm256_min_epi32(r, _mm256_min_epi32(g, b));
+        const __m256i l2 = _mm256_add_epi32(hi, lo);
+        const __m256i chroma = _mm256_sub_epi32(hi, lo);
+        const __m256i redMax = _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(g, r), _mm256_cmpgt_epi32(b, r)),
+                                                   _mm256_set1_epi32(-1));
+        const __m256i greenMax =
+            _mm256_andnot_si256(_mm256_or_si256(redMax, _mm256_cmpgt_epi32(b, g)), _mm256_set1_epi32(-1));
+        const __m256i sector = _mm256_blendv_epi8(
+            _mm256_blendv_epi8(_mm256_set1_epi32(5), _mm256_set1_epi32(3), greenMax), _mm256_set1_epi32(1), redMax);
+        const __m256i rawPosition =
+            _mm256_blendv_epi8(_mm256_blendv_epi8(_mm256_sub_epi32(r, g), _mm256_sub_epi32(b, r), greenMax),
+                               _mm256_sub_epi32(g, b), redMax);
+        const __m256i behind = _mm256_cmpgt_epi32(_mm256_setzero_si256(), rawPosition);
+        const __m256i position = _mm256_add_epi32(rawPosition, _mm256_and_si256(behind, chroma));
+        const __m256i half = _mm256_set1_epi32(32768);
+        const __m256i scaledChroma =
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(saturationMul_, chroma), half), 16);
+        const __m256i limit = _mm256_min_epi32(l2, _mm256_sub_epi32(_mm256_set1_epi32(511), l2));
+        const __m256i newChroma = _mm256_min_epi32(scaledChroma, limit);
+        const __m256i low = _mm256_srai_epi32(_mm256_sub_epi32(l2, newChroma), 1);
+        const __m256i amplitude = _mm256_sub_epi32(_mm256_srai_epi32(_mm256_add_epi32(l2, newChroma), 1), low);
+        const __m256i reciprocal = Reciprocal(chroma);
+        const __m256i w0 = _mm256_add_epi32(
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(position, reciprocal), half), 16), shiftWithin_);
+        const __m256i carry = _mm256_cmpgt_epi32(w0, _mm256_set1_epi32(254));
+        const __m256i w = _mm256_sub_epi32(w0, _mm256_and_si256(carry, byteMask));
+        // Masks are -1 where set: behind lowers the sector by one, a carry raises it.
+        __m256i index = _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(sector, behind), shiftSectors_), carry);
+        index = _mm256_sub_epi32(
+            index, _mm256_and_si256(_mm256_cmpgt_epi32(index, _mm256_set1_epi32(5)), _mm256_set1_epi32(6)));
+        const __m256i ramp =
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(amplitude, w), _mm256_set1_epi32(128)), 8);
+        const __m256i grey = _mm256_mullo_epi32(low, _mm256_set1_epi32(0x010101));
+        const __m256i full = _mm256_mullo_epi32(amplitude, _mm256_permutevar8x32_epi32(sectorMasks_, index));
+        const __m256i moved = _mm256_mullo_epi32(ramp, _mm256_permutevar8x32_epi32(sectorSteps_, index));
+        return _mm256_add_epi32(grey, _mm256_add_epi32(full, moved));
+    }
+
+private:
+    // kHueReciprocals[chroma] without a gather, which is slow on many CPUs: 16711680 is
+    // exact in single precision, and for every divisor 1 .. 255 its correctly rounded
+    // quotient truncates to the integer quotient (no quotient lies within half a unit in
+    // the last place below the next integer). Chroma 0 has position 0, so any value works.
+    KELVRA_AVX2_INLINE static __m256i Reciprocal(__m256i chroma) {
+        const __m256 divisor = _mm256_cvtepi32_ps(_mm256_max_epi32(chroma, _mm256_set1_epi32(1)));
+        return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(16711680.0f), divisor));
+    }
+
+    __m256i shiftWithin_;
+    __m256i shiftSectors_;
+    __m256i saturationMul_;
+    __m256i sectorMasks_;
+    __m256i sectorSteps_;
+};
+
+// Sixteen 3-byte pixels (48 bytes) as two vectors of one pixel per 32-bit lane and back.
+KELVRA_AVX2_INLINE __m256i Join(__m128i low, __m128i high) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+KELVRA_AVX2_INLINE int32_t Row24(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationAvx2& kernel) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5,
+                                            -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i gather = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
+                                            9, 10, 12, 13, 14, -1, -1, -1, -1);
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8_t* p = s + static_cast<intptr_t>(x) * 3;
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+        // Pixels 0-3, 4-7, 8-11 and 12-15 each start a 128-bit half.
+        const __m256i first = _mm256_shuffle_epi8(Join(a, _mm_alignr_epi8(b, a, 12)), spread);
+        const __m256i second = _mm256_shuffle_epi8(Join(_mm_alignr_epi8(c, b, 8), _mm_srli_si128(c, 4)), spread);
+        const __m256i out0 = _mm256_shuffle_epi8(kernel.Adjust(first), gather);
+        const __m256i out1 = _mm256_shuffle_epi8(kernel.Adjust(second), gather);
+        const __m128i q0 = _mm256_castsi256_si128(out0), q1 = _mm256_extracti128_si256(out0, 1);
+        const __m128i q2 = _mm256_castsi256_si128(out1), q3 = _mm256_extracti128_si256(out1, 1);
+        uint8_t* o = d + static_cast<intptr_t>(x) * 3;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(q0, _mm_slli_si128(q1, 12)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                         _mm_or_si128(_mm_srli_si128(q1, 4), _mm_slli_si128(q2, 8)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32),
+                         _mm_or_si128(_mm_srli_si128(q2, 8), _mm_slli_si128(q3, 4)));
+    }
+    return x;
+}
+
+KELVRA_AVX2_INLINE int32_t Row32(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationAvx2& kernel) {
+    const __m256i fourthByte = _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + static_cast<intptr_t>(x) * 4));
+        const __m256i adjusted = _mm256_or_si256(kernel.Adjust(pixels), _mm256_and_si256(pixels, fourthByte));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + static_cast<intptr_t>(x) * 4), adjusted);
+    }
+    return x;
+}
+
+KELVRA_AVX2 int32_t RowAvx2(const uint8_t* source, uint8_t* dest, int32_t width, int32_t bytesPerPixel,
+                            const HueSaturationSteps& steps) {
+    const HueSaturationAvx2 kernel(steps);
+    return bytesPerPixel == 3 ? Row24(source, dest, width, kernel) : Row32(source, dest, width, kernel);
+}
+
+}  // namespace
+
+int32_t HueSaturationRowSimd(const uint8_t* source, uint8_t* dest, int32_t width, int32_t bytesPerPixel,
+                             const HueSaturationSteps& steps) {
+    if (!CpuHasAvx2() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return 0;
+    return RowAvx2(source, dest, width, bytesPerPixel, steps);
+}
+
+#else
+
+int32_t HueSaturationRowSimd(const uint8_t*, uint8_t*, int32_t, int32_t, const HueSaturationSteps&) { return 0; }
+
+#endif
