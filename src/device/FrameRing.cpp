@@ -22,7 +22,7 @@ void FrameRing::Release() {
     slotBytes = 0;
 }
 
-void FrameRing::Yield() { std::this_thread::yield(); }
+void FrameRing::WaitForOtherSide() { std::this_thread::yield(); }
 
 bool FrameRing::Pin(int slot) {
     int32_t current = state[slot].load(std::memory_order_relaxed);
@@ -65,7 +65,7 @@ bool FrameRing::Store(const uint8_t* source, size_t bytes) {
 
 bool FrameRing::StoreFirst(const uint8_t* source, size_t bytes) {
     if (!Allocated()) return false;
-    while (!Claim(0)) Yield();
+    while (!Claim(0)) WaitForOtherSide();
     Publish(0, source, bytes, false);
     return true;
 }

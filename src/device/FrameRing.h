@@ -37,7 +37,7 @@ public:
     }
     template <class Reader>
     uint64_t ReadFirst(Reader&& read) {
-        while (!Pin(0)) Yield();
+        while (!Pin(0)) WaitForOtherSide();
         return ReadPinned(0, read);
     }
 
@@ -53,7 +53,7 @@ private:
     void Unpin(int slot) { state[slot].fetch_sub(1, std::memory_order_release); }
     bool Claim(int slot);
     void Publish(int slot, const uint8_t* source, size_t bytes, bool advance);
-    static void Yield();
+    static void WaitForOtherSide();
 
     template <class Reader>
     uint64_t ReadPinned(int slot, Reader& read) {

@@ -3,6 +3,7 @@
 // (saturation + 256) / 256. Every table is either constant or built per call, so
 // sessions on different threads never share mutable state.
 #include <algorithm>
+#include <optional>
 
 #include "imaging/ConverterArgs.h"
 #include "imaging/CpuDispatch.h"
@@ -74,18 +75,32 @@ HueSaturationKernel MakeKernel(const HueSaturationParams& params) {
     return HueSaturationKernel{{shift % 255, shift / 255, (std::clamp(params.saturation, -255, 255) + 256) * 256}};
 }
 
+// The vector row for a pixel layout, where there is one (a 64-bit image whose alpha is
+// kept has none: only a 48-bit member run on 64-bit pixels would ask for one).
+template <typename SampleT, int Step, bool ClearAlpha>
+constexpr std::optional<HuePixelFormat> VectorFormat() {
+    if (sizeof(SampleT) == 1 && !ClearAlpha) return Step == 3 ? HuePixelFormat::Bgr24 : HuePixelFormat::Bgrx32;
+    if (sizeof(SampleT) == 2 && Step == 3 && !ClearAlpha) return HuePixelFormat::Bgr48;
+    if (sizeof(SampleT) == 2 && Step == 4 && ClearAlpha) return HuePixelFormat::Bgr64ClearAlpha;
+    return std::nullopt;
+}
+
 // Step is the pixel size in samples; 16-bit channels are worked on by their upper byte.
 template <typename SampleT, int Step, bool ClearAlpha>
 void AdjustRows(const ConverterArgs& args, const HueSaturationKernel& kernel) {
     constexpr int kShift = sizeof(SampleT) == 1 ? 0 : 8;
+    constexpr std::optional<HuePixelFormat> kVectorFormat = VectorFormat<SampleT, Step, ClearAlpha>();
     RunKernel([&]() KELVRA_INLINE {
         int32_t blue[kChunkPixels], green[kChunkPixels], red[kChunkPixels];
         for (int32_t k = 0; k < args.Height(); ++k) {
             const auto* s = reinterpret_cast<const SampleT*>(args.SourceRow(k));
             auto* d = reinterpret_cast<SampleT*>(args.DestRow(k));
-            // 8-bit pixels take the vector row where the CPU has one; the rest is scalar.
+            // The vector row runs where the CPU has one; the pixels it leaves are scalar.
             int32_t done = 0;
-            if constexpr (sizeof(SampleT) == 1) done = HueSaturationRowSimd(s, d, args.Width(), Step, kernel.steps);
+            if constexpr (kVectorFormat) {
+                done = HueSaturationRowSimd(reinterpret_cast<const uint8_t*>(s), reinterpret_cast<uint8_t*>(d),
+                                            args.Width(), *kVectorFormat, kernel.steps);
+            }
             for (int32_t start = done; start < args.Width(); start += kChunkPixels) {
                 const int32_t count = std::min(kChunkPixels, args.Width() - start);
                 const SampleT* sp = s + static_cast<intptr_t>(start) * Step;

@@ -83,35 +83,62 @@ private:
     __m256i sectorSteps_;
 };
 
-// Sixteen 3-byte pixels (48 bytes) as two vectors of one pixel per 32-bit lane and back.
 KELVRA_AVX2_INLINE __m256i Join(__m128i low, __m128i high) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
+// 48 bytes as two vectors whose 128-bit halves each hold 12 of them in their low bytes
+// (four 3-byte or two 6-byte pixels), in order, and back.
+struct Bytes48 {
+    __m256i first;
+    __m256i second;
+};
+
+KELVRA_AVX2_INLINE Bytes48 Load48(const uint8_t* p) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    return Bytes48{Join(a, _mm_alignr_epi8(b, a, 12)), Join(_mm_alignr_epi8(c, b, 8), _mm_srli_si128(c, 4))};
+}
+
+// The upper four bytes of each half must be zero.
+KELVRA_AVX2_INLINE void Store48(const Bytes48& bytes, uint8_t* o) {
+    const __m128i q0 = _mm256_castsi256_si128(bytes.first), q1 = _mm256_extracti128_si256(bytes.first, 1);
+    const __m128i q2 = _mm256_castsi256_si128(bytes.second), q3 = _mm256_extracti128_si256(bytes.second, 1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(q0, _mm_slli_si128(q1, 12)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_or_si128(_mm_srli_si128(q1, 4), _mm_slli_si128(q2, 8)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm_or_si128(_mm_srli_si128(q2, 8), _mm_slli_si128(q3, 4)));
+}
+
+// Per-half byte shuffle from sixteen controls, the same in both halves.
+KELVRA_AVX2_INLINE __m256i Shuffle(__m256i v, const std::array<int8_t, 16>& control) {
+    const __m128i half = _mm_loadu_si128(reinterpret_cast<const __m128i*>(control.data()));
+    return _mm256_shuffle_epi8(v, _mm256_broadcastsi128_si256(half));
+}
+
+constexpr int8_t Z = -128;  // shuffle control of a zero byte
+
+// 3-byte pixels <-> one pixel per 32-bit lane.
+constexpr std::array<int8_t, 16> kSpread24 = {0, 1, 2, Z, 3, 4, 5, Z, 6, 7, 8, Z, 9, 10, 11, Z};
+constexpr std::array<int8_t, 16> kPack24 = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, Z, Z, Z, Z};
+// Upper bytes of two 16-bit pixels (6 or 8 bytes) into lanes 0-1 or 2-3 of a half.
+constexpr std::array<int8_t, 16> kUpper48Low = {1, 3, 5, Z, 7, 9, 11, Z, Z, Z, Z, Z, Z, Z, Z, Z};
+constexpr std::array<int8_t, 16> kUpper48High = {Z, Z, Z, Z, Z, Z, Z, Z, 1, 3, 5, Z, 7, 9, 11, Z};
+constexpr std::array<int8_t, 16> kUpper64Low = {1, 3, 5, Z, 9, 11, 13, Z, Z, Z, Z, Z, Z, Z, Z, Z};
+constexpr std::array<int8_t, 16> kUpper64High = {Z, Z, Z, Z, Z, Z, Z, Z, 1, 3, 5, Z, 9, 11, 13, Z};
+// Lanes 0-1 or 2-3 of a half back to two 16-bit pixels with zero low bytes (and alpha).
+constexpr std::array<int8_t, 16> kWiden48Low = {Z, 0, Z, 1, Z, 2, Z, 4, Z, 5, Z, 6, Z, Z, Z, Z};
+constexpr std::array<int8_t, 16> kWiden48High = {Z, 8, Z, 9, Z, 10, Z, 12, Z, 13, Z, 14, Z, Z, Z, Z};
+constexpr std::array<int8_t, 16> kWiden64Low = {Z, 0, Z, 1, Z, 2, Z, Z, Z, 4, Z, 5, Z, 6, Z, Z};
+constexpr std::array<int8_t, 16> kWiden64High = {Z, 8, Z, 9, Z, 10, Z, Z, Z, 12, Z, 13, Z, 14, Z, Z};
+
 KELVRA_AVX2_INLINE int32_t Row24(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationAvx2& kernel) {
-    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5,
-                                            -1, 6, 7, 8, -1, 9, 10, 11, -1);
-    const __m256i gather = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
-                                            9, 10, 12, 13, 14, -1, -1, -1, -1);
     int32_t x = 0;
     for (; x + 16 <= width; x += 16) {
-        const uint8_t* p = s + static_cast<intptr_t>(x) * 3;
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-        // Pixels 0-3, 4-7, 8-11 and 12-15 each start a 128-bit half.
-        const __m256i first = _mm256_shuffle_epi8(Join(a, _mm_alignr_epi8(b, a, 12)), spread);
-        const __m256i second = _mm256_shuffle_epi8(Join(_mm_alignr_epi8(c, b, 8), _mm_srli_si128(c, 4)), spread);
-        const __m256i out0 = _mm256_shuffle_epi8(kernel.Adjust(first), gather);
-        const __m256i out1 = _mm256_shuffle_epi8(kernel.Adjust(second), gather);
-        const __m128i q0 = _mm256_castsi256_si128(out0), q1 = _mm256_extracti128_si256(out0, 1);
-        const __m128i q2 = _mm256_castsi256_si128(out1), q3 = _mm256_extracti128_si256(out1, 1);
-        uint8_t* o = d + static_cast<intptr_t>(x) * 3;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(q0, _mm_slli_si128(q1, 12)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
-                         _mm_or_si128(_mm_srli_si128(q1, 4), _mm_slli_si128(q2, 8)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32),
-                         _mm_or_si128(_mm_srli_si128(q2, 8), _mm_slli_si128(q3, 4)));
+        const Bytes48 in = Load48(s + static_cast<intptr_t>(x) * 3);
+        const Bytes48 out{Shuffle(kernel.Adjust(Shuffle(in.first, kSpread24)), kPack24),
+                          Shuffle(kernel.Adjust(Shuffle(in.second, kSpread24)), kPack24)};
+        Store48(out, d + static_cast<intptr_t>(x) * 3);
     }
     return x;
 }
@@ -127,22 +154,60 @@ KELVRA_AVX2_INLINE int32_t Row32(const uint8_t* s, uint8_t* d, int32_t width, co
     return x;
 }
 
-KELVRA_AVX2 int32_t RowAvx2(const uint8_t* source, uint8_t* dest, int32_t width, int32_t bytesPerPixel,
+// 16-bit channels are adjusted by their upper bytes. Eight pixels make one vector, its
+// lanes in the order 0, 1, 4, 5 | 2, 3, 6, 7, which the way back undoes.
+KELVRA_AVX2_INLINE int32_t Row48(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationAvx2& kernel) {
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const Bytes48 in = Load48(s + static_cast<intptr_t>(x) * 6);
+        const __m256i adjusted =
+            kernel.Adjust(_mm256_or_si256(Shuffle(in.first, kUpper48Low), Shuffle(in.second, kUpper48High)));
+        Store48(Bytes48{Shuffle(adjusted, kWiden48Low), Shuffle(adjusted, kWiden48High)},
+                d + static_cast<intptr_t>(x) * 6);
+    }
+    return x;
+}
+
+// 64-bit pixels whose alpha is cleared.
+KELVRA_AVX2_INLINE int32_t Row64(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationAvx2& kernel) {
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const uint8_t* p = s + static_cast<intptr_t>(x) * 8;
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const __m256i adjusted = kernel.Adjust(_mm256_or_si256(Shuffle(low, kUpper64Low), Shuffle(high, kUpper64High)));
+        uint8_t* o = d + static_cast<intptr_t>(x) * 8;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), Shuffle(adjusted, kWiden64Low));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32), Shuffle(adjusted, kWiden64High));
+    }
+    return x;
+}
+
+KELVRA_AVX2 int32_t RowAvx2(const uint8_t* source, uint8_t* dest, int32_t width, HuePixelFormat format,
                             const HueSaturationSteps& steps) {
     const HueSaturationAvx2 kernel(steps);
-    return bytesPerPixel == 3 ? Row24(source, dest, width, kernel) : Row32(source, dest, width, kernel);
+    switch (format) {
+        case HuePixelFormat::Bgr24:
+            return Row24(source, dest, width, kernel);
+        case HuePixelFormat::Bgrx32:
+            return Row32(source, dest, width, kernel);
+        case HuePixelFormat::Bgr48:
+            return Row48(source, dest, width, kernel);
+        case HuePixelFormat::Bgr64ClearAlpha:
+            return Row64(source, dest, width, kernel);
+    }
+    return 0;
 }
 
 }  // namespace
 
-int32_t HueSaturationRowSimd(const uint8_t* source, uint8_t* dest, int32_t width, int32_t bytesPerPixel,
+int32_t HueSaturationRowSimd(const uint8_t* source, uint8_t* dest, int32_t width, HuePixelFormat format,
                              const HueSaturationSteps& steps) {
-    if (!CpuHasAvx2() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return 0;
-    return RowAvx2(source, dest, width, bytesPerPixel, steps);
+    return CpuHasAvx2() ? RowAvx2(source, dest, width, format, steps) : 0;
 }
 
 #else
 
-int32_t HueSaturationRowSimd(const uint8_t*, uint8_t*, int32_t, int32_t, const HueSaturationSteps&) { return 0; }
+int32_t HueSaturationRowSimd(const uint8_t*, uint8_t*, int32_t, HuePixelFormat, const HueSaturationSteps&) { return 0; }
 
 #endif

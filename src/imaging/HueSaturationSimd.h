@@ -1,4 +1,4 @@
-// Vector rows of the hue/saturation filter on 24- and 32-bit pixels, bit-exact with the
+// Vector rows of the hue/saturation filter, bit-exact with the
 // scalar kernel of HueSaturationFilter.cpp, which finishes the pixels they leave.
 #pragma once
 
@@ -19,7 +19,11 @@ struct HueSaturationSteps {
     int32_t saturationMul;  // (saturation + 256) x 256
 };
 
-// One row of 8-bit pixels of three or four bytes (a fourth byte is kept), source and
-// destination possibly the same. Returns how many leading pixels were written.
-int32_t HueSaturationRowSimd(const uint8_t* source, uint8_t* dest, int32_t width, int32_t bytesPerPixel,
+// The pixel formats with a vector row: 8-bit blue, green, red with or without a fourth
+// byte that is kept, and 16-bit blue, green, red with or without an alpha that is cleared.
+enum class HuePixelFormat { Bgr24, Bgrx32, Bgr48, Bgr64ClearAlpha };
+
+// One row, source and destination possibly the same. Returns how many leading pixels
+// were written.
+int32_t HueSaturationRowSimd(const uint8_t* source, uint8_t* dest, int32_t width, HuePixelFormat format,
                              const HueSaturationSteps& steps);

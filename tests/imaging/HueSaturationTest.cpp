@@ -64,7 +64,8 @@ TEST_P(HueSaturationTest, MatchesReferenceOnEveryFormat) {
 
 // Every chroma with every position in it, in each of the six orders of the channels
 // (minimum 0, so the hue rotation and the reciprocal of every chroma are all reached),
-// on both 8-bit formats; a fourth byte must come back as it was.
+// on every format: 16-bit channels with random low bytes, a fourth byte kept, a 64-bit
+// alpha cleared.
 TEST_P(HueSaturationTest, MatchesReferenceForEveryChromaPositionAndSector) {
     constexpr int kOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
     std::vector<std::array<uint8_t, 3>> pixels;
@@ -78,30 +79,43 @@ TEST_P(HueSaturationTest, MatchesReferenceForEveryChromaPositionAndSector) {
             }
         }
     }
+    struct Format {
+        ConverterFn member;
+        int32_t bytes;
+        bool wide;
+    };
+    const Format formats[] = {{HueSaturationColor8, 3, false}, {HueSaturationColor8, 4, false},
+                              {HueSaturation48, 6, true},      {HueSaturation64, 8, true}};
     const int32_t width = 1021;
     const int32_t height = static_cast<int32_t>((pixels.size() + width - 1) / width);
     std::mt19937 rng(5);
-    for (int32_t bytes : {3, 4}) {
-        for (const auto& setting : {std::array<int32_t, 2>{37, 90}, std::array<int32_t, 2>{-173, -200}}) {
-            Plane image(width, height, bytes);
-            image.FillRandom(rng, false);
-            for (size_t i = 0; i < pixels.size(); ++i)
-                for (int c = 0; c < 3; ++c)
-                    image.Set(static_cast<int32_t>(i % width), static_cast<int32_t>(i / width), c, false, pixels[i][c]);
-            const Plane original = image;
-            ASSERT_EQ(Adjust(HueSaturationColor8, image, setting[0], setting[1]), 1);
-            for (int32_t y = 0; y < height; ++y) {
-                for (int32_t x = 0; x < width; ++x) {
-                    uint8_t bgr[3];
-                    for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(original.Get(x, y, c, false));
-                    ReferenceHueSaturation(setting[0], setting[1], bgr);
-                    for (int c = 0; c < 3; ++c) {
-                        ASSERT_EQ(image.Get(x, y, c, false), bgr[c])
-                            << "bytes " << bytes << " hue " << setting[0] << " pixel " << x << "," << y;
-                    }
-                    if (bytes == 4) {
-                        ASSERT_EQ(image.Get(x, y, 3, false), original.Get(x, y, 3, false));
-                    }
+    for (const Format& format : formats) {
+        const int shift = format.wide ? 8 : 0;
+        const int32_t hue = format.wide ? -173 : 37, saturation = format.wide ? -200 : 90;
+        Plane image(width, height, format.bytes);
+        image.FillRandom(rng, format.wide);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const int32_t x = static_cast<int32_t>(i % width), y = static_cast<int32_t>(i / width);
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t low = format.wide ? image.Get(x, y, c, true) & 0xFF : 0;
+                image.Set(x, y, c, format.wide, (static_cast<uint32_t>(pixels[i][c]) << shift) | low);
+            }
+        }
+        const Plane original = image;
+        ASSERT_EQ(Adjust(format.member, image, hue, saturation), 1);
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                uint8_t bgr[3];
+                for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(original.Get(x, y, c, format.wide) >> shift);
+                ReferenceHueSaturation(hue, saturation, bgr);
+                for (int c = 0; c < 3; ++c) {
+                    ASSERT_EQ(image.Get(x, y, c, format.wide), static_cast<uint32_t>(bgr[c]) << shift)
+                        << "bytes " << format.bytes << " pixel " << x << "," << y;
+                }
+                if (format.bytes == 4) {
+                    ASSERT_EQ(image.Get(x, y, 3, false), original.Get(x, y, 3, false));
+                } else if (format.bytes == 8) {
+                    ASSERT_EQ(image.Get(x, y, 3, true), 0u);
                 }
             }
         }
