@@ -189,10 +189,11 @@ private:
     }
 
     [[gnu::always_inline]] inline void Row(int32_t y, const CellRows& rows) const {
-        // The vector row runs where the CPU has one; it leaves a few columns at the end of
-        // narrow rows to the scalar code.
-        const DemosaicRowSpan<SampleT> span{rows.red, rows.redFar,          rows.blue,  rows.blueFar, DestPixel(0, y),
-                                            destStep_, width_, layout_.columnParity0, factorRed_, factorBlue_};
+        // The vector row does the whole row where the CPU has AVX2 and the row is at least a
+        // vector wide; the scalar code does what it leaves.
+        const DemosaicRowSpan<SampleT> span{rows.red,  rows.redFar, rows.blue,
+                                            rows.blueFar, DestPixel(0, y), destStep_,
+                                            width_,    layout_.columnParity0, factorRed_, factorBlue_};
         const int32_t firstColumn = DemosaicRowSimd(span);
         if (destStep_ == 3) {
             RowWithStep<3>(y, rows, firstColumn);

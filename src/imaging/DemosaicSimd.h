@@ -1,6 +1,5 @@
-// Vector rows of the Bayer demosaic into pixels of three or four channels.
-// They cover the columns they can reach with whole vectors; the scalar row code
-// finishes the rest, with the same arithmetic.
+// Vector rows of the Bayer demosaic into pixels of three or four channels, with the
+// arithmetic of the scalar row code, which does any row they leave.
 #pragma once
 
 #include <cstdint>

@@ -85,6 +85,29 @@ TEST_P(DemosaicTest, FullScaleSamplesWithMaximumGainsSaturateWithoutOverflow) {
     }
 }
 
+// Full-scale frames on rows wide enough for the vector path: the largest gains saturate
+// red and blue at the sample maximum instead of wrapping, and gains of 0 give 0.
+TEST_P(DemosaicTest, GainExtremesOnFullScaleFramesGiveTheRangeLimits) {
+    for (const DemosaicCase& c : {DemosaicCase{false, 3}, DemosaicCase{false, 4}, DemosaicCase{true, 6},
+                                  DemosaicCase{true, 8}}) {
+        const uint32_t top = c.wide ? 65535 : 255;
+        Plane raw(41, 8, c.wide ? 2 : 1);
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 41; ++x) raw.Set(x, y, 0, c.wide, top);
+        for (int32_t gain : {0, 400}) {
+            Plane out(41, 8, c.destBytes);
+            RunBoth(raw, out, c.wide, BayerParams{3, gain, 100, gain});
+            for (int32_t y = 0; y < 8; ++y) {
+                for (int32_t x = 0; x < 41; ++x) {
+                    ASSERT_EQ(out.Get(x, y, 0, c.wide), gain ? top : 0u) << c.destBytes << " " << x << "," << y;
+                    ASSERT_EQ(out.Get(x, y, 1, c.wide), top);
+                    ASSERT_EQ(out.Get(x, y, 2, c.wide), gain ? top : 0u);
+                }
+            }
+        }
+    }
+}
+
 TEST_P(DemosaicTest, FlatFrameAtUnityGainsGivesTheSampleInEveryChannel) {
     for (bool wide : {false, true}) {
         const uint32_t level = wide ? 40000 : 173;

@@ -84,38 +84,46 @@ TEST_P(HueSaturationTest, MatchesReferenceForEveryChromaPositionAndSector) {
         int32_t bytes;
         bool wide;
     };
-    const Format formats[] = {{HueSaturationColor8, 3, false}, {HueSaturationColor8, 4, false},
-                              {HueSaturation48, 6, true},      {HueSaturation64, 8, true}};
+    const Format formats[] = {{HueSaturationColor8, 3, false},
+                              {HueSaturationColor8, 4, false},
+                              {HueSaturation48, 6, true},
+                              {HueSaturation64, 8, true}};
     const int32_t width = 1021;
     const int32_t height = static_cast<int32_t>((pixels.size() + width - 1) / width);
     std::mt19937 rng(5);
+    // Saturation at both ends of its range, with hue turns that do and do not carry into
+    // the next sector.
+    const int32_t settings[][2] = {{37, 255}, {-173, -255}, {301, 90}};
     for (const Format& format : formats) {
-        const int shift = format.wide ? 8 : 0;
-        const int32_t hue = format.wide ? -173 : 37, saturation = format.wide ? -200 : 90;
-        Plane image(width, height, format.bytes);
-        image.FillRandom(rng, format.wide);
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            const int32_t x = static_cast<int32_t>(i % width), y = static_cast<int32_t>(i / width);
-            for (int c = 0; c < 3; ++c) {
-                const uint32_t low = format.wide ? image.Get(x, y, c, true) & 0xFF : 0;
-                image.Set(x, y, c, format.wide, (static_cast<uint32_t>(pixels[i][c]) << shift) | low);
-            }
-        }
-        const Plane original = image;
-        ASSERT_EQ(Adjust(format.member, image, hue, saturation), 1);
-        for (int32_t y = 0; y < height; ++y) {
-            for (int32_t x = 0; x < width; ++x) {
-                uint8_t bgr[3];
-                for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(original.Get(x, y, c, format.wide) >> shift);
-                ReferenceHueSaturation(hue, saturation, bgr);
+        for (const auto& [hue, saturation] : settings) {
+            const int shift = format.wide ? 8 : 0;
+            Plane image(width, height, format.bytes);
+            image.FillRandom(rng, format.wide);
+            for (size_t i = 0; i < pixels.size(); ++i) {
+                const int32_t x = static_cast<int32_t>(i % width), y = static_cast<int32_t>(i / width);
                 for (int c = 0; c < 3; ++c) {
-                    ASSERT_EQ(image.Get(x, y, c, format.wide), static_cast<uint32_t>(bgr[c]) << shift)
-                        << "bytes " << format.bytes << " pixel " << x << "," << y;
+                    const uint32_t low = format.wide ? image.Get(x, y, c, true) & 0xFF : 0;
+                    image.Set(x, y, c, format.wide, (static_cast<uint32_t>(pixels[i][c]) << shift) | low);
                 }
-                if (format.bytes == 4) {
-                    ASSERT_EQ(image.Get(x, y, 3, false), original.Get(x, y, 3, false));
-                } else if (format.bytes == 8) {
-                    ASSERT_EQ(image.Get(x, y, 3, true), 0u);
+            }
+            const Plane original = image;
+            ASSERT_EQ(Adjust(format.member, image, hue, saturation), 1);
+            for (int32_t y = 0; y < height; ++y) {
+                for (int32_t x = 0; x < width; ++x) {
+                    uint8_t bgr[3];
+                    for (int c = 0; c < 3; ++c)
+                        bgr[c] = static_cast<uint8_t>(original.Get(x, y, c, format.wide) >> shift);
+                    ReferenceHueSaturation(hue, saturation, bgr);
+                    for (int c = 0; c < 3; ++c) {
+                        ASSERT_EQ(image.Get(x, y, c, format.wide), static_cast<uint32_t>(bgr[c]) << shift)
+                            << "bytes " << format.bytes << " hue " << hue << " sat " << saturation << " pixel " << x
+                            << "," << y;
+                    }
+                    if (format.bytes == 4) {
+                        ASSERT_EQ(image.Get(x, y, 3, false), original.Get(x, y, 3, false));
+                    } else if (format.bytes == 8) {
+                        ASSERT_EQ(image.Get(x, y, 3, true), 0u);
+                    }
                 }
             }
         }
