@@ -194,7 +194,7 @@ KELVRA_API int32_t Kelvra_SetDeviceNumber(int32_t handle, int32_t number);
 KELVRA_API int32_t Kelvra_EnumDevice(int32_t handle, char names[KELVRA_ENUM_DEVICE_COUNT][KELVRA_DEVICE_NAME_SIZE]);
 /** Kelvra_EnumDevice with wide-character names. */
 KELVRA_API int32_t Kelvra_EnumDeviceW(int32_t handle, wchar_t names[KELVRA_ENUM_DEVICE_COUNT][KELVRA_DEVICE_NAME_SIZE]);
-/** Writes the name of camera index into name (size bytes, at least 15). */
+/** Writes the name of camera index into name (size bytes; at least 17, the name and its terminator). */
 KELVRA_API int32_t Kelvra_GetDeviceName(int32_t handle, int32_t index, char* name, int32_t size);
 /** Kelvra_GetDeviceName into a wide buffer of size characters. */
 KELVRA_API int32_t Kelvra_GetDeviceNameW(int32_t handle, int32_t index, wchar_t* name, int32_t size);
