@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds (debug) and runs every test.
+# Sets up, builds (release, the same build the main job uses) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake --preset debug >/dev/null
-cmake --build --preset debug -j"$(nproc)"
-ctest --preset debug -j"$(nproc)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)"
+ctest --preset release -j"$(nproc)"
