@@ -3,11 +3,12 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  ffmpeg python3 python3-pil imagemagick pngcheck libtiff-tools
+  python3 binutils
 )
+# The image and movie writers add libjpeg/libpng/libtiff and the file checkers (ffprobe, Pillow,
+# pngcheck, tiffinfo) here when they arrive.
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
