@@ -232,6 +232,7 @@ private:
     static DWORD WINAPI AcquisitionThread(LPVOID device);
     void PrepareTransfer(FrameRequest& frame) const;
     int32_t FinishStreamLoop();
+    bool StreamLoopCanStart();
     // One header-and-payload transfer of the stream loop; false when either read failed.
     bool TransferOneFrame(FrameRequest& frame, uint32_t mode);
     bool StoreTransferredFrame();

@@ -223,12 +223,17 @@ int32_t CKelvraU3G5Base::FinishStreamLoop() {
     return 1;
 }
 
+// Without a controller or transfer buffer the thread ends at once, but still as a stopping
+// stream expects: running cleared, then "thread end" signalled.
+bool CKelvraU3G5Base::StreamLoopCanStart() {
+    if (controller && transferBuffer) return true;
+    running.store(0);
+    Signal(threadEndEvent);
+    return false;
+}
+
 int32_t CKelvraU3G5Base::StreamLoop() {
-    if (!controller || !transferBuffer) {
-        running.store(0);
-        Signal(threadEndEvent);
-        return 0;
-    }
+    if (!StreamLoopCanStart()) return 0;
     FrameRequest frame;
     PrepareTransfer(frame);
     transferFailed.store(0);
@@ -261,11 +266,7 @@ int32_t CKelvraU3G5Base::StreamLoop() {
 }
 
 int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
-    if (!controller || !transferBuffer) {
-        running.store(0);
-        Signal(threadEndEvent);
-        return 0;
-    }
+    if (!StreamLoopCanStart()) return 0;
     FrameRequest frame;
     PrepareTransfer(frame);
     controller->ResetStream();
