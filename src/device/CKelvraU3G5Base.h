@@ -214,6 +214,9 @@ public:
     static int32_t InstanceCount();
 
 protected:
+    // Tests put drivers with other readout orientations, revisions or clocks behind an open camera.
+    friend class DeviceTestAccess;
+
     // The critical section all device objects share; it exists while any instance does.
     static CRITICAL_SECTION& ClassLock();
 
@@ -240,8 +243,6 @@ private:
     void RestartAfterFailure();
     bool CaptureOnce(FrameRequest& frame);
     int32_t CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromFirstSlot, int32_t keepOrder, uint64_t* taken);
-    int32_t SensorOrientation() const;
-    int32_t SensorRevision() const;
 
     void WriteWordRegisters(uint8_t lowRegister, int32_t value);
     void WriteImageSizeRegisters(int32_t width, int32_t height);

@@ -348,12 +348,15 @@ int32_t CKelvraU3G5Base::HasFeatureSwitch() { return sensor ? sensor->AutoLevelA
 int32_t CKelvraU3G5Base::GetFeatureSwitch() { return GetViaSensor(&CSensorBase::GetAutoLevel); }
 int32_t CKelvraU3G5Base::SetFeatureSwitch(int32_t on) { return sensor ? sensor->SetAutoLevel(on ? 1 : 0) : 0; }
 
-// Not built yet (mode value, sampling rate): no sensor operation of this build carries them, so
-// each reports failure and the session reports the family as not supported.
-int32_t CKelvraU3G5Base::SetSamplingRate(int32_t, int32_t, int32_t*) { return 0; }
-int32_t CKelvraU3G5Base::HasModeValue() { return 0; }
-int32_t CKelvraU3G5Base::SetModeValue(int32_t) { return 0; }
-int32_t CKelvraU3G5Base::GetModeValue() { return -1; }
+// A device carries one sensor, so index 0 is the only one there is.
+int32_t CKelvraU3G5Base::SetSamplingRate(int32_t sensorIndex, int32_t value, int32_t* rate) {
+    return sensor && sensorIndex == 0 ? sensor->SetSamplingRate(value, rate) : 0;
+}
+
+// The device's gain mode is the flag the head keeps in its FPGA; heads with sensor modes have it.
+int32_t CKelvraU3G5Base::HasModeValue() { return sensor ? sensor->SensorModeAvailable() : 0; }
+int32_t CKelvraU3G5Base::SetModeValue(int32_t value) { return sensor ? sensor->WriteFpgaFlag(value) : 0; }
+int32_t CKelvraU3G5Base::GetModeValue() { return sensor ? sensor->GetFpgaFlag() : -1; }
 
 uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
     // Read once per sensor and kept there: the version does not change while a camera is open.
@@ -382,7 +385,9 @@ int32_t CKelvraU3G5Base::ReadModeSwitchState() {
     case 0x3150: case 0x3170: case 0x3220:
         return controller && controller->ReadFpgaRegister(kFpgaModeSwitch, &value) && value == kModeSwitchOn ? 1 : 0;
     case 0x31E0: {
-        const int32_t state = sensor->GetModeSwitch();
+        // The switch of this head is its analog mode: steps 1 to 8 are on, 0 is off.
+        int32_t state = 0;
+        if (!sensor->GetAnalogMode(&state)) return 0;
         uint8_t stored = 0;
         // The sensor's setting is the one to keep when the SROM holds none that is valid.
         if (ReadSromSetting(&stored) && (stored == 0 || stored > kMaxSwitchSetting) && state >= 1 &&
@@ -405,10 +410,10 @@ int32_t CKelvraU3G5Base::SetModeSwitch(int32_t on) {
     case 0x3150: case 0x3170: case 0x3220:
         return controller->WriteFpgaRegister(kFpgaModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
     case 0x31E0: {
-        if (!wanted) return sensor->SetModeSwitch(0);
+        if (!wanted) return sensor->SetAnalogMode(0);
         uint8_t setting = 0;
         if (!ReadSromSetting(&setting)) return 0;
-        return sensor->SetModeSwitch(setting);
+        return sensor->SetAnalogMode(setting);
     }
     default: {
         uint8_t flags = 0;

@@ -356,13 +356,6 @@ int32_t CKelvraU3G5Base::CopyFrame(uint8_t* buffer, uint32_t size, int32_t fromF
     return CopyRingSlot(buffer, size, fromFirstSlot != 0, keepOrder, &taken);
 }
 
-// Orientation of the sensor's readout. No driver of this build reads out mirrored or upside down.
-int32_t CKelvraU3G5Base::SensorOrientation() const { return 1; }
-
-// Revision of the sensor of model 0x31E0, which no driver of this build reports; every board
-// in service is past the revisions that drop a row.
-int32_t CKelvraU3G5Base::SensorRevision() const { return 8; }
-
 int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromFirstSlot, int32_t keepOrder,
                                       uint64_t* taken) {
     if (buffer == nullptr || size < frameBytes || !frameRing.Allocated() || !sensor) return 0;
@@ -374,8 +367,8 @@ int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromF
     layout.rows = static_cast<size_t>(geometry.windowHeight);
     // A window that does not fit the frame (a driver that changed it behind our back) is not copied.
     if (layout.rowBytes * layout.rows > frameBytes) return 0;
-    const FrameCopyPlan plan = productId == kProductP31E0 ? PlanForRevision(SensorRevision())
-                                                          : PlanForOrientation(SensorOrientation(), keepOrder != 0);
+    const FrameCopyPlan plan = productId == kProductP31E0 ? PlanForRevision(sensor->Revision())
+                                                          : PlanForOrientation(sensor->ReadoutOrientation(), keepOrder != 0);
     auto copy = [&](const uint8_t* slot) { CopyFrameRows(buffer, slot, layout, plan); };
     *taken = fromFirstSlot ? frameRing.ReadFirst(copy) : frameRing.ReadNewest(copy);
     return 1;

@@ -84,9 +84,9 @@ void CKelvraU3G5Base::WriteTimingRegisters(const SensorParameters& geometry) {
     const int32_t w = geometry.windowWidth;
     const int32_t h = geometry.windowHeight;
     const int32_t s = geometry.windowMode;
-    // No driver of this build has a readout option; its flag is whether the driver supports one.
+    // The readout option's flag is whether the driver supports one at all.
     const bool flag = sensor->SupportsReadoutOption() != 0;
-    const int32_t option = 0;
+    const int32_t option = sensor->ReadoutOptionValue();
     auto write = [this](TimingWords words) {
         WriteWordRegisters(kFpgaLineTiming, words.line);
         WriteWordRegisters(kFpgaPixelTiming, words.pixel);

@@ -125,7 +125,7 @@ int32_t CSensorBase::WriteRegister(uint32_t, uint32_t) { return 0; }
 int32_t CSensorBase::ReadRegister(uint32_t, uint32_t*) { return 0; }
 int32_t CSensorBase::WriteRegisterVerified(uint32_t, uint32_t) { return 0; }
 int32_t CSensorBase::ReadRegisterWhenIdle(uint32_t, uint32_t*) { return 0; }
-int32_t CSensorBase::ReservedSlot79() { return 0; }
+int32_t CSensorBase::SetSamplingRate(int32_t, int32_t*) { return 0; }
 int32_t CSensorBase::ReservedSlot80() { return 0; }
 int32_t CSensorBase::ReservedSlot81() { return 0; }
 int32_t CSensorBase::ReservedSlot82() { return 0; }

@@ -95,7 +95,8 @@ public:
     virtual int32_t ReadRegister(uint32_t address, uint32_t* value);     // 76
     virtual int32_t WriteRegisterVerified(uint32_t address, uint32_t value); // 77
     virtual int32_t ReadRegisterWhenIdle(uint32_t address, uint32_t* value); // 78
-    virtual int32_t ReservedSlot79();                                    // 79
+    // The sampling rate of the sensor's converter; no head of the family has one to set.
+    virtual int32_t SetSamplingRate(int32_t value, int32_t* rate);       // 79
     virtual int32_t ReservedSlot80();                                    // 80
     virtual int32_t ReservedSlot81();                                    // 81
     virtual int32_t ReservedSlot82();                                    // 82
@@ -154,6 +155,13 @@ public:
     uint16_t FpgaVersion() const { return fpgaVersion; }
     void SetFpgaVersion(uint16_t version) { fpgaVersion = version; }
     const SensorParameters& Parameters() const { return params; }
+    // How the sensor reads out: 1 normal, 2 mirrored, 3 upside down, 4 both. The device core
+    // turns the frame round while it copies it to the caller.
+    int32_t ReadoutOrientation() const { return readoutOrientation; }
+    // Board revision of heads whose older revisions deliver one row short (model 0x31E0).
+    int32_t Revision() const { return revision; }
+    // The readout option last set (SetReadoutOption); the FPGA timing of some boards depends on it.
+    int32_t ReadoutOptionValue() const { return readoutOption; }
 
 protected:
     SensorParameters params{};
@@ -162,4 +170,7 @@ protected:
     int32_t triggerMode = 0;
     uint16_t fpgaVersion = 0;
     int32_t variant = 0;
+    int32_t readoutOrientation = 1;
+    int32_t revision = 0;
+    int32_t readoutOption = 0;
 };
