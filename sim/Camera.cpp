@@ -128,7 +128,17 @@ DWORD Camera::ResetPort(std::uint64_t generation)
     std::lock_guard lock(mutex_);
     if (!plugged_ || generation != generation_)
         return ERROR_DEVICE_NOT_CONNECTED;
+    model_.Log().endpoints.Add({EndpointAction::ResetPort, 0});
     model_.ResetTransfer();
+    return ERROR_SUCCESS;
+}
+
+DWORD Camera::ResetPipe(std::uint64_t generation, std::uint8_t endpoint)
+{
+    std::lock_guard lock(mutex_);
+    if (!plugged_ || generation != generation_)
+        return ERROR_DEVICE_NOT_CONNECTED;
+    model_.Log().endpoints.Add({EndpointAction::ResetPipe, endpoint});
     return ERROR_SUCCESS;
 }
 
@@ -148,6 +158,7 @@ DWORD Camera::Abort(std::uint64_t generation, std::uint8_t endpoint)
         std::unique_lock lock(mutex_);
         if (!plugged_ || generation != generation_)
             return ERROR_DEVICE_NOT_CONNECTED;
+        model_.Log().endpoints.Add({EndpointAction::AbortPipe, endpoint});
         reads = TakePending([endpoint](const BulkRead& read) { return read.endpoint == endpoint; });
         readDone_.wait(lock, [&] { return !inProgress_ || inProgress_->endpoint != endpoint; });
     }

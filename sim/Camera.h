@@ -58,6 +58,7 @@ public:
                   ControlResult& result);
     DWORD QueueRead(std::uint64_t generation, BulkRead read);
     DWORD ResetPort(std::uint64_t generation);
+    DWORD ResetPipe(std::uint64_t generation, std::uint8_t endpoint);
     DWORD CheckPlugged(std::uint64_t generation);
     DWORD Abort(std::uint64_t generation, std::uint8_t endpoint);
     DWORD BusSpeed(std::uint64_t generation, std::uint32_t& code);

@@ -32,9 +32,11 @@ struct CameraLog {
     BoundedLog<I2cRecord> i2c;
     BoundedLog<FpgaWrite> fpgaWrites;
     BoundedLog<HeadCommand> headCommands;
+    BoundedLog<EndpointRequest> endpoints;
 
     void Clear()
     {
+        endpoints.Clear();
         control.Clear();
         i2c.Clear();
         fpgaWrites.Clear();

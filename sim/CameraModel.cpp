@@ -240,6 +240,9 @@ void CameraModel::StartDelivery(std::uint32_t frameNumber, FrameClock::Clock::ti
 {
     Delivery delivery;
     delivery.shape = board_.Shape();
+    // The model that sends whole frames takes its sample width from the mode byte, not the FPGA.
+    if (frameEndpoint_ == kWholeFrameEndpoint)
+        delivery.shape.bytesPerSample = modeByte_ != 0 ? 2 : 1;
     delivery.shape.scene = scene_;
     delivery.shape.level = level_;
     delivery.shape.frameNumber = frameNumber;

@@ -148,7 +148,7 @@ void DriverConnection::EndpointRequest(platform::IoRequest& request)
         if (request.code == kAbortPipe)
             error = IsBulkInEndpoint(endpoint) ? camera_->Abort(generation_, endpoint) : ERROR_INVALID_PARAMETER;
         else
-            error = IsBulkInEndpoint(endpoint) || endpoint == 0 ? camera_->CheckPlugged(generation_) : ERROR_INVALID_PARAMETER;
+            error = IsBulkInEndpoint(endpoint) || endpoint == 0 ? camera_->ResetPipe(generation_, endpoint) : ERROR_INVALID_PARAMETER;
     }
     request.Complete(error, 0);
 }

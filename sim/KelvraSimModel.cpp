@@ -39,6 +39,11 @@ std::vector<HeadCommand> HeadLog(int camera)
     return OnModel<std::vector<HeadCommand>>(camera, [](CameraModel& m) { return m.Log().headCommands.Snapshot(); });
 }
 
+std::vector<EndpointRequest> EndpointLog(int camera)
+{
+    return OnModel<std::vector<EndpointRequest>>(camera, [](CameraModel& m) { return m.Log().endpoints.Snapshot(); });
+}
+
 bool ClearLogs(int camera)
 {
     return OnModel<bool>(camera, [](CameraModel& m) {

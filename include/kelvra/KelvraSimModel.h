@@ -58,6 +58,13 @@ struct HeadCommand {
     std::string reply;   // exact reply, empty when the head stayed silent
 };
 
+// Pipe and port requests of the host's driver (I/O controls 0x22002C, 0x220030, 0x220044).
+enum class EndpointAction { ResetPipe, ResetPort, AbortPipe };
+struct EndpointRequest {
+    EndpointAction action = EndpointAction::ResetPipe;
+    std::uint8_t endpoint = 0; // 0 for a port reset
+};
+
 struct HeadState {
     bool debugMode = false;
     bool commandModeCleared = false; // "x -c" was accepted
@@ -71,6 +78,7 @@ KELVRA_SIM_CXX std::vector<ControlRecord> ControlLog(int camera);
 KELVRA_SIM_CXX std::vector<I2cRecord> I2cLog(int camera);
 KELVRA_SIM_CXX std::vector<FpgaWrite> FpgaWriteLog(int camera);
 KELVRA_SIM_CXX std::vector<HeadCommand> HeadLog(int camera);
+KELVRA_SIM_CXX std::vector<EndpointRequest> EndpointLog(int camera);
 KELVRA_SIM_CXX bool ClearLogs(int camera);
 
 // Board FPGA registers (I2C 0x40) as the host would read them, and direct writes without side effects.

@@ -1,4 +1,5 @@
 #include "device/CKelvraU3G5Base.h"
+#include "device/ProductIds.h"
 
 #include "device/ProductTable.h"
 #include "sensors/SensorBase.h"
@@ -10,11 +11,6 @@
 
 namespace {
 
-constexpr int32_t kProductSingleTransfer = 0x3042;
-constexpr int32_t kProductP3140 = 0x3140;
-constexpr int32_t kProduct880HQLN = 0x3180;
-constexpr int32_t kProductP31E0 = 0x31E0;
-constexpr int32_t kProductGLUX9701 = 0x32C0;
 constexpr uint32_t kSingleTransferStartMode = 0x10000;
 constexpr int kReadyPolls = 40;
 constexpr DWORD kReadyPollPauseMs = 500;
@@ -44,13 +40,16 @@ bool HasProducts3090Family(int32_t productId) {
 
 }  // namespace
 
-CKelvraU3G5Base::CKelvraU3G5Base() {
+// The frame event lives as long as the object: a caller may wait for a frame on one thread while
+// another stops or restarts the stream, so the handle it waits on must never change under it.
+CKelvraU3G5Base::CKelvraU3G5Base() : frameEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
     std::lock_guard<std::mutex> guard(instanceCountLock);
     if (instanceCount++ == 0) InitializeCriticalSection(&classSection);
 }
 
 CKelvraU3G5Base::~CKelvraU3G5Base() {
     CloseDevice();
+    if (frameEvent != nullptr) CloseHandle(frameEvent);
     std::lock_guard<std::mutex> guard(instanceCountLock);
     if (--instanceCount == 0) DeleteCriticalSection(&classSection);
 }
@@ -176,7 +175,7 @@ int32_t CKelvraU3G5Base::CloseDevice() {
     std::memset(deviceInfo, 0, sizeof(deviceInfo));
     ReleaseFrameBuffers();
     streamMode = 0;
-    for (HANDLE* handle : {&frameEvent, &threadEndEvent, &threadHandle}) {
+    for (HANDLE* handle : {&threadEndEvent, &threadHandle}) {
         if (*handle != nullptr) CloseHandle(*handle);
         *handle = nullptr;
     }

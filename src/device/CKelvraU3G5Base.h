@@ -268,7 +268,7 @@ private:
     std::atomic<uint64_t> ringReadIndex{0};
     uint32_t frameBytes = 0;
     std::atomic<int32_t> transferFailed{0};
-    HANDLE frameEvent = nullptr;
+    const HANDLE frameEvent;  // auto-reset; null only when the system is out of handles
     int32_t geometryDirty = 1;
     std::unique_ptr<CSensorBase> sensor;
     std::atomic<uint32_t> lastFrameCounter{0};

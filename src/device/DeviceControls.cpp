@@ -2,6 +2,7 @@
 // knows the units and limits of its camera; the device adds the transfer time-outs that follow
 // from the exposure, the register paths and the text channel of the 880HQLN head.
 #include "device/CKelvraU3G5Base.h"
+#include "device/ProductIds.h"
 
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
@@ -13,9 +14,6 @@
 
 namespace {
 
-constexpr int32_t kProductSingleTransfer = 0x3042;
-constexpr int32_t kProduct880HQLN = 0x3180;
-constexpr int32_t kProductDeferredExposure = 0x3200;
 constexpr int32_t kShortExposureLimit = 50000;
 constexpr uint32_t kShortExposureTimeoutMs = 5000;
 constexpr int32_t kTextLineBytes = 256;
@@ -72,7 +70,6 @@ int32_t CKelvraU3G5Base::SetTriggerMode(int32_t mode, int32_t force) {
     if (!sensor) return 0;
     if (!force && mode == triggerMode) return 1;
     StopStreaming();
-    if (frameEvent == nullptr) frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     switch (productId) {
     case 0x3030:
     case 0x3050:

@@ -1,6 +1,7 @@
 // Streaming side of the device object: the acquisition thread that moves frames from the camera
 // into the frame ring, the stream modes, and how a caller takes a finished frame out of the ring.
 #include "device/CKelvraU3G5Base.h"
+#include "device/ProductIds.h"
 
 #include "device/FrameCopy.h"
 #include "sensors/SensorBase.h"
@@ -12,11 +13,6 @@
 
 namespace {
 
-constexpr int32_t kProductSingleTransfer = 0x3042;
-constexpr int32_t kProductP30C0 = 0x30C0;
-constexpr int32_t kProductP3150 = 0x3150;
-constexpr int32_t kProductP3190 = 0x3190;
-constexpr int32_t kProductP31E0 = 0x31E0;
 constexpr uint16_t kPipeResetFirmware = 0x10FF;  // firmware above this wants its bulk pipe reset
 constexpr uint8_t kFrameEndpoint = 0x81;
 constexpr uint8_t kFpgaTransferReset = 108;
@@ -88,7 +84,6 @@ int32_t CKelvraU3G5Base::StartStreaming(uint32_t mode) {
         CloseHandle(threadHandle);
         threadHandle = nullptr;
     }
-    if (frameEvent == nullptr) frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     const int32_t modeSet = SetStreamMode(mode);
     if (!modeSet) return modeSet;
     if (geometryDirty) ApplyImageSize();
@@ -125,11 +120,7 @@ int32_t CKelvraU3G5Base::StopStreaming() {
         CloseHandle(threadEndEvent);
         threadEndEvent = nullptr;
     }
-    if (frameEvent != nullptr) {
-        SetEvent(frameEvent);  // releases a caller still waiting for a frame
-        CloseHandle(frameEvent);
-        frameEvent = nullptr;
-    }
+    Signal(frameEvent);  // releases a caller still waiting for a frame
     ResetTransfer();
     Sleep(5);
     streamMode.store(kContinuous);
@@ -140,7 +131,6 @@ int32_t CKelvraU3G5Base::SetStreamMode(uint32_t mode) {
     if (!controller) return 0;
     if (mode != streamMode.load()) {
         StopStreaming();
-        if (frameEvent == nullptr) frameEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         if (mode == kNextNewFrame) {
             ringReadIndex.store(frameRing.FramesStored());
             ReadFrameCounter();
@@ -308,6 +298,8 @@ bool CKelvraU3G5Base::CaptureOnce(FrameRequest& frame) {
 
 int32_t CKelvraU3G5Base::CaptureSingleFrame() {
     if (!controller) return 2;
+    // The capture reads the same pipe as the acquisition thread: a running stream ends first.
+    if (running.load()) StopStreaming();
     if (geometryDirty) ApplyImageSize();
     if (!transferBuffer) return 2;
     FrameRequest frame;
@@ -337,16 +329,22 @@ int32_t CKelvraU3G5Base::CaptureSingleFrame() {
 int32_t CKelvraU3G5Base::WaitFrame(uint32_t milliseconds) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
+    auto settled = [this] {
         if (transferFailed.load()) return kGaveUp;
-        if (frameRing.FramesStored() != ringReadIndex.load()) return kFrameReady;
+        return frameRing.FramesStored() != ringReadIndex.load() ? kFrameReady : kNoFrame;
+    };
+    for (;;) {
+        const int32_t state = settled();
+        if (state != kNoFrame) return state;
+        // Without an acquisition thread no frame can come: answer at once rather than sleep out
+        // the caller's time. A thread that ended just now has stored its last frame already.
+        if (!running.load()) return settled();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         // The event is auto-reset and may be stale (set for a frame already taken): wake, look,
         // and wait again for what is left of the time.
         if (frameEvent == nullptr || left <= 0 ||
             WaitForSingleObject(frameEvent, static_cast<DWORD>(left)) != WAIT_OBJECT_0) {
-            if (transferFailed.load()) return kGaveUp;
-            return frameRing.FramesStored() != ringReadIndex.load() ? kFrameReady : kNoFrame;
+            return settled();
         }
     }
 }
@@ -360,7 +358,8 @@ int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromF
                                       uint64_t* taken) {
     if (buffer == nullptr || size < frameBytes || !frameRing.Allocated() || !sensor) return 0;
     const SensorParameters& geometry = sensor->Parameters();
-    const uint32_t bytesPerPixel = dataWidth != 0 ? 2 : 1;
+    // Converter boards send three samples per pixel; a pixel moves whole when a row is mirrored.
+    const uint32_t bytesPerPixel = (dataWidth != 0 ? 2 : 1) * (productId == kProductTripleSample ? 3 : 1);
     FrameLayout layout{};
     layout.bytesPerPixel = bytesPerPixel;
     layout.rowBytes = static_cast<size_t>(geometry.windowWidth) * bytesPerPixel;
@@ -368,7 +367,7 @@ int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromF
     // A window that does not fit the frame (a driver that changed it behind our back) is not copied.
     if (layout.rowBytes * layout.rows > frameBytes) return 0;
     const FrameCopyPlan plan = productId == kProductP31E0 ? PlanForRevision(sensor->Revision())
-                                                          : PlanForOrientation(sensor->ReadoutOrientation(), keepOrder != 0);
+                                                          : PlanForOrientation(sensor->ReadoutOrientation(), keepOrder);
     auto copy = [&](const uint8_t* slot) { CopyFrameRows(buffer, slot, layout, plan); };
     *taken = fromFirstSlot ? frameRing.ReadFirst(copy) : frameRing.ReadNewest(copy);
     return 1;

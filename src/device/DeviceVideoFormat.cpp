@@ -2,6 +2,7 @@
 // window, the camera FPGA's image size and timing registers and the sizes of the frame buffers,
 // plus the pixel transfer width and the sensor clock.
 #include "device/CKelvraU3G5Base.h"
+#include "device/ProductIds.h"
 
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
@@ -12,9 +13,6 @@
 
 namespace {
 
-constexpr int32_t kProductSingleTransfer = 0x3042;
-constexpr int32_t kProductTripleSample = 0x3130;  // three samples per pixel
-constexpr int32_t kProduct880HQLN = 0x3180;
 constexpr int kBufferMargin = 128;          // rows and columns of slack around the window
 constexpr uint64_t kBufferGranule = 8192;
 constexpr int kSuperSpeed = 4;
@@ -182,6 +180,8 @@ int32_t CKelvraU3G5Base::ApplyImageSize() {
     }
     transferBufferSize = static_cast<int32_t>(bufferSize);
     frameBytes = static_cast<uint32_t>(bytes);
+    // Frames not yet taken went with the old buffers: none is new any more.
+    ringReadIndex.store(frameRing.FramesStored());
     if (productId == kProductSingleTransfer) return 0;
     WriteImageSizeRegisters(static_cast<int32_t>(w), static_cast<int32_t>(h));
     WriteTimingRegisters(geometry);

@@ -7,16 +7,22 @@ namespace {
 
 constexpr int32_t kLastRevisionDroppingARow = 7;
 
+template <size_t PixelBytes>
+void MirrorPixels(uint8_t* destination, const uint8_t* source, size_t pixels) {
+    for (size_t x = 0; x < pixels; ++x) std::memcpy(destination + x * PixelBytes, source + (pixels - 1 - x) * PixelBytes, PixelBytes);
+}
+
 void MirrorRow(uint8_t* destination, const uint8_t* source, size_t rowBytes, uint32_t bytesPerPixel) {
-    if (bytesPerPixel == 2) {
-        const size_t pixels = rowBytes / 2;
-        for (size_t x = 0; x < pixels; ++x) {
-            const uint8_t* pixel = source + (pixels - 1 - x) * 2;
-            destination[x * 2] = pixel[0];
-            destination[x * 2 + 1] = pixel[1];
-        }
-    } else {
-        std::reverse_copy(source, source + rowBytes, destination);
+    const size_t pixels = rowBytes / bytesPerPixel;
+    switch (bytesPerPixel) {
+    case 1: std::reverse_copy(source, source + rowBytes, destination); break;
+    case 2: MirrorPixels<2>(destination, source, pixels); break;
+    case 3: MirrorPixels<3>(destination, source, pixels); break;
+    case 6: MirrorPixels<6>(destination, source, pixels); break;
+    default:
+        for (size_t x = 0; x < pixels; ++x)
+            std::memcpy(destination + x * bytesPerPixel, source + (pixels - 1 - x) * bytesPerPixel, bytesPerPixel);
+        break;
     }
 }
 
@@ -34,9 +40,9 @@ size_t SourceRow(size_t outputRow, size_t rows, RowOrder order) {
 
 }  // namespace
 
-FrameCopyPlan PlanForOrientation(int32_t orientation, bool keepOrder) {
+FrameCopyPlan PlanForOrientation(int32_t orientation, int32_t keepOrder) {
     const bool mirrored = orientation == 2 || orientation == 4;
-    const bool sentTopFirst = orientation != 3 && orientation != 4;
+    const int32_t sentTopFirst = orientation != 3 && orientation != 4 ? 1 : 0;
     return {mirrored, keepOrder == sentTopFirst ? RowOrder::Same : RowOrder::Reversed};
 }
 

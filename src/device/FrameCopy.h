@@ -8,7 +8,7 @@
 struct FrameLayout {
     size_t rowBytes;
     size_t rows;
-    uint32_t bytesPerPixel;  // 1 or 2
+    uint32_t bytesPerPixel;  // all samples of one pixel: 1 or 2, three times that on converter boards
 };
 
 enum class RowOrder {
@@ -25,8 +25,9 @@ struct FrameCopyPlan {
 };
 
 // Readout orientation codes of a sensor: 1 normal, 2 mirrored, 3 upside down, 4 both.
-// keepOrder tells whether the caller wants rows in picture order (top row first).
-FrameCopyPlan PlanForOrientation(int32_t orientation, bool keepOrder);
+// Rows keep the order they were sent in when keepOrder is 1 for a head that sends the top row
+// first (codes 1 and 2) or 0 for one that sends it last (3 and 4); any other keepOrder reverses them.
+FrameCopyPlan PlanForOrientation(int32_t orientation, int32_t keepOrder);
 // The one model that turns its frames upside down itself, by sensor revision.
 FrameCopyPlan PlanForRevision(int32_t revision);
 

@@ -3,6 +3,7 @@
 #include "SimulatedDevice.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -192,8 +193,43 @@ TEST_F(DeviceStreaming, StoppingANeverStartedStreamStillResetsTheTransfer) {
     EXPECT_TRUE(wrote(104, 2));
 }
 
-TEST_F(DeviceStreaming, WaitingWithoutAStreamTimesOut) {
-    EXPECT_EQ(device->WaitFrame(20), kNoFrame);
+TEST_F(DeviceStreaming, WithoutAStreamWaitingAnswersAtOnce) {
+    EXPECT_EQ(device->WaitFrame(INFINITE), kNoFrame);  // no thread, so no frame can come
+    ASSERT_EQ(device->StartStreaming(1), 1);
+    ASSERT_TRUE(WaitUntilStopped());
+    EXPECT_EQ(device->WaitFrame(INFINITE), kFrameReady);  // stored before the thread ended
+    device->CopyNextFrame(frame.data(), 1);
+    EXPECT_EQ(device->WaitFrame(INFINITE), kNoFrame);
+}
+
+TEST_F(DeviceStreaming, StoppingReleasesACallerWaitingOnAnotherThread) {
+    KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_DROP_HEADER, 1000);  // no frame comes
+    ASSERT_EQ(device->StartStreaming(0), 1);
+    std::atomic<int32_t> result{0};
+    std::thread waiter([&] { result = device->WaitFrame(INFINITE); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(device->StopStreaming(), 1);
+    waiter.join();
+    EXPECT_EQ(result.load(), kNoFrame);
+}
+
+TEST_F(DeviceStreaming, CaptureDuringAStreamEndsTheStreamFirst) {
+    ASSERT_EQ(device->StartStreaming(0), 1);
+    ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
+    KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x0777);
+    EXPECT_EQ(device->CaptureSingleFrame(), 0);
+    EXPECT_EQ(device->IsStreaming(), 0);
+    ASSERT_EQ(device->CopyLatestFrame(frame.data(), 1), 0);
+    EXPECT_EQ(Sample(kWidth / 2, kHeight / 2), 0x0777);
+}
+
+TEST_F(DeviceStreaming, FramesOfAReplacedGeometryAreNoLongerNew) {
+    ASSERT_EQ(device->StartStreaming(1), 1);
+    ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
+    ASSERT_TRUE(WaitUntilStopped());
+    ASSERT_EQ(device->SetVideoFormat(0, 0, kWidth / 2, kHeight / 2, 0), 1);
+    ASSERT_EQ(device->ApplyImageSize(), 1);
+    EXPECT_EQ(device->WaitFrame(0), kNoFrame);
 }
 
 }  // namespace

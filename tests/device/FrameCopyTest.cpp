@@ -41,17 +41,20 @@ std::vector<uint8_t> Copy(const std::vector<uint8_t>& source, uint32_t bytesPerP
 
 struct OrientationCase {
     int32_t orientation;
-    bool keepOrder;
+    int32_t keepOrder;
     bool mirror;
     bool reverse;
 };
 
 TEST(FrameCopy, EveryOrientationAndRowOrderMatchesTheReference) {
     const OrientationCase cases[] = {
-        {1, true, false, false}, {1, false, false, true}, {2, true, true, false}, {2, false, true, true},
-        {3, true, false, true},  {3, false, false, false}, {4, true, true, true},  {4, false, true, false},
+        {1, 1, false, false}, {1, 0, false, true}, {2, 1, true, false}, {2, 0, true, true},
+        {3, 1, false, true},  {3, 0, false, false}, {4, 1, true, true},  {4, 0, true, false},
+        // A keepOrder that is neither 0 nor 1 matches no head: rows always come reversed.
+        {1, 2, false, true},  {3, 2, false, true},  {4, -1, true, true},
     };
-    for (uint32_t bytesPerPixel : {1u, 2u}) {
+    // One or two bytes per sample; converter boards send three samples per pixel.
+    for (uint32_t bytesPerPixel : {1u, 2u, 3u, 6u}) {
         const auto source = NumberedFrame(bytesPerPixel);
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << " keepOrder " << c.keepOrder

@@ -277,16 +277,22 @@ TEST_F(SimFrames, TheSingleTransferModelSendsTheWholeFrameOnEndpoint83)
 {
     const int camera = Attach(0x3042);
     KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x0203);
-    ASSERT_TRUE(device_->RequestFrame());
-    std::vector<std::uint8_t> data(100000);
-    BulkRead read(device_->Handle(), 0x83, data.data(), static_cast<DWORD>(data.size()));
-    ASSERT_TRUE(read.Wait(5000));
-    DWORD count = 0;
-    ASSERT_TRUE(read.Succeeded(&count));
-    EXPECT_EQ(data.size(), count);
-    EXPECT_EQ(0x03, data[0]);
-    EXPECT_EQ(0x02, data[99999]);
-    EXPECT_EQ(1, KelvraSim_FramesSent(camera));
+    // Its sample width is the mode byte's: one byte until the host asks for two.
+    for (const std::uint8_t modeByte : {0, 1}) {
+        SCOPED_TRACE(modeByte);
+        ASSERT_TRUE(device_->Control(0x40, 0x3C, 0, 0, {modeByte, 0, 0, 0}).ok);
+        ASSERT_TRUE(device_->RequestFrame());
+        std::vector<std::uint8_t> data(100000);
+        BulkRead read(device_->Handle(), 0x83, data.data(), static_cast<DWORD>(data.size()));
+        ASSERT_TRUE(read.Wait(5000));
+        DWORD count = 0;
+        ASSERT_TRUE(read.Succeeded(&count));
+        EXPECT_EQ(data.size(), count);
+        EXPECT_EQ(0x03, data[0]);
+        EXPECT_EQ(modeByte ? 0x02 : 0x03, data[1]);
+        EXPECT_EQ(modeByte ? 0x02 : 0x03, data[99999]);
+    }
+    EXPECT_EQ(2, KelvraSim_FramesSent(camera));
 }
 
 TEST_F(SimFrames, AFrameTooLargeForTheFpgaIsAnnouncedEmpty)
