@@ -32,7 +32,7 @@ uint8_t ReadForm(uint8_t address)
 
 }  // namespace
 
-CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass)
+CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass) : directEvent_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     SetInterfaceClass(interfaceClass ? *interfaceClass : kCameraInterfaceClass);
 }
@@ -40,6 +40,8 @@ CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass)
 CKelvCy3Cam::~CKelvCy3Cam()
 {
     Close();
+    if (directEvent_ != nullptr)
+        CloseHandle(directEvent_);
 }
 
 void CKelvCy3Cam::Close()

@@ -1,13 +1,12 @@
 // Bulk transfers and the stream reads of CKelvCy3Cam. A pending transfer writes into the caller's
-// buffer and into a header and event that live only as long as the call: every path out of a
-// transfer therefore waits until the driver has finished with them.
+// buffer and into a header and event that the call owns: every path out of a transfer therefore
+// waits until the driver has finished with them.
 #include "usb/CKelvCy3Cam.h"
 
 #include "usb/DeviceIo.h"
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 using namespace kelvra::usb;
 
@@ -124,31 +123,32 @@ int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t lengt
 {
     if (length > kMaxTransferLength || device == nullptr || !transferBuffer_ || (buffer == nullptr && length > 0))
         return 0;
-    RequestEvent done;
-    if (done.get() == nullptr)
+    std::lock_guard<std::mutex> guard(directLock_);
+    if (directEvent_ == nullptr)
         return 0;
+    // A transfer that completed at once left the event set: the next one must not see it.
+    ResetEvent(directEvent_);
     OVERLAPPED overlapped{};
-    overlapped.hEvent = done.get();
-    auto setup = std::make_unique<SetupTransfer>();
-    std::memset(setup.get(), 0, sizeof(SetupTransfer));
-    setup->endpointAddress = endpoint;
+    overlapped.hEvent = directEvent_;
+    SetupTransfer setup{};
+    setup.endpointAddress = endpoint;
 
     DWORD bytesReturned = 0;
-    const bool submitted = deviceio::IoControl(device, kIoctlDirectTransfer, setup.get(), sizeof(SetupTransfer),
-                                               buffer, length, &bytesReturned, &overlapped);
+    const bool submitted = deviceio::IoControl(device, kIoctlDirectTransfer, &setup, sizeof(SetupTransfer), buffer,
+                                               length, &bytesReturned, &overlapped);
     SetSubmissionOutcome(submitted ? 0 : int(GetLastError()));
     SetLastError(0);
 
     const bool pending = SubmissionOutcome() == ERROR_IO_PENDING;
-    const bool complete = SubmissionOutcome() == 0 || (pending && done.WaitMs(waitMs));
+    const bool complete = SubmissionOutcome() == 0 || (pending && WaitForSingleObject(directEvent_, waitMs) == WAIT_OBJECT_0);
     int result = 0;
     DWORD transferred = 0;
     if (complete) {
-        result = deviceio::OverlappedResult(device, &overlapped, &transferred, false) && setup->driverStatus == 0 &&
-                 setup->usbStatus == 0;
+        result = deviceio::OverlappedResult(device, &overlapped, &transferred, false) && setup.driverStatus == 0 &&
+                 setup.usbStatus == 0;
     } else if (pending) {
         // A submission that failed outright left nothing pending to abort or wait for.
-        AbortPendingTransfer(device, endpoint, done.get());
+        AbortPendingTransfer(device, endpoint, directEvent_);
     }
     if (count != nullptr)
         *count = transferred;
