@@ -145,6 +145,56 @@ TEST_F(DeviceSensorValues, Model3200TakesANewExposureAtTheStartOfTheNextTransfer
     EXPECT_EQ(device->GetExposureTime(), 60000);
 }
 
+TEST_F(DeviceSensorValues, The880HQLNsRangesGeometryAndFamiliesAsTheDeviceReportsThem) {
+    const int plain = Attach(0x3180);
+    ASSERT_EQ(Open(plain, 0x3180), 1);
+    struct Reading {
+        const char* name;
+        int32_t value, expected;
+    };
+    const Reading readings[] = {
+        {"gain min", device->GetGlobalGainMin(), 0},
+        {"gain max", device->GetGlobalGainMax(), 255},
+        {"gain default", device->GetGlobalGainDefault(), 128},
+        {"exposure min", device->GetExposureTimeMin(), 1},
+        {"exposure max", device->GetExposureTimeMax(), 1000000},
+        {"exposure default", device->GetExposureTimeDefault(), 10000},
+        {"integration min", device->GetIntegrationRawMin(), 1},
+        {"integration max", device->GetIntegrationRawMax(), 10000},
+        {"integration", device->GetIntegrationRaw(), 100},
+        {"sensor width", device->GetSensorWidth(), 1280},
+        {"sensor height", device->GetSensorHeight(), 1024},
+        {"effective width", device->GetEffectiveWidth(), 1280},
+        {"effective height", device->GetEffectiveHeight(), 1024},
+        {"effective start x", device->GetEffectiveStartX(), 0},
+        {"width adjustable", device->IsWidthAdjustable(), 0},
+        {"height adjustable", device->IsHeightAdjustable(), 0},
+        // The head has none of these families: the session reports them as not supported.
+        {"real exposure", device->HasRealExposure(), 0},
+        {"Peltier", device->HasPeltier(), 0},
+        {"temperature", device->HasTemperature(), 0},
+        {"aux level", device->HasAuxLevel(), 0},
+        {"feature switch", device->HasFeatureSwitch(), 0},
+        {"mode switch", device->HasModeSwitch(), 0},
+        {"level", device->HasLevel(), 0},
+    };
+    for (const Reading& r : readings) EXPECT_EQ(r.value, r.expected) << r.name;
+}
+
+TEST_F(DeviceSensorValues, TheDevicesMirrorsAreTheSensorsCrossed) {
+    ScriptedHead& head = OpenWithScriptedHead(0x3180);
+    ASSERT_EQ(device->SetMirrorH(1), 1);
+    EXPECT_EQ(head.Parameters().mirrorV, 1);
+    EXPECT_EQ(head.Parameters().mirrorH, 0);
+    EXPECT_EQ(device->GetMirrorH(), 1);
+    EXPECT_EQ(device->GetMirrorV(), 0);
+    ASSERT_EQ(device->SetMirrorV(1), 1);
+    ASSERT_EQ(device->SetMirrorH(0), 1);
+    EXPECT_EQ(head.Parameters().mirrorH, 1);
+    EXPECT_EQ(device->GetMirrorH(), 0);
+    EXPECT_EQ(device->GetMirrorV(), 1);
+}
+
 TEST_F(DeviceSensorValues, HighClockNeedsASuperSpeedLink) {
     ScriptedHead& head = OpenWithScriptedHead(0x3180);
     EXPECT_EQ(device->SetClockMode(2), 1);

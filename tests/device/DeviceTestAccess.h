@@ -43,6 +43,15 @@ public:
         return 1;
     }
 
+    int32_t SetMirrorH(int32_t on) override {
+        params.mirrorH = on;
+        return 1;
+    }
+    int32_t SetMirrorV(int32_t on) override {
+        params.mirrorV = on;
+        return 1;
+    }
+
     int32_t SetHalfClock(int32_t mode) override {
         clockModes.push_back(mode);
         return 1;
