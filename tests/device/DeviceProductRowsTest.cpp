@@ -75,31 +75,13 @@ private:
     std::thread thread_;
 };
 
-class DeviceProductRows : public SimulatedDevice {
+class DeviceProductRows : public ScriptedDevice {
 protected:
-    // A fresh camera list and controller for the next row of a table.
-    void NextRow() {
-        KelvraSim_Reset();
-        original.reset();
-        ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
-    }
-
     void OpenPlain(unsigned short productId) {
         camera = Attach(productId);
         Open(camera, productId);  // some generic boards never report ready; the driver exists anyway
         ASSERT_NE(device->Sensor(), nullptr);
         kelvra::sim::ClearLogs(camera);
-    }
-
-    RowHead& OpenWithHead(unsigned short productId) {
-        camera = Attach(productId);
-        Open(camera, productId);
-        EXPECT_NE(device->Sensor(), nullptr);
-        auto head = std::make_unique<RowHead>(*device->Sensor());
-        RowHead& kept = *head;
-        original = DeviceTestAccess::ReplaceSensor(*device, std::move(head));
-        kelvra::sim::ClearLogs(camera);
-        return kept;
     }
 
     // Opens a camera whose information record 1 reports the firmware given (-1: as it comes).
@@ -148,8 +130,6 @@ protected:
         return Join(Words(widthLow, g.windowWidth), Words(heightLow, g.windowHeight));
     }
 
-    int camera = 0;
-    std::unique_ptr<CSensorBase> original;
 };
 
 struct TimingRow {
@@ -191,8 +171,8 @@ TEST_F(DeviceProductRows, TimingWordsFollowTheWindowOptionAndRevision) {
     for (const TimingRow& row : rows) {
         SCOPED_TRACE(testing::Message() << std::hex << row.productId << std::dec << " window s=" << row.window.s
                                         << " option " << row.option << " flag " << row.flag);
-        NextRow();
-        RowHead& head = OpenWithHead(row.productId);
+        NextCamera();
+        RowHead& head = OpenWithHead<RowHead>(row.productId);
         const SensorParameters& g = head.Parameters();
         const int w = row.window.w == kFull ? g.sensorWidth : row.window.w;
         const int h = row.window.h == kFull ? g.sensorHeight : row.window.h;
@@ -215,20 +195,20 @@ TEST_F(DeviceProductRows, TimingWordsFollowTheWindowOptionAndRevision) {
 }
 
 TEST_F(DeviceProductRows, ImageSizeWithoutTimingOnAnotherMapOrNotAtAll) {
-    OpenWithHead(0x3020);
+    OpenWithHead<RowHead>(0x3020);
     ASSERT_EQ(device->SetVideoFormat(0, 0, 640, 300, 0), 1);
     ASSERT_EQ(device->ApplyImageSize(), 1);
     EXPECT_EQ(FpgaWrites(), SizeWrites(68, 64));
 
-    NextRow();
-    OpenWithHead(0x32D0);
+    NextCamera();
+    OpenWithHead<RowHead>(0x32D0);
     ASSERT_EQ(device->SetVideoFormat(0, 0, 640, 300, 0), 1);
     ASSERT_EQ(device->ApplyImageSize(), 1);
     EXPECT_EQ(FpgaWrites(), Join(SizeWrites(156, 154), Timing(20, 136)));
 
     // The single-transfer model gets its buffers but no registers, and stays dirty for the next start.
-    NextRow();
-    OpenWithHead(0x3042);
+    NextCamera();
+    OpenWithHead<RowHead>(0x3042);
     ASSERT_EQ(device->SetVideoFormat(0, 0, 64, 32, 0), 1);
     EXPECT_EQ(device->ApplyImageSize(), 0);
     EXPECT_EQ(device->GeometryDirty(), 1);
@@ -246,28 +226,25 @@ TEST_F(DeviceProductRows, DataWidthOfBoardsWhoseHeadSetsItsDepthEndsInRegister60
     constexpr int32_t kUntouched = 12;
     for (const auto& [productId, headSetsDepth] : rows) {
         SCOPED_TRACE(testing::Message() << std::hex << productId);
-        NextRow();
-        RowHead& head = OpenWithHead(productId);
+        NextCamera();
+        RowHead& head = OpenWithHead<RowHead>(productId);
         ASSERT_EQ(device->SetVideoFormat(0, 0, 64, 32, 0), 1);
         ASSERT_EQ(device->ApplyImageSize(), 1);
-        head.SetBitsPerPixel(kUntouched);
-        kelvra::sim::ClearLogs(camera);
-
-        EXPECT_EQ(device->SetDataWidth(1), 1);
-        EXPECT_EQ(head.Parameters().bitsPerPixel, headSetsDepth ? 16 : kUntouched);
-        ASSERT_FALSE(FpgaWrites().empty());
-        EXPECT_EQ(FpgaWrites().front(), std::make_pair(60, 2));
-        EXPECT_EQ(device->DataWidth(), 1u);
-        EXPECT_EQ(device->FrameBytes(), 64u * 32u * 2u);
-
-        head.SetBitsPerPixel(kUntouched);
-        kelvra::sim::ClearLogs(camera);
-        EXPECT_EQ(device->SetDataWidth(0), 1);
-        EXPECT_EQ(head.Parameters().bitsPerPixel, headSetsDepth ? 8 : kUntouched);
-        ASSERT_FALSE(FpgaWrites().empty());
-        EXPECT_EQ(FpgaWrites().front(), std::make_pair(60, 1));
-        EXPECT_EQ(device->DataWidth(), 0u);
-        EXPECT_EQ(device->FrameBytes(), 64u * 32u);
+        struct Step {
+            int32_t code, bits, registerValue;
+            uint32_t dataWidth, bytesPerPixel;
+        };
+        for (const Step step : {Step{1, 16, 2, 1, 2}, Step{0, 8, 1, 0, 1}}) {
+            SCOPED_TRACE(testing::Message() << "code " << step.code);
+            head.SetBitsPerPixel(kUntouched);
+            kelvra::sim::ClearLogs(camera);
+            EXPECT_EQ(device->SetDataWidth(step.code), 1);
+            EXPECT_EQ(head.Parameters().bitsPerPixel, headSetsDepth ? step.bits : kUntouched);
+            ASSERT_FALSE(FpgaWrites().empty());
+            EXPECT_EQ(FpgaWrites().front(), std::make_pair(60, step.registerValue));
+            EXPECT_EQ(device->DataWidth(), step.dataWidth);
+            EXPECT_EQ(device->FrameBytes(), 64u * 32u * step.bytesPerPixel);
+        }
     }
 
     // Any other code takes the one-byte register but counts two bytes per pixel; asking for the
@@ -327,7 +304,7 @@ TEST_F(DeviceProductRows, TransferResetByFirmwareAndProduct) {
     };
     for (const ResetRow& row : rows) {
         SCOPED_TRACE(testing::Message() << std::hex << row.productId << " firmware " << row.firmware);
-        NextRow();
+        NextCamera();
         OpenWithFirmware(row.productId, row.firmware);
         EXPECT_EQ(device->ResetTransfer(), 1);
         EXPECT_EQ(FpgaWrites(), row.writes);
@@ -341,7 +318,7 @@ TEST_F(DeviceProductRows, TransferResetByFirmwareAndProduct) {
 TEST_F(DeviceProductRows, TriggerOfModels3030And3050SynchronisesOnTheFrameCounter) {
     for (unsigned short productId : {0x3030, 0x3050}) {
         SCOPED_TRACE(testing::Message() << std::hex << productId);
-        NextRow();
+        NextCamera();
         OpenPlain(productId);
         {
             // In trigger mode the camera sends a frame per pulse only: both streams need them.
@@ -388,8 +365,8 @@ TEST_F(DeviceProductRows, TriggerOfModels3260To3290FollowsTheFpgaVersion) {
     for (const VersionRow& row : rows) {
         SCOPED_TRACE(testing::Message() << std::hex << row.productId << " version " << row.version << " mode "
                                         << row.mode);
-        NextRow();
-        RowHead& head = OpenWithHead(row.productId);
+        NextCamera();
+        RowHead& head = OpenWithHead<RowHead>(row.productId);
         ASSERT_TRUE(kelvra::sim::PokeFpga(camera, 16, row.version & 0xFF));
         ASSERT_TRUE(kelvra::sim::PokeFpga(camera, 17, row.version >> 8));
         EXPECT_EQ(device->SetTriggerMode(row.mode, 0), 1);
@@ -409,8 +386,8 @@ TEST_F(DeviceProductRows, TriggerOfModels3260To3290FollowsTheFpgaVersion) {
     }
 
     // A head without a register interface is sent nothing.
-    NextRow();
-    OpenWithHead(0x3260);
+    NextCamera();
+    OpenWithHead<RowHead>(0x3260);
     ASSERT_TRUE(kelvra::sim::PokeFpga(camera, 17, 0x01));
     ASSERT_TRUE(kelvra::sim::PokeFpga(camera, 16, 0x00));
     const CSensor880HQLN detached(nullptr, 0x48);

@@ -17,19 +17,8 @@ constexpr size_t kRowBytes = kWidth * kBytesPerPixel;
 using Frame = std::vector<uint8_t>;
 using Writes = std::vector<std::pair<int, int>>;
 
-class DeviceSensorValues : public SimulatedDevice {
+class DeviceSensorValues : public ScriptedDevice {
 protected:
-    // Opens a simulated camera and puts a scripted head with the open driver's values behind it.
-    ScriptedHead& OpenWithScriptedHead(unsigned short productId) {
-        camera = Attach(productId);
-        Open(camera, productId);
-        EXPECT_NE(device->Sensor(), nullptr);
-        auto head = std::make_unique<ScriptedHead>(*device->Sensor());
-        ScriptedHead& scripted = *head;
-        original = DeviceTestAccess::ReplaceSensor(*device, std::move(head));
-        kelvra::sim::ClearLogs(camera);
-        return scripted;
-    }
 
     Frame CopyLatest(int32_t keepOrder) {
         Frame frame(device->FrameBytes(), 0);
@@ -48,8 +37,6 @@ protected:
                      frame.begin() + static_cast<long>((row + 1) * rowBytes));
     }
 
-    int camera = 0;
-    std::unique_ptr<CSensorBase> original;
 };
 
 // The frame as the camera sent it, turned as a head of the given readout would need it.
@@ -67,7 +54,7 @@ Frame Turned(const Frame& sent, bool mirror, bool reverse) {
 }
 
 TEST_F(DeviceSensorValues, TheHeadsReadoutOrientationTurnsTheCopiedFrame) {
-    ScriptedHead& head = OpenWithScriptedHead(0x3180);
+    ScriptedHead& head = OpenWithHead(0x3180);
     ASSERT_EQ(device->SetVideoFormat(0, 0, kWidth, kHeight, 0), 1);
     ASSERT_EQ(device->SetDataWidth(1), 1);
     ASSERT_EQ(device->CaptureSingleFrame(), 0);
@@ -87,7 +74,7 @@ TEST_F(DeviceSensorValues, TheHeadsReadoutOrientationTurnsTheCopiedFrame) {
 }
 
 TEST_F(DeviceSensorValues, OldRevisionsOfModel31E0RepeatTheRowAboveTheLast) {
-    ScriptedHead& head = OpenWithScriptedHead(0x31E0);
+    ScriptedHead& head = OpenWithHead(0x31E0);
     ASSERT_EQ(KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_RAMP_V, 1), 1);
     ASSERT_EQ(device->SetVideoFormat(0, 0, kWidth, kHeight, 0), 1);  // the scripted head keeps any window
     ASSERT_EQ(device->SetDataWidth(1), 1);
@@ -107,7 +94,7 @@ TEST_F(DeviceSensorValues, OldRevisionsOfModel31E0RepeatTheRowAboveTheLast) {
 }
 
 TEST_F(DeviceSensorValues, ReadoutOptionAndItsFlagShapeTheTiming) {
-    ScriptedHead& head = OpenWithScriptedHead(0x31F0);
+    ScriptedHead& head = OpenWithHead(0x31F0);
     const SensorParameters& g = head.Parameters();
     auto timing = [](int line, int pixel) {
         return Writes{{72, line & 0xFF}, {73, line >> 8}, {76, pixel & 0xFF}, {77, pixel >> 8}};
@@ -123,10 +110,8 @@ TEST_F(DeviceSensorValues, ReadoutOptionAndItsFlagShapeTheTiming) {
     ASSERT_EQ(device->SetReadoutOption(1), 1);
     EXPECT_EQ(timingWrites(), timing(g.windowY + 41, g.windowX + 64));
 
-    KelvraSim_Reset();
-    original.reset();
-    ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
-    ScriptedHead& swir = OpenWithScriptedHead(0x3260);
+    NextCamera();
+    ScriptedHead& swir = OpenWithHead(0x3260);
     const bool fullHeight = swir.Parameters().windowHeight == swir.Parameters().sensorHeight;
     EXPECT_EQ(timingWrites(), timing(fullHeight ? 25 : 21, 8));
     swir.supportsReadoutOption = 1;
@@ -134,7 +119,7 @@ TEST_F(DeviceSensorValues, ReadoutOptionAndItsFlagShapeTheTiming) {
 }
 
 TEST_F(DeviceSensorValues, Model3200TakesANewExposureAtTheStartOfTheNextTransfer) {
-    ScriptedHead& head = OpenWithScriptedHead(0x3200);
+    ScriptedHead& head = OpenWithHead(0x3200);
     ASSERT_EQ(device->SetVideoFormat(0, 0, kWidth, kHeight, 0), 1);
     EXPECT_EQ(device->SetExposureTime(60000), 1);
     EXPECT_TRUE(head.exposures.empty());
@@ -182,7 +167,7 @@ TEST_F(DeviceSensorValues, The880HQLNsRangesGeometryAndFamiliesAsTheDeviceReport
 }
 
 TEST_F(DeviceSensorValues, TheDevicesMirrorsAreTheSensorsCrossed) {
-    ScriptedHead& head = OpenWithScriptedHead(0x3180);
+    ScriptedHead& head = OpenWithHead(0x3180);
     ASSERT_EQ(device->SetMirrorH(1), 1);
     EXPECT_EQ(head.Parameters().mirrorV, 1);
     EXPECT_EQ(head.Parameters().mirrorH, 0);
@@ -196,17 +181,15 @@ TEST_F(DeviceSensorValues, TheDevicesMirrorsAreTheSensorsCrossed) {
 }
 
 TEST_F(DeviceSensorValues, HighClockNeedsASuperSpeedLink) {
-    ScriptedHead& head = OpenWithScriptedHead(0x3180);
+    ScriptedHead& head = OpenWithHead(0x3180);
     EXPECT_EQ(device->SetClockMode(2), 1);
     ASSERT_TRUE(kelvra::sim::SetBusSpeed(camera, 3));  // High Speed
     EXPECT_EQ(device->SetClockMode(2), 1);
     EXPECT_EQ(device->SetClockMode(1), 1);
     EXPECT_EQ(head.clockModes, (std::vector<int32_t>{2, 0, 1}));
 
-    KelvraSim_Reset();
-    original.reset();
-    ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
-    ScriptedHead& single = OpenWithScriptedHead(0x3042);  // streams in one transfer: no rule
+    NextCamera();
+    ScriptedHead& single = OpenWithHead(0x3042);  // streams in one transfer: no rule
     ASSERT_TRUE(kelvra::sim::SetBusSpeed(camera, 3));
     EXPECT_EQ(device->SetClockMode(2), 1);
     EXPECT_EQ(single.clockModes, (std::vector<int32_t>{2}));
@@ -220,7 +203,7 @@ TEST_F(DeviceSensorValues, GainModeAndSamplingRateReachTheHead) {
     int32_t rate = 0;
     EXPECT_EQ(device->SetSamplingRate(0, 5, &rate), 0);
 
-    ScriptedHead& head = OpenWithScriptedHead(0x3180);
+    ScriptedHead& head = OpenWithHead(0x3180);
     EXPECT_EQ(device->HasModeValue(), 1);
     EXPECT_EQ(device->SetModeValue(3), 1);
     EXPECT_EQ(device->GetModeValue(), 3);
@@ -237,7 +220,7 @@ TEST_F(DeviceSensorValues, GainModeAndSamplingRateReachTheHead) {
 }
 
 TEST_F(DeviceSensorValues, SwitchOfModel31E0IsItsAnalogMode) {
-    ScriptedHead& head = OpenWithScriptedHead(0x31E0);
+    ScriptedHead& head = OpenWithHead(0x31E0);
     ASSERT_NE(device->WriteSromSetting(5), 0);
     EXPECT_EQ(device->HasModeSwitch(), 1);
     EXPECT_EQ(device->GetModeSwitch(), 0);

@@ -15,7 +15,7 @@ constexpr uint8_t kFrameEndpoint = 0x81;
 
 using kelvra::sim::EndpointAction;
 
-class DeviceStreamModels : public SimulatedDevice {
+class DeviceStreamModels : public ScriptedDevice {
 protected:
     void TearDown() override {
         if (device) device->StopStreaming();
@@ -24,10 +24,7 @@ protected:
 
     // A small window keeps frames of the large-sensor models cheap; the scripted head keeps it.
     void OpenWithSmallWindow(unsigned short productId) {
-        camera = Attach(productId);
-        Open(camera, productId);
-        ASSERT_NE(device->Sensor(), nullptr);
-        original = DeviceTestAccess::ReplaceSensor(*device, std::make_unique<ScriptedHead>(*device->Sensor()));
+        OpenWithHead(productId);
         ASSERT_EQ(device->SetVideoFormat(0, 0, 64, 32, 0), 1);
     }
 
@@ -45,8 +42,6 @@ protected:
         return result;
     }
 
-    int camera = 0;
-    std::unique_ptr<CSensorBase> original;
 };
 
 TEST_F(DeviceStreamModels, SingleTransferModelStreamsWholeFrames) {
@@ -92,10 +87,7 @@ TEST_F(DeviceStreamModels, ListedBoardsResetTheirPipeAfterAFailedTransfer) {
     for (const PipeResetCase c : {PipeResetCase{0x3100, true}, PipeResetCase{0x32D0, true},
                                   PipeResetCase{0x3180, false}, PipeResetCase{0x3140, false}}) {
         SCOPED_TRACE(testing::Message() << std::hex << c.productId);
-        device->StopStreaming();
-        original.reset();
-        KelvraSim_Reset();
-        ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
+        NextCamera();
         OpenWithSmallWindow(c.productId);
         ASSERT_EQ(device->ApplyImageSize(), 1);
         KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_FAIL_PAYLOAD, 1);

@@ -3,6 +3,7 @@
 // and gain modes) can reach the device core's paths that depend on them.
 #pragma once
 
+#include "SimulatedDevice.h"
 #include "device/CKelvraU3G5Base.h"
 #include "sensors/Sensor880HQLN.h"
 
@@ -88,4 +89,32 @@ public:
     std::vector<int32_t> samplingRates;
     std::vector<int32_t*> samplingRatePointers;
     std::vector<int32_t> analogSteps;
+};
+
+// A device in front of simulated cameras whose driver a test replaces with a scripted head.
+class ScriptedDevice : public SimulatedDevice {
+protected:
+    // Opens a camera of the product and puts a head built from the open driver's values behind it.
+    template <class Head = ScriptedHead>
+    Head& OpenWithHead(unsigned short productId) {
+        camera = Attach(productId);
+        Open(camera, productId);  // some generic boards never report ready; the driver exists anyway
+        EXPECT_NE(device->Sensor(), nullptr);
+        auto head = std::make_unique<Head>(*device->Sensor());
+        Head& kept = *head;
+        original = DeviceTestAccess::ReplaceSensor(*device, std::move(head));
+        kelvra::sim::ClearLogs(camera);
+        return kept;
+    }
+
+    // Forgets every camera and starts again with a fresh controller, for the next case of a table.
+    void NextCamera() {
+        device->StopStreaming();
+        KelvraSim_Reset();
+        original.reset();
+        ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
+    }
+
+    int camera = 0;
+    std::unique_ptr<CSensorBase> original;  // the driver the head replaced
 };
