@@ -1,6 +1,6 @@
 #include "device/CKelvraU3G5Base.h"
-#include "device/ProductIds.h"
 
+#include "device/ProductIds.h"
 #include "device/ProductTable.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"

@@ -243,6 +243,10 @@ private:
     void RestartAfterFailure();
     bool CaptureOnce(FrameRequest& frame);
     int32_t CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromFirstSlot, int32_t keepOrder, uint64_t* taken);
+    // Samples the camera sends per pixel: three on converter boards, one elsewhere.
+    uint32_t SamplesPerPixel() const;
+    // Bytes of one pixel in a frame: its samples at one or two bytes each.
+    uint32_t BytesPerPixel() const;
 
     void WriteWordRegisters(uint8_t lowRegister, int32_t value);
     void WriteImageSizeRegisters(int32_t width, int32_t height);

@@ -2,8 +2,8 @@
 // knows the units and limits of its camera; the device adds the transfer time-outs that follow
 // from the exposure, the register paths and the text channel of the 880HQLN head.
 #include "device/CKelvraU3G5Base.h"
-#include "device/ProductIds.h"
 
+#include "device/ProductIds.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 

@@ -1,9 +1,9 @@
 // Streaming side of the device object: the acquisition thread that moves frames from the camera
 // into the frame ring, the stream modes, and how a caller takes a finished frame out of the ring.
 #include "device/CKelvraU3G5Base.h"
-#include "device/ProductIds.h"
 
 #include "device/FrameCopy.h"
+#include "device/ProductIds.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 #include "usb/FrameRequest.h"
@@ -358,8 +358,8 @@ int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromF
                                       uint64_t* taken) {
     if (buffer == nullptr || size < frameBytes || !frameRing.Allocated() || !sensor) return 0;
     const SensorParameters& geometry = sensor->Parameters();
-    // Converter boards send three samples per pixel; a pixel moves whole when a row is mirrored.
-    const uint32_t bytesPerPixel = (dataWidth != 0 ? 2 : 1) * (productId == kProductTripleSample ? 3 : 1);
+    // A pixel moves whole when a row is mirrored, all its samples with it.
+    const uint32_t bytesPerPixel = BytesPerPixel();
     FrameLayout layout{};
     layout.bytesPerPixel = bytesPerPixel;
     layout.rowBytes = static_cast<size_t>(geometry.windowWidth) * bytesPerPixel;

@@ -2,8 +2,8 @@
 // window, the camera FPGA's image size and timing registers and the sizes of the frame buffers,
 // plus the pixel transfer width and the sensor clock.
 #include "device/CKelvraU3G5Base.h"
-#include "device/ProductIds.h"
 
+#include "device/ProductIds.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 
@@ -157,6 +157,10 @@ void CKelvraU3G5Base::WriteTimingRegisters(const SensorParameters& geometry) {
     }
 }
 
+uint32_t CKelvraU3G5Base::SamplesPerPixel() const { return productId == kProductTripleSample ? 3 : 1; }
+
+uint32_t CKelvraU3G5Base::BytesPerPixel() const { return (dataWidth != 0 ? 2 : 1) * SamplesPerPixel(); }
+
 int32_t CKelvraU3G5Base::ApplyImageSize() {
     // The acquisition thread writes into the buffers about to be replaced.
     if (running.load()) StopStreaming();
@@ -167,10 +171,9 @@ int32_t CKelvraU3G5Base::ApplyImageSize() {
     const int64_t w = geometry.windowWidth;
     const int64_t h = geometry.windowHeight;
     if (w <= 0 || h <= 0) return 0;
-    const uint64_t samples = productId == kProductTripleSample ? 3 : 1;
     const uint64_t padded = static_cast<uint64_t>((h + kBufferMargin) * (w + kBufferMargin) * 2);
-    const uint64_t bufferSize = (padded + kBufferGranule - 1) / kBufferGranule * kBufferGranule * samples;
-    const uint64_t bytes = static_cast<uint64_t>(w * h) * (dataWidth != 0 ? 2 : 1) * samples;
+    const uint64_t bufferSize = (padded + kBufferGranule - 1) / kBufferGranule * kBufferGranule * SamplesPerPixel();
+    const uint64_t bytes = static_cast<uint64_t>(w * h) * BytesPerPixel();
     // Sizes travel in 32-bit fields of the transfer record: a window beyond them is refused.
     if (bufferSize > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return 0;
     transferBuffer.reset(new (std::nothrow) uint8_t[bufferSize]());

@@ -9,20 +9,18 @@ constexpr int32_t kLastRevisionDroppingARow = 7;
 
 template <size_t PixelBytes>
 void MirrorPixels(uint8_t* destination, const uint8_t* source, size_t pixels) {
-    for (size_t x = 0; x < pixels; ++x) std::memcpy(destination + x * PixelBytes, source + (pixels - 1 - x) * PixelBytes, PixelBytes);
+    for (size_t x = 0; x < pixels; ++x)
+        std::memcpy(destination + x * PixelBytes, source + (pixels - 1 - x) * PixelBytes, PixelBytes);
 }
 
+// Pixels are one or two bytes, three times that on converter boards.
 void MirrorRow(uint8_t* destination, const uint8_t* source, size_t rowBytes, uint32_t bytesPerPixel) {
     const size_t pixels = rowBytes / bytesPerPixel;
     switch (bytesPerPixel) {
-    case 1: std::reverse_copy(source, source + rowBytes, destination); break;
     case 2: MirrorPixels<2>(destination, source, pixels); break;
     case 3: MirrorPixels<3>(destination, source, pixels); break;
     case 6: MirrorPixels<6>(destination, source, pixels); break;
-    default:
-        for (size_t x = 0; x < pixels; ++x)
-            std::memcpy(destination + x * bytesPerPixel, source + (pixels - 1 - x) * bytesPerPixel, bytesPerPixel);
-        break;
+    default: std::reverse_copy(source, source + rowBytes, destination); break;
     }
 }
 
