@@ -2,10 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class CKelvra;
 
 struct CSDKDATA {
     int32_t handle = 0;
-    CKelvra* session = nullptr;  // owned by the entry until Kelvra_Release takes it out
+    // Shared with the calls running on the handle: a session outlives its entry until the last
+    // of them returns.
+    std::shared_ptr<CKelvra> session;
 };

@@ -5,31 +5,9 @@
 #include <cstdlib>
 #include <new>
 
-namespace {
-
-class LockHold {
-public:
-    explicit LockHold(CRITICAL_SECTION& section) : section(section) { EnterCriticalSection(&section); }
-    ~LockHold() { LeaveCriticalSection(&section); }
-    LockHold(const LockHold&) = delete;
-    LockHold& operator=(const LockHold&) = delete;
-
-private:
-    CRITICAL_SECTION& section;
-};
-
-}  // namespace
-
-CSdkChain::CSdkChain() { InitializeCriticalSection(&lock); }
-
-CSdkChain::~CSdkChain() {
-    Clear();
-    DeleteCriticalSection(&lock);
-}
-
 CSdkChain& CSdkChain::Instance() {
-    static CSdkChain chain;
-    return chain;
+    static CSdkChain* const chain = new CSdkChain;
+    return *chain;
 }
 
 // Handles mix the tick count with rand(), so they are hard to guess but may repeat; 0 and a
@@ -44,33 +22,28 @@ int32_t CSdkChain::UnusedHandle() {
 }
 
 int32_t CSdkChain::Create() {
-    CKelvra* session = new (std::nothrow) CKelvra();
+    std::shared_ptr<CKelvra> session(new (std::nothrow) CKelvra());
     if (!session) return 0;
-    int32_t handle = 0;
-    {
-        LockHold hold(lock);
-        handle = UnusedHandle();
-        if (!Insert(CSDKDATA{handle, session})) handle = 0;
-    }
-    if (handle == 0) delete session;
-    return handle;
+    CriticalSectionGuard hold(lock);
+    const int32_t handle = UnusedHandle();
+    return Insert(CSDKDATA{handle, std::move(session)}) ? handle : 0;
 }
 
-CSDKDATA CSdkChain::Lookup(int32_t handle) {
-    LockHold hold(lock);
-    if (!Find(handle)) return CSDKDATA{};
-    return *Current();
+std::shared_ptr<CKelvra> CSdkChain::Lookup(int32_t handle) {
+    CriticalSectionGuard hold(lock);
+    if (!Find(handle)) return nullptr;
+    return Current()->session;
 }
 
 bool CSdkChain::Release(int32_t handle) {
-    CKelvra* session = nullptr;
+    std::shared_ptr<CKelvra> session;
     {
-        LockHold hold(lock);
+        CriticalSectionGuard hold(lock);
         if (!Find(handle)) return false;
-        session = Current()->session;
-        Current()->session = nullptr;
+        session = std::move(Current()->session);
         RemoveCurrent();
     }
-    delete session;
+    // Destroyed here, outside the registry lock, unless a call on another thread still holds it.
+    session.reset();
     return true;
 }

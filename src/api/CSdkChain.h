@@ -4,28 +4,28 @@
 
 #include "api/CSDKDATA.h"
 #include "api/CTRing.h"
-#include "kelvra/win32.h"
+#include "common/CriticalSection.h"
+
+#include <memory>
 
 class CSdkChain : public CTRing<CSDKDATA> {
 public:
-    CSdkChain();
-    // Sessions still registered at unload belong to an application that never released them;
-    // only the entries go.
-    ~CSdkChain();
-
-    // The library's one registry.
+    // The library's one registry. It is never destroyed: sessions an application did not release
+    // are not torn down while the library unloads (their threads could not be joined then).
     static CSdkChain& Instance();
 
     // Makes a session and returns its new handle, or 0 when it could not be made.
     int32_t Create();
-    // The entry of handle (a copy: the entry may be removed once the lock is gone); a null
-    // session when the handle is unknown.
-    CSDKDATA Lookup(int32_t handle);
-    // Takes the entry out and destroys its session; false for an unknown handle.
+    // The session of handle, shared with the caller for as long as it holds it; null when the
+    // handle is unknown or already released.
+    std::shared_ptr<CKelvra> Lookup(int32_t handle);
+    // Takes the entry out at once; the session goes when the last call still holding it returns
+    // (here, when none does). False for an unknown handle.
     bool Release(int32_t handle);
 
 private:
+    CSdkChain() = default;
     int32_t UnusedHandle();
 
-    CRITICAL_SECTION lock;
+    CriticalSection lock;  // the ring and its cursor
 };

@@ -1,10 +1,8 @@
 #include "session/CKelvra.h"
 
+#include "common/DebugLog.h"
 #include "device/CKelvraUSB3G5SimpleSdk.h"
-#include "imaging/DibImage.h"
-#include "session/SettingsStore.h"
 
-#include <cstring>
 #include <new>
 
 namespace {
@@ -12,98 +10,38 @@ namespace {
 // The device-interface class of the camera's USB driver.
 constexpr GUID kCameraInterfaceClass = {0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
 
-// A white level of 8191 makes the flat-field correction scale 16-bit samples to the camera's
-// 13-bit range.
-constexpr uint16_t kWhiteLevel16 = 8191;
-
-void FillImage(DibImage* image, uint16_t sample) {
-    for (int32_t row = 0; row < image->height; ++row) {
-        BYTE* line = image->bits + static_cast<size_t>(row) * static_cast<size_t>(image->stride);
-        if (image->bitsPerPixel == 8) {
-            std::memset(line, sample & 0xFF, static_cast<size_t>(image->width));
-            continue;
-        }
-        for (int32_t column = 0; column < image->width; ++column) {
-            line[2 * column] = static_cast<BYTE>(sample & 0xFF);
-            line[2 * column + 1] = static_cast<BYTE>(sample >> 8);
-        }
-    }
-}
-
 }  // namespace
 
-CKelvra::CKelvra() : rateTimer(timeGetTime()) {
-    InitializeCriticalSection(&frameLock);
-    InitializeCriticalSection(&imageLock);
-}
+CKelvra::CKelvra() { acquisition.rateTimer = timeGetTime(); }
 
 CKelvra::~CKelvra() {
     // A session that never selected a camera holds no camera settings worth keeping; saving its
     // defaults would overwrite what camera 0 stored.
-    if (settingsLoaded) SettingsStore::SaveGroups(*this, deviceNumber);
+    if (settingsLoaded) settings.SaveGroups(*this, deviceNumber);
     if (deviceNotification) UnregisterDeviceNotification(deviceNotification);
     DestroyDevice();
-    DestroyImages();
-    DeleteCriticalSection(&imageLock);
-    DeleteCriticalSection(&frameLock);
-}
-
-std::array<DibImage**, CKelvra::kImageCount> CKelvra::ImageSlots() {
-    return {&raw8,   &raw16,  &rgb24,   &rgb32,    &rgb48,   &rgb64,     &filterCopy,  &display,     &dark8,
-            &white8, &dark16, &white16, &hotMap8,  &deadMap8, &hotMap16, &deadMap16,   &defectWork8, &defectWork16};
+    images.ReleaseAll();
 }
 
 void CKelvra::DestroyDevice() {
     if (!device) return;
-    device->CloseDevice();
-    delete device;
-    device = nullptr;
-}
-
-void CKelvra::DestroyImages() {
-    for (DibImage** slot : ImageSlots()) {
-        if (!*slot) continue;
-        DestroyImage(*slot);
-        delete *slot;
-        *slot = nullptr;
-    }
-}
-
-bool CKelvra::CreateCalibrationImages() {
-    struct Plane {
-        DibImage* image;
-        uint16_t bitsPerPixel;
-        uint16_t fill;
-    };
-    const Plane planes[] = {{dark8, 8, 0},       {white8, 8, 0xFF},     {dark16, 16, 0},    {white16, 16, kWhiteLevel16},
-                            {hotMap8, 8, 0},     {deadMap8, 8, 0},      {hotMap16, 16, 0},  {deadMap16, 16, 0},
-                            {defectWork8, 8, 0}, {defectWork16, 16, 0}};
-    for (const Plane& plane : planes) {
-        if (!CreateImage(plane.image, kSensorWidth, kSensorHeight, plane.bitsPerPixel)) return false;
-    }
-    for (const Plane& plane : planes) FillImage(plane.image, plane.fill);
-    return true;
+    // Closing stops the stream and drops the sensor; a camera that no longer answers cannot refuse
+    // to be let go, so there is nothing to report.
+    static_cast<void>(device->CloseDevice());
+    device.reset();
 }
 
 bool CKelvra::Initialize(HWND window) {
     // Initialising twice replaces everything the first time made.
     DestroyDevice();
-    DestroyImages();
+    images.ReleaseAll();
     if (deviceNotification) {
         UnregisterDeviceNotification(deviceNotification);
         deviceNotification = nullptr;
     }
 
-    device = new (std::nothrow) CKelvraUSB3G5SimpleSdk();
-    bool imagesMade = true;
-    for (DibImage** slot : ImageSlots()) {
-        *slot = new (std::nothrow) DibImage;
-        if (*slot) {
-            InitImage(*slot);
-        } else {
-            imagesMade = false;
-        }
-    }
+    device.reset(new (std::nothrow) CKelvraUSB3G5SimpleSdk());
+    const bool imagesMade = images.MakeAll();
     notifyWindow = window;
 
     if (window) {
@@ -112,21 +50,28 @@ bool CKelvra::Initialize(HWND window) {
         filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
         filter.dbcc_classguid = kCameraInterfaceClass;
         deviceNotification = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-        if (!deviceNotification) return false;
+        if (!deviceNotification) {
+            DebugLog(LogCategory::Session, "window %p cannot hear device changes (error %lu)",
+                     static_cast<void*>(window), static_cast<unsigned long>(GetLastError()));
+            RecordError(KELVRA_ERR_WINDOW);
+            return false;
+        }
     }
-    if (!device || !imagesMade) {
+    if (!device || !imagesMade || !images.CreateCalibrationPlanes(kSensorWidth, kSensorHeight)) {
         RecordError(KELVRA_ERR_MEMORY);
         return false;
     }
-    if (!CreateCalibrationImages()) return false;
 
     SettingsStore::LoadFormat(*this);
-    device->SetProductId(kProductId);
-    device->CreateController(window, &kCameraInterfaceClass);
+    if (!device->SetProductId(kProductId) || !device->CreateController(window, &kCameraInterfaceClass)) {
+        DebugLog(LogCategory::Session, "the USB controller could not be made");
+        RecordError(KELVRA_ERR_MEMORY);
+        return false;
+    }
     // The only camera is selected by whatever number it has: an earlier camera may have been
-    // unplugged and kept number 0.
-    if (device->CountDevices(kProductId) == 1) SetDeviceNumber(NextPresentDevice(0));
-    SettingsStore::LoadGroups(*this, deviceNumber);
+    // unplugged and kept number 0. Its failure is already in the history.
+    if (device->CountDevices(kProductId) == 1) static_cast<void>(SetDeviceNumber(NextPresentDevice(0)));
+    settings.LoadGroups(*this, deviceNumber);
     return true;
 }
 
@@ -143,42 +88,48 @@ bool CKelvra::SetDeviceNumber(int32_t number) {
         RecordError(KELVRA_ERR_NOT_READY);
         return false;
     }
-    if (settingsLoaded) SettingsStore::SaveGroups(*this, deviceNumber);
+    if (settingsLoaded) settings.SaveGroups(*this, deviceNumber);
     settingsLoaded = 1;
     if (number < 0 || !device->IsDevicePresent(static_cast<uint32_t>(number)) ||
         !device->OpenDevice(static_cast<uint32_t>(number))) {
         RecordError(KELVRA_ERR_NO_DEVICE);
         return false;
     }
-    SettingsStore::LoadGroups(*this, number);
+    settings.LoadGroups(*this, number);
     ApplyCameraSettings();
     deviceNumber = number;
     return true;
 }
 
 void CKelvra::ApplyCameraSettings() {
-    device->SetGlobalGain(globalGain);
-    device->SetColorGainGreen1(colourGainGreen1);
-    device->SetColorGainRed(colourGainRed);
-    device->SetColorGainBlue(colourGainBlue);
-    device->SetColorGainGreen2(colourGainGreen2);
+    // The device answers 0 both for a value it refused and for a control this camera does not
+    // have (the 880HQLN has neither colour gains nor mirrors), so a zero here is no fault to
+    // report: the camera keeps its own value, and the debug log says which setting did not take.
+    const auto apply = [](const char* setting, int32_t result) {
+        if (!result) DebugLog(LogCategory::Session, "the camera did not take the stored %s", setting);
+    };
+    apply("gain", device->SetGlobalGain(camera.globalGain));
+    apply("green 1 gain", device->SetColorGainGreen1(camera.colourGainGreen1));
+    apply("red gain", device->SetColorGainRed(camera.colourGainRed));
+    apply("blue gain", device->SetColorGainBlue(camera.colourGainBlue));
+    apply("green 2 gain", device->SetColorGainGreen2(camera.colourGainGreen2));
     if (device->HasRealExposure()) {
-        device->SetRealExposure(exposureMs / 1000.0);
+        apply("exposure", device->SetRealExposure(camera.exposureMs / 1000.0));
     } else {
-        device->SetExposureTime(exposureLines & 0xFFFF);
+        apply("exposure", device->SetExposureTime(camera.exposureLines & 0xFFFF));
     }
-    device->SetMirrorV(mirrorV);
-    device->SetMirrorH(mirrorH);
-    if (device->HasAuxLevel()) device->SetAuxLevel(blackLevel);
+    apply("vertical mirror", device->SetMirrorV(camera.mirrorV));
+    apply("horizontal mirror", device->SetMirrorH(camera.mirrorH));
+    if (device->HasAuxLevel()) apply("black level", device->SetAuxLevel(camera.blackLevel));
     if (device->HasPeltier()) {
-        device->SetPeltier(1);
-        peltierOn = 1;
+        apply("cooler switch", device->SetPeltier(1));
+        camera.peltierOn = 1;
     }
     if (device->HasFeatureSwitch()) {
-        device->SetFeatureSwitch(0);
-        switch105 = 0;
+        apply("device switch", device->SetFeatureSwitch(0));
+        camera.switch105 = 0;
     }
-    if (device->HasModeValue()) device->SetModeValue(gainMode);
+    if (device->HasModeValue()) apply("gain mode", device->SetModeValue(camera.gainMode));
 }
 
 void CKelvra::RecordError(int32_t code) {
