@@ -95,6 +95,14 @@ TEST_F(SdkTest, CamerasBehindAnUnpluggedOneAreStillListedAndSelected) {
     EXPECT_TRUE(Drain(after).empty());
 }
 
+TEST_F(SdkTest, InitialisationThatStopsSaysWhy) {
+    Attach();
+    // A window that cannot hear device changes stops the set-up before the camera is looked for.
+    const int32_t notAWindow = Open(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5EED)));
+    EXPECT_FALSE(HasOpenCamera(notAWindow));
+    EXPECT_EQ(Drain(notAWindow), (std::vector<int32_t>{KELVRA_ERR_WINDOW}));
+}
+
 TEST_F(SdkTest, EnumDeviceFillsTenEntriesHoweverManyCamerasThereAre) {
     for (int camera = 0; camera < 12; ++camera) Attach();
     const int32_t handle = Open();
