@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kelvra/KelvraSdk.h"
+#include "kelvra/win32.h"
 #include "session/ErrorHistory.h"
 
 #include <array>
