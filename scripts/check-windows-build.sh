@@ -58,18 +58,17 @@ grep -oE 'KELVRA_API[^(]*[^A-Za-z0-9_]Kelvra_[A-Za-z0-9_]+[[:space:]]*\(' "$head
 sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$not_yet_exported" | sort -u >"$work/pending"
 comm -23 "$work/declared" "$work/pending" >"$work/required"
 
-while read -r name; do fail "exported but not defined as an SDK function: $name"; done \
-    < <(comm -23 "$work/exported" "$work/defined")
-while read -r name; do fail "defined but not exported: $name"; done \
-    < <(comm -13 "$work/exported" "$work/defined")
-while read -r name; do fail "exported but not declared in $header: $name"; done \
-    < <(comm -23 "$work/exported" "$work/declared")
-while read -r name; do fail "declared in $header but not exported: $name"; done \
-    < <(comm -13 "$work/exported" "$work/required")
-while read -r name; do fail "exported, so take it off $not_yet_exported: $name"; done \
-    < <(comm -12 "$work/exported" "$work/pending")
-while read -r name; do fail "listed in $not_yet_exported but not declared in $header: $name"; done \
-    < <(comm -23 "$work/pending" "$work/declared")
+# fail_each <message> <comm option> <sorted list> <sorted list>: one failure per name comm selects.
+fail_each() {
+    local name
+    while read -r name; do fail "$1: $name"; done < <(comm "$2" "$3" "$4")
+}
+fail_each "exported but not defined as an SDK function" -23 "$work/exported" "$work/defined"
+fail_each "defined but not exported" -13 "$work/exported" "$work/defined"
+fail_each "exported but not declared in $header" -23 "$work/exported" "$work/declared"
+fail_each "declared in $header but not exported" -13 "$work/exported" "$work/required"
+fail_each "exported, so take it off $not_yet_exported" -12 "$work/exported" "$work/pending"
+fail_each "listed in $not_yet_exported but not declared in $header" -23 "$work/pending" "$work/declared"
 if [ ! -s "$work/exported" ]; then
     fail "the DLL exports nothing"
 fi
