@@ -2,16 +2,46 @@
  *
  * Every function but Kelvra_Initialize and Kelvra_GetDllVersion takes the camera handle that
  * Kelvra_Initialize returned. Results are 1 for success and 0 for failure, or the value asked
- * for; an unknown handle returns the function's failure value (0, -1 or 0.0) and records
- * nothing. The reason for any other failure is in Kelvra_GetLastError and is also posted to the
- * window given to Kelvra_Initialize as WM_CAMERA_ERROR. */
+ * for.
+ *
+ * Failures. An unknown handle (never issued, or released) returns the function's failure value
+ * (0, -1 or 0.0) and records nothing. Any other failure records an error code (KelvraErrorCode)
+ * in the handle's error history, which Kelvra_GetLastError hands back newest first, and posts it
+ * as WM_CAMERA_ERROR to the window given to Kelvra_Initialize. Functions marked "posts" only post
+ * the code and leave the history alone; they post even without a window, and the message then
+ * goes to the calling thread's own queue. Every function that needs the camera records
+ * KELVRA_ERR_NOT_READY when the session has no device object (its initialisation failed); the
+ * comments below name the other codes a function records.
+ *
+ * Threads. Calls on different handles run concurrently. Calls on one handle from several threads
+ * are serialised: each call holds its session's call lock for its whole duration, so a second
+ * thread waits until the first call returns. The session's own worker threads never take that
+ * lock, which is why Kelvra_StopPreview can wait for them.
+ *
+ * Release. Kelvra_Release detaches the handle at once: later calls with it fail as unknown
+ * handles. A call already running on another thread (or waiting for the call lock) keeps the
+ * session alive; the session is destroyed (settings saved, workers stopped, camera closed) when
+ * the last such call returns, on that thread, exactly once.
+ *
+ * Messages. WM_CAMERA_FRAME is posted by the session's acquisition worker thread. WM_CAMERA_ERROR
+ * is posted by whichever thread recorded the error: the calling thread for a failed call, the
+ * worker for frame errors. Both are posted (PostMessage), never sent, so they arrive on the thread
+ * that owns the window.
+ *
+ * Ownership. Buffers passed to a function belong to the caller and are used only during the call,
+ * except the callback buffer of Kelvra_CallBackPreview (and of Kelvra_Trigger), which must stay
+ * valid until Kelvra_StopPreview, Kelvra_Close or Kelvra_Release returns. The FrameInfo whose
+ * address WM_CAMERA_FRAME carries belongs to the session and is overwritten by the next frame.
+ * Strings are copied into caller buffers; the SDK never hands out memory the caller must free. */
 #ifndef KELVRA_SDK_H
 #define KELVRA_SDK_H
 
+/* HWND, BYTE and INT_PTR: the system's own on Windows; elsewhere only the base types of the
+ * Win32 subset, so that an application sees no platform function it did not ask for. */
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "kelvra/win32.h"
+#include "kelvra/win32/types.h"
 #endif
 
 #include <stddef.h>
@@ -178,65 +208,111 @@ KELVRA_SDK_STATIC_ASSERT(sizeof(KelvraCameraInfo) == 56, "KelvraCameraInfo layou
 
 /* ---- Session and devices ---------------------------------------------------------------- */
 
-/** Makes a camera session; window (may be NULL) gets WM_CAMERA_ERROR and device notifications. Returns the handle, 0 on failure. */
+/** Makes a camera session; window (may be NULL) gets WM_CAMERA_ERROR and device notifications.
+ * Returns the handle, 0 only when no session could be made. The handle is returned even when
+ * the session could not open its resources: its history then holds KELVRA_ERR_MEMORY (the
+ * device object or an image could not be allocated). */
 KELVRA_API int32_t Kelvra_Initialize(HWND window);
-/** Saves the settings and destroys the session; 1, or 0 for an unknown handle. */
+/** Detaches the handle and destroys the session (see Release above); 1, or 0 for an unknown
+ * handle. Records nothing. */
 KELVRA_API int32_t Kelvra_Release(int32_t handle);
-/** The library's version, 0x02030520; takes no handle. */
+/** The library's version, 0x02030520; takes no handle and cannot fail. */
 KELVRA_API int32_t Kelvra_GetDllVersion(void);
-/** Takes the newest recorded error code off the history (20 entries); 0 when it is empty. */
+/** Takes the newest recorded error code off the history (20 entries); 0 when it is empty or the
+ * handle is unknown. Records nothing. */
 KELVRA_API int32_t Kelvra_GetLastError(int32_t handle);
-/** Always 0. */
+/** Always 0; records nothing. */
 KELVRA_API int32_t Kelvra_GetStatus(int32_t handle);
-/** Selects and opens camera number (0-based among attached cameras of this model). */
+/** Selects and opens camera number (0-based among attached cameras of this model). Records
+ * KELVRA_ERR_NO_DEVICE when that camera is not present or cannot be opened. */
 KELVRA_API int32_t Kelvra_SetDeviceNumber(int32_t handle, int32_t number);
-/** Writes the names of the attached cameras into names, empties the rest; returns their count. */
+/** Writes the names of the attached cameras into names, empties the rest; returns their count.
+ * Records KELVRA_ERR_PARAMETER for a null names. */
 KELVRA_API int32_t Kelvra_EnumDevice(int32_t handle, char names[KELVRA_ENUM_DEVICE_COUNT][KELVRA_DEVICE_NAME_SIZE]);
-/** Kelvra_EnumDevice with wide-character names. */
+/** Kelvra_EnumDevice with wide-character names. Records KELVRA_ERR_PARAMETER for a null names
+ * and KELVRA_ERR_FAILED for a name that cannot be converted (that entry stays empty, the count
+ * includes it). */
 KELVRA_API int32_t Kelvra_EnumDeviceW(int32_t handle, wchar_t names[KELVRA_ENUM_DEVICE_COUNT][KELVRA_DEVICE_NAME_SIZE]);
-/** Writes the name of camera index into name (size bytes; at least 17, the name and its terminator). */
+/** Writes the name of camera index into name (size bytes; at least 17, the name and its
+ * terminator). Records KELVRA_ERR_PARAMETER for a null name or a smaller size,
+ * KELVRA_ERR_NO_DEVICE for an index out of range or not present. */
 KELVRA_API int32_t Kelvra_GetDeviceName(int32_t handle, int32_t index, char* name, int32_t size);
-/** Kelvra_GetDeviceName into a wide buffer of size characters. */
+/** Kelvra_GetDeviceName into a wide buffer of size characters. Records KELVRA_ERR_PARAMETER for
+ * a null name, the codes of Kelvra_GetDeviceName, and KELVRA_ERR_FAILED when size cannot hold
+ * the name or it cannot be converted. */
 KELVRA_API int32_t Kelvra_GetDeviceNameW(int32_t handle, int32_t index, wchar_t* name, int32_t size);
-/** Fills the camera's sizes and ranges into info, as far as info->size allows. */
+/** Fills the camera's sizes and ranges into info, as far as info->size allows. Records
+ * KELVRA_ERR_PARAMETER for a null info, KELVRA_ERR_MEMORY when info->size is below
+ * KELVRA_CAMERA_INFO_BASE_SIZE. */
 KELVRA_API int32_t Kelvra_GetCameraInfo(int32_t handle, KelvraCameraInfo* info);
 
 /* ---- Acquisition -------------------------------------------------------------------------- */
 
-/** Starts a continuous preview into the preview window. */
+/** Starts a continuous preview into the preview window. Records the capture set-up codes
+ * (KELVRA_ERR_NO_DEVICE, KELVRA_ERR_SIZE, KELVRA_ERR_MEMORY), KELVRA_ERR_WINDOW when the
+ * preview window cannot be made, the codes of Kelvra_StartPreview and then KELVRA_ERR_TRANSFER
+ * when the preview cannot be started. While it runs, the worker records KELVRA_ERR_TRANSFER for
+ * a frame that cannot be read and KELVRA_ERR_DEVICE_LOST when the camera stops answering (the
+ * preview then ends). */
 KELVRA_API int32_t Kelvra_Preview(int32_t handle);
-/** Starts a continuous preview that also copies each frame into buffer and posts WM_CAMERA_FRAME to window; topDown != 0 keeps the top row first. */
+/** Starts a continuous preview that also copies each frame into buffer and posts
+ * WM_CAMERA_FRAME to window; topDown != 0 keeps the top row first. Fails as Kelvra_Preview
+ * does. A frame error is also posted to window as WM_CAMERA_FRAME (wParam 0, lParam the code);
+ * a buffer smaller than the image records KELVRA_ERR_MEMORY for every frame while the preview
+ * goes on. */
 KELVRA_API int32_t Kelvra_CallBackPreview(int32_t handle, HWND window, BYTE* buffer, int32_t size, int32_t topDown);
-/** Starts the preview worker (1 also when it already runs). */
+/** Starts the preview worker (1 also when it already runs). Records KELVRA_ERR_NOT_READY in
+ * capture or trigger state, KELVRA_ERR_CAMERA_IO when the camera refuses to stream,
+ * KELVRA_ERR_THREAD when the worker or its event cannot be created. */
 KELVRA_API int32_t Kelvra_StartPreview(int32_t handle);
-/** Stops the preview or trigger worker and the recorder, waiting until they have ended. */
+/** Stops the preview or trigger worker and the recorder, waiting until they have ended. Records
+ * nothing else. */
 KELVRA_API int32_t Kelvra_StopPreview(int32_t handle);
-/** Destroys the preview window and stops all acquisition; always 1 for a known handle. */
+/** Destroys the preview window and stops all acquisition; always 1 for a known handle, records
+ * nothing. */
 KELVRA_API int32_t Kelvra_Close(int32_t handle);
-/** Prepares single-frame capture for Kelvra_SnapShot. */
+/** Prepares single-frame capture for Kelvra_SnapShot. Records KELVRA_ERR_NOT_READY while a
+ * preview or trigger runs, and the capture set-up codes (KELVRA_ERR_NO_DEVICE, KELVRA_ERR_SIZE,
+ * KELVRA_ERR_MEMORY). */
 KELVRA_API int32_t Kelvra_Capture(int32_t handle);
-/** Takes one frame now and copies it into buffer (NULL keeps it for Kelvra_GetImage and Kelvra_SaveImage). */
+/** Takes one frame now and copies it into buffer (NULL keeps it for Kelvra_GetImage and
+ * Kelvra_SaveImage). Records KELVRA_ERR_NOT_READY while a preview or trigger runs, the capture
+ * set-up codes, KELVRA_ERR_TRANSFER when no frame can be read and KELVRA_ERR_MEMORY when buffer
+ * is smaller than the image. */
 KELVRA_API int32_t Kelvra_SnapShot(int32_t handle, BYTE* buffer, int32_t size, int32_t topDown);
-/** Copies the last processed frame into buffer. */
+/** Copies the last processed frame into buffer. Records KELVRA_ERR_NOT_READY when there is no
+ * image of the colour mode, KELVRA_ERR_MEMORY when buffer is smaller than the image. */
 KELVRA_API int32_t Kelvra_GetImage(int32_t handle, BYTE* buffer, int32_t size, int32_t topDown);
-/** Collects hardware-triggered frames on a worker: each is copied into buffer and announced to window. */
+/** Collects hardware-triggered frames on a worker: each is copied into buffer and announced to
+ * window. Records KELVRA_ERR_NOT_READY while a preview runs or in capture state,
+ * KELVRA_ERR_WINDOW, the capture set-up codes and KELVRA_ERR_THREAD; a frame that does not fit
+ * buffer records KELVRA_ERR_MEMORY and is skipped. */
 KELVRA_API int32_t Kelvra_Trigger(int32_t handle, HWND window, BYTE* buffer, int32_t size, int32_t topDown);
-/** Previews and records durationMs milliseconds into an AVI file at path; withWindow != 0 shows the preview. */
+/** Previews and records durationMs milliseconds into an AVI file at path; withWindow != 0 shows
+ * the preview. Records KELVRA_ERR_PARAMETER for a null or empty path, KELVRA_ERR_WINDOW,
+ * KELVRA_ERR_FAILED when the preview cannot start or the file cannot be opened,
+ * KELVRA_ERR_THREAD when the recorder cannot be started. */
 KELVRA_API int32_t Kelvra_Record(int32_t handle, const char* path, int32_t durationMs, int32_t withWindow);
-/** Kelvra_Record with a wide-character path. */
+/** Kelvra_Record with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
+ * converted. */
 KELVRA_API int32_t Kelvra_RecordW(int32_t handle, const wchar_t* path, int32_t durationMs, int32_t withWindow);
 
 /* ---- Preview window and capture geometry -------------------------------------------------- */
 
-/** Places the next preview window: a child of parent at (x, y, width, height), or top-level when parent is NULL. */
+/** Places the next preview window: a child of parent at (x, y, width, height), or top-level
+ * when parent is NULL. Records only KELVRA_ERR_NOT_READY. */
 KELVRA_API int32_t Kelvra_SetPreviewWindow(int32_t handle, HWND parent, int32_t x, int32_t y, int32_t width, int32_t height);
-/** Sets the total sensor size and the capture window within it. */
+/** Sets the total sensor size and the capture window within it. Records KELVRA_ERR_PARAMETER
+ * for a width or height other than the sensor's on a camera that cannot crop that way,
+ * KELVRA_ERR_SIZE for a window out of range (the values stay stored). */
 KELVRA_API int32_t Kelvra_SetCaptureWindowEx(int32_t handle, int32_t totalWidth, int32_t xOffset, int32_t width,
                                              int32_t totalHeight, int32_t yOffset, int32_t height);
-/** Reads the values of Kelvra_SetCaptureWindowEx; NULL pointers are skipped. */
+/** Reads the values of Kelvra_SetCaptureWindowEx; NULL pointers are skipped. Always 1 for a
+ * known handle. */
 KELVRA_API int32_t Kelvra_GetCaptureWindowEx(int32_t handle, int32_t* totalWidth, int32_t* xOffset, int32_t* width,
                                              int32_t* totalHeight, int32_t* yOffset, int32_t* height);
-/** Selects the stored capture size of width x height. */
+/** Selects the stored capture size of width x height. Records KELVRA_ERR_WINDOW when no stored
+ * size matches, KELVRA_ERR_SIZE when the camera refuses it. */
 KELVRA_API int32_t Kelvra_SetCaptureWindow(int32_t handle, int32_t width, int32_t height);
 /** The capture width in pixels. */
 KELVRA_API int32_t Kelvra_Width(int32_t handle);
@@ -245,19 +321,22 @@ KELVRA_API int32_t Kelvra_Height(int32_t handle);
 
 /* ---- Format ------------------------------------------------------------------------------ */
 
-/** Sets the output bits per pixel; this camera accepts 16 only. */
+/** Sets the output bits per pixel; this camera accepts 16 only: any other value records
+ * KELVRA_ERR_PARAMETER. */
 KELVRA_API int32_t Kelvra_SetColorMode(int32_t handle, int32_t bits);
 /** The output bits per pixel: 8, 16, 24, 32, 48 or 64; -1 for an unknown handle. */
 KELVRA_API int32_t Kelvra_GetColorMode(int32_t handle);
-/** Sets the subsampling code; this camera accepts 0 only. */
+/** Sets the subsampling code; this camera accepts 0 only (another code returns 0 and records
+ * nothing). */
 KELVRA_API int32_t Kelvra_SetSubSample(int32_t handle, int32_t code);
 /** The subsampling code; -1 for an unknown handle. */
 KELVRA_API int32_t Kelvra_GetSubSample(int32_t handle);
-/** Sets the milliseconds the preview worker sleeps per frame (ms >= 0). */
+/** Sets the milliseconds the preview worker sleeps per frame; a negative ms returns 0 and
+ * records nothing. */
 KELVRA_API int32_t Kelvra_SetWaitTime(int32_t handle, int32_t ms);
 /** The preview worker's sleep per frame in milliseconds; -1 for an unknown handle. */
 KELVRA_API int32_t Kelvra_GetWaitTime(int32_t handle);
-/** Passes the sampling rate to the camera; the camera's result. */
+/** Passes the sampling rate to the camera; the camera's result. Records nothing. */
 KELVRA_API int32_t Kelvra_SetSamplingRate(int32_t handle, int32_t rate);
 /** Not offered by this camera: writes 0 to value and returns 0. */
 KELVRA_API int32_t Kelvra_GetSamplingRate(int32_t handle, int32_t* value);
@@ -285,17 +364,30 @@ KELVRA_API int32_t Kelvra_ReceiveText(int32_t handle, char* text, int32_t size);
 
 /* ---- Filter values ------------------------------------------------------------------------- */
 
+/* Failures of the filter values and their named wrappers: a getter sets ok to 0 on failure. An
+ * unknown id records KELVRA_ERR_PARAMETER, and so does a value outside the setting's range, which
+ * leaves the setting unchanged; the ranges of the camera's gains and exposure come from the
+ * camera. A camera without the feature behind an id records KELVRA_ERR_UNSUPPORTED; a failed
+ * camera access records KELVRA_ERR_CAMERA_IO. Reading KELVRA_FILTER_DEVICE_SWITCH or
+ * KELVRA_FILTER_BLACK_LEVEL, and setting the black level, record KELVRA_ERR_NONE on success. */
+
 /** Reads setting id (KelvraFilterId); ok is set to 1 on success, 0 on failure. */
 KELVRA_API int32_t Kelvra_GetFilterValue(int32_t handle, int32_t id, int32_t* ok);
 /** Sets setting id (KelvraFilterId); an out-of-range value is refused and the setting kept. */
 KELVRA_API int32_t Kelvra_SetFilterValue(int32_t handle, int32_t id, int32_t value);
-/** Channel gain of channel 1..4 (another channel returns 0); ok as for Kelvra_GetFilterValue. */
+/** Channel gain of channel 1..4 (another channel returns 0 and records nothing); ok as for
+ * Kelvra_GetFilterValue. This camera refuses all four: channels 1..4 record
+ * KELVRA_ERR_PARAMETER. */
 KELVRA_API int32_t Kelvra_GetChannelGain(int32_t handle, int32_t channel, int32_t* ok);
-/** Sets the channel gain of channel 1..4. */
+/** Sets the channel gain of channel 1..4; refused as the getter is (KELVRA_ERR_PARAMETER),
+ * another channel returns 0 and records nothing. */
 KELVRA_API int32_t Kelvra_SetChannelGain(int32_t handle, int32_t channel, int32_t value);
-/** Channel offset of channel 1..4 (another channel returns 0); ok as for Kelvra_GetFilterValue. */
+/** Channel offset of channel 1..4 (another channel returns 0 and records nothing); ok as for
+ * Kelvra_GetFilterValue. This camera refuses all four: channels 1..4 record
+ * KELVRA_ERR_PARAMETER. */
 KELVRA_API int32_t Kelvra_GetChannelOffset(int32_t handle, int32_t channel, int32_t* ok);
-/** Sets the channel offset of channel 1..4. */
+/** Sets the channel offset of channel 1..4; refused as the getter is (KELVRA_ERR_PARAMETER),
+ * another channel returns 0 and records nothing. */
 KELVRA_API int32_t Kelvra_SetChannelOffset(int32_t handle, int32_t channel, int32_t value);
 
 /** Brightness filter value. */
@@ -406,11 +498,13 @@ KELVRA_API int32_t Kelvra_SetGrayOffsetG2(int32_t handle, int32_t value);
 KELVRA_API int32_t Kelvra_GetGrayOffsetB(int32_t handle, int32_t* ok);
 /** Sets the grey offset of the blue channel, -255..255. */
 KELVRA_API int32_t Kelvra_SetGrayOffsetB(int32_t handle, int32_t value);
-/** The Peltier cooler switch; -1 for a camera without a cooler. */
+/** The Peltier cooler switch; -1 and KELVRA_ERR_UNSUPPORTED for a camera without a cooler. */
 KELVRA_API int32_t Kelvra_GetPeltier(int32_t handle, int32_t* ok);
-/** Switches the Peltier cooler on (non-zero) or off. */
+/** Switches the Peltier cooler on (non-zero) or off. Records KELVRA_ERR_UNSUPPORTED for a
+ * camera without a cooler. */
 KELVRA_API int32_t Kelvra_SetPeltier(int32_t handle, int32_t value);
-/** Not readable through the filter values: returns -1; use Kelvra_GetTemperatureEx. */
+/** Not readable through the filter values: returns -1 (ok 0) and records
+ * KELVRA_ERR_UNSUPPORTED; use Kelvra_GetTemperatureEx. */
 KELVRA_API int32_t Kelvra_GetTemperature(int32_t handle, int32_t* ok);
 /** The temperature cannot be set: refused with KELVRA_ERR_PARAMETER. */
 KELVRA_API int32_t Kelvra_SetTemperature(int32_t handle, int32_t value);
@@ -425,76 +519,105 @@ KELVRA_API int32_t Kelvra_SetMaskFilter(int32_t handle, int32_t value);
 
 /* ---- Camera controls ------------------------------------------------------------------------ */
 
-/** Sets the exposure in milliseconds, on cameras that take fractional exposures. */
+/** Sets the exposure in milliseconds. Records KELVRA_ERR_UNSUPPORTED on cameras without
+ * millisecond exposure; a value the camera refuses returns 0 and records nothing. */
 KELVRA_API int32_t Kelvra_SetExposureTimeEx(int32_t handle, double ms);
-/** The exposure in milliseconds; -1.0 on failure, 0.0 for an unknown handle. */
+/** The exposure in milliseconds; -1.0 on failure, 0.0 for an unknown handle. Records
+ * KELVRA_ERR_UNSUPPORTED on cameras without millisecond exposure. */
 KELVRA_API double Kelvra_GetExposureTimeEx(int32_t handle, int32_t* ok);
-/** Sets the exposure to value / 100 in the camera's integer unit. */
+/** Sets the exposure to value / 100 in the camera's integer unit. Records KELVRA_ERR_PARAMETER
+ * outside the camera's exposure range. */
 KELVRA_API int32_t Kelvra_SetRealExposureTime(int32_t handle, int32_t value);
 /** The exposure in the camera's integer unit x 100. */
 KELVRA_API int32_t Kelvra_GetRealExposureTime(int32_t handle, int32_t* ok);
-/** The camera's temperature; 0.0 when it cannot be read. */
+/** The camera's temperature; 0.0 when it cannot be read. Records KELVRA_ERR_NONE on success,
+ * KELVRA_ERR_FAILED when the read fails, KELVRA_ERR_UNSUPPORTED without a sensor. */
 KELVRA_API double Kelvra_GetTemperatureEx(int32_t handle, int32_t* ok);
 /** Mirrors the image horizontally (flag != 0). */
 KELVRA_API int32_t Kelvra_SetMirrorH(int32_t handle, int32_t flag);
-/** Mirrors the image vertically (flag != 0). */
+/** Mirrors the image vertically (flag != 0). Without a device object it posts
+ * KELVRA_ERR_NOT_READY instead of recording it. */
 KELVRA_API int32_t Kelvra_SetMirrorV(int32_t handle, int32_t flag);
 /** The horizontal mirror switch. */
 KELVRA_API int32_t Kelvra_GetMirrorH(int32_t handle);
-/** The vertical mirror switch. */
+/** The vertical mirror switch. Without a device object it posts KELVRA_ERR_NOT_READY instead of
+ * recording it. */
 KELVRA_API int32_t Kelvra_GetMirrorV(int32_t handle);
-/** Automatic exposure control: 0 off, 1 by exposure, 2 by gain. */
+/** Automatic exposure control: 0 off, 1 by exposure, 2 by gain; another mode posts
+ * KELVRA_ERR_PARAMETER. */
 KELVRA_API int32_t Kelvra_SetAutoIris(int32_t handle, int32_t mode);
 /** The automatic exposure mode; ok is set to 1. */
 KELVRA_API int32_t Kelvra_GetAutoIris(int32_t handle, int32_t* ok);
-/** Switches the defect-list correction of the configuration file: 0 or 1. */
+/** Switches the defect-list correction of the configuration file: 0 or 1; another value records
+ * KELVRA_ERR_PARAMETER. */
 KELVRA_API int32_t Kelvra_SetConfigFilter(int32_t handle, int32_t flag);
 /** The defect-list correction switch. */
 KELVRA_API int32_t Kelvra_GetConfigFilter(int32_t handle);
 
 /* ---- Registers and I/O -------------------------------------------------------------------- */
 
-/** Reads a camera register (address masked to 8 bits); ok is set to 0 on failure. */
+/** Reads a camera register (address masked to 8 bits); ok is set to 0 and KELVRA_ERR_CAMERA_IO
+ * recorded on failure. */
 KELVRA_API INT_PTR Kelvra_ReadRegister(int32_t handle, int32_t address, int32_t* ok);
-/** Reads a camera register at the full address; ok is set to 0 on failure. */
+/** Reads a camera register at the full address; ok is set to 0 and KELVRA_ERR_CAMERA_IO
+ * recorded on failure. */
 KELVRA_API INT_PTR Kelvra_ReadRegisterEx(int32_t handle, int32_t address, int32_t* ok);
-/** Writes the low 16 bits of value to a camera register (address masked to 8 bits). */
+/** Writes the low 16 bits of value to a camera register (address masked to 8 bits). Records
+ * KELVRA_ERR_CAMERA_IO on failure. */
 KELVRA_API int32_t Kelvra_WriteRegister(int32_t handle, int32_t address, int32_t value);
-/** Writes value to a camera register at the full address. */
+/** Writes value to a camera register at the full address. Records KELVRA_ERR_CAMERA_IO on
+ * failure. */
 KELVRA_API int32_t Kelvra_WriteRegisterEx(int32_t handle, int32_t address, int32_t value);
-/** Reads a 16-bit board FPGA register (address masked to 8 bits); ok is set to 0 on failure. */
+/** Reads a 16-bit board FPGA register (address masked to 8 bits); ok is set to 0 and
+ * KELVRA_ERR_CAMERA_IO recorded on failure. */
 KELVRA_API int32_t Kelvra_Fpga_ReadRegister(int32_t handle, int32_t address, int32_t* ok);
-/** Writes the low 16 bits of value to a board FPGA register (address masked to 8 bits). */
+/** Writes the low 16 bits of value to a board FPGA register (address masked to 8 bits). Records
+ * KELVRA_ERR_CAMERA_IO on failure. */
 KELVRA_API int32_t Kelvra_Fpga_WriteRegister(int32_t handle, int32_t address, int32_t value);
-/** Reads the I/O port into value. */
+/** Reads the I/O port into value. Posts KELVRA_ERR_PARAMETER for a null value or a failed read,
+ * KELVRA_ERR_NOT_READY without a device object. */
 KELVRA_API int32_t Kelvra_GetIOPort(int32_t handle, BYTE* value);
-/** Writes the low 8 bits of value to the I/O port. */
+/** Writes the low 8 bits of value to the I/O port; the camera's result. Posts
+ * KELVRA_ERR_NOT_READY without a device object. */
 KELVRA_API int32_t Kelvra_SetIOPort(int32_t handle, int32_t value);
-/** Reads the SROM byte at address (low 12 bits); ok is set to 0 on failure. */
+/** Reads the SROM byte at address (low 12 bits); on failure, or without a device object, ok is
+ * set to 0 and KELVRA_ERR_NOT_READY posted. */
 KELVRA_API int32_t Kelvra_ReadSromID(int32_t handle, int32_t address, int32_t* ok);
-/** Writes the low byte of value to the SROM at address (low 12 bits) and verifies it. */
+/** Writes the low byte of value to the SROM at address (low 12 bits) and verifies it. A failed
+ * write, or no device object, posts KELVRA_ERR_NOT_READY. */
 KELVRA_API int32_t Kelvra_WriteSromID(int32_t handle, int32_t address, int32_t value);
 
 /* ---- Files and dialogs -------------------------------------------------------------------- */
 
-/** Saves the last processed frame to path as fileType (KelvraImageFileType). */
+/** Saves the last processed frame to path as fileType (KelvraImageFileType). Records
+ * KELVRA_ERR_NOT_READY before any frame was processed; a file that cannot be written returns 0
+ * and records nothing. */
 KELVRA_API int32_t Kelvra_SaveImage(int32_t handle, const char* path, int32_t fileType);
-/** Kelvra_SaveImage with a wide-character path. */
+/** Kelvra_SaveImage with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
+ * converted. */
 KELVRA_API int32_t Kelvra_SaveImageW(int32_t handle, const wchar_t* path, int32_t fileType);
-/** Loads the dark and bright calibration masks from a mask file. */
+/** Loads the dark and bright calibration masks from a mask file. Records KELVRA_ERR_MASK_FILE
+ * when the file cannot be read or is not a valid mask file. */
 KELVRA_API int32_t Kelvra_LoadMaskFile(int32_t handle, const char* path);
-/** Kelvra_LoadMaskFile with a wide-character path. */
+/** Kelvra_LoadMaskFile with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
+ * converted. */
 KELVRA_API int32_t Kelvra_LoadMaskFileW(int32_t handle, const wchar_t* path);
-/** Saves the dark and bright calibration masks to a mask file. */
+/** Saves the dark and bright calibration masks to a mask file. Records KELVRA_ERR_MASK_FILE
+ * when the file cannot be written. */
 KELVRA_API int32_t Kelvra_SaveMaskFile(int32_t handle, const char* path);
-/** Kelvra_SaveMaskFile with a wide-character path. */
+/** Kelvra_SaveMaskFile with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
+ * converted. */
 KELVRA_API int32_t Kelvra_SaveMaskFileW(int32_t handle, const wchar_t* path);
-/** Takes the current frame as the dark (which = 0) or bright (which = 1) mask. */
+/** Takes the current frame as the dark (which = 0) or bright (which = 1) mask; another which
+ * records KELVRA_ERR_FAILED. */
 KELVRA_API int32_t Kelvra_UpdateMaskData(int32_t handle, int32_t which);
-/** Loads the defect-pixel list of a configuration file. */
+/** Loads the defect-pixel list of a configuration file; a file that cannot be read returns 0
+ * and records nothing. */
 KELVRA_API int32_t Kelvra_LoadConfigFileA(int32_t handle, const char* path);
-/** Kelvra_LoadConfigFileA with a wide-character path. */
+/** Kelvra_LoadConfigFileA with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
+ * converted. */
 KELVRA_API int32_t Kelvra_LoadConfigFileW(int32_t handle, const wchar_t* path);
+/* The settings dialogs record only KELVRA_ERR_NOT_READY. */
 /** Shows the camera settings dialog over parent, pausing acquisition around it. */
 KELVRA_API int32_t Kelvra_SetCameraDlg(int32_t handle, HWND parent);
 /** Shows the image settings dialog over parent. */

@@ -10,6 +10,7 @@
 
 #include "common/CriticalSection.h"
 #include "kelvra/KelvraSdk.h"
+#include "kelvra/win32.h"
 #include "session/ErrorHistory.h"
 #include "session/SessionGroups.h"
 #include "session/SessionImages.h"

@@ -1,5 +1,10 @@
 #include "kelvra/KelvraSdk.h"
 
+#if !defined(_WIN32) && (defined(KELVRA_WIN32_H) || defined(KELVRA_WIN32_KERNEL_H) || defined(KELVRA_WIN32_USER_H) || \
+                         defined(KELVRA_WIN32_GDI_H) || defined(KELVRA_WIN32_REGISTRY_H) || defined(KELVRA_WIN32_DEVIO_H))
+#error "KelvraSdk.h is to bring only the base Win32 types, not the platform library's functions"
+#endif
+
 #include "public_api/header_probe.h"
 
 #define PROBE_STORE(value) out[count++] = (value);
