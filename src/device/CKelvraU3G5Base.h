@@ -14,7 +14,9 @@
 #include <memory>
 
 class CKelvCy3Cam;
+class CriticalSection;
 struct FrameRequest;
+struct ProductRules;
 class CSensorBase;
 
 class CKelvraU3G5Base {
@@ -217,19 +219,22 @@ protected:
     // Tests put drivers with other readout orientations, revisions or clocks behind an open camera.
     friend class DeviceTestAccess;
 
-    // The critical section all device objects share; it exists while any instance does.
-    static CRITICAL_SECTION& ClassLock();
+    // The one lock all device objects share: the instance count and enumeration with device selection.
+    static CriticalSection& ClassLock();
 
 private:
     using SensorGetter = int32_t (CSensorBase::*)(int32_t*);
     // "Get via sensor": a zero-initialised result handed to the sensor; 0 without a sensor.
     int32_t GetViaSensor(SensorGetter getter);
+    // The rules of the product id set last; a plain board's for an unlisted one.
+    const ProductRules& Rules() const;
     int32_t CreateSensorForProduct(uint32_t deviceNumber);
     int32_t PollReadyState();
     int32_t ProductSpecificStartUp();
     void PulseTransferReset();
     void SynchroniseFrameCounter();
     void SetTriggerModeByFpgaVersion(int32_t mode);
+    void SetTriggerModeOnSensor(int32_t mode);
     void ReleaseFrameBuffers();
 
     static DWORD WINAPI AcquisitionThread(LPVOID device);
@@ -248,7 +253,7 @@ private:
     // Bytes of one pixel in a frame: its samples at one or two bytes each.
     uint32_t BytesPerPixel() const;
 
-    void WriteWordRegisters(uint8_t lowRegister, int32_t value);
+    bool WriteWordRegisters(uint8_t lowRegister, int32_t value);
     void WriteImageSizeRegisters(int32_t width, int32_t height);
     void WriteTimingRegisters(const SensorParameters& geometry);
     int32_t SetDataWidthRegister(bool twoBytes);

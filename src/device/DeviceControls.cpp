@@ -3,7 +3,9 @@
 // from the exposure, the register paths and the text channel of the 880HQLN head.
 #include "device/CKelvraU3G5Base.h"
 
-#include "device/ProductIds.h"
+#include "common/DebugLog.h"
+#include "device/FpgaRegisters.h"
+#include "device/ProductRules.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 
@@ -21,13 +23,10 @@ constexpr double kLongestTimeoutMs = 4294967295.0;
 constexpr uint16_t kLastFpgaWithDirectTrigger = 0x110;
 constexpr int32_t kFrameReady = 3;
 constexpr uint16_t kFpgaModeSwitchBit = 0x8000;
-constexpr uint8_t kFpgaModeSwitch = 144;
 constexpr uint8_t kModeSwitchOn = 15;
 constexpr uint8_t kModeSwitchOff = 8;
 constexpr int32_t kMaxSwitchSetting = 8;
-constexpr uint8_t kFpgaModeSwitchFlags = 209;
-constexpr uint8_t kFpgaLevelLow = 208;
-constexpr uint8_t kFpgaLevelHigh = 210;
+constexpr int32_t kMaskedTriggerBits = 0x83;
 
 }  // namespace
 
@@ -70,37 +69,34 @@ int32_t CKelvraU3G5Base::SetTriggerMode(int32_t mode, int32_t force) {
     if (!sensor) return 0;
     if (!force && mode == triggerMode) return 1;
     StopStreaming();
-    switch (productId) {
-    case 0x3030:
-    case 0x3050:
-        WriteFpgaRegister(36, mode ? 1 : 0);
-        sensor->SetTriggerMode(mode);
+    switch (Rules().trigger) {
+    case TriggerSwitch::kFpgaGateWithCounterSync:
+        if (!WriteFpgaRegister(fpga::kTrigger, mode ? 1 : 0)) DebugLog(LogCategory::Device, "trigger gate not written");
+        if (!sensor->SetTriggerMode(mode)) DebugLog(LogCategory::Device, "sensor refused trigger mode %d", mode);
         if (mode) SynchroniseFrameCounter();
         break;
-    case 0x30F0:
-    case 0x3100:
-        sensor->SetTriggerMode(1);
-        WriteFpgaRegister(48, 0);
+    case TriggerSwitch::kFpgaArm: {
+        // The sensor always runs triggered here; the FPGA's arm register decides what reaches it.
+        int failed = !sensor->SetTriggerMode(1);
+        failed += !WriteFpgaRegister(fpga::kTriggerArm, 0);
         if (mode) {
-            WriteFpgaRegister(48, 1);
+            failed += !WriteFpgaRegister(fpga::kTriggerArm, 1);
         } else {
-            sensor->SetTriggerMode(0);
+            failed += !sensor->SetTriggerMode(0);
         }
+        if (failed != 0) DebugLog(LogCategory::Device, "trigger arm: %d steps failed", failed);
         break;
-    case 0x3150:
-    case 0x3170:
-        mode &= 0x83;
-        WriteFpgaRegister(36, static_cast<uint32_t>(mode));
+    }
+    case TriggerSwitch::kFpgaMaskedMode:
+        mode &= kMaskedTriggerBits;
+        if (!WriteFpgaRegister(fpga::kTrigger, static_cast<uint32_t>(mode)))
+            DebugLog(LogCategory::Device, "trigger mode register not written");
         break;
-    case 0x3260:
-    case 0x3270:
-    case 0x3280:
-    case 0x3290:
+    case TriggerSwitch::kByFpgaVersion:
         SetTriggerModeByFpgaVersion(mode);
         break;
-    default:
-        sensor->SetTriggerMode(mode);
-        if (mode == 1) ReadFrameCounter();
+    case TriggerSwitch::kSensor:
+        SetTriggerModeOnSensor(mode);
         break;
     }
     triggerMode = mode;
@@ -114,22 +110,28 @@ void CKelvraU3G5Base::SynchroniseFrameCounter() {
     Sleep(10);
     if (WaitForSingleObject(threadEndEvent, 5000) != WAIT_OBJECT_0) return;
     Sleep(10);
-    StartStreaming(2);
+    if (!StartStreaming(2)) DebugLog(LogCategory::Device, "next-frame stream after counter sync did not start");
+}
+
+// The trigger as the sensor alone switches it; mode 1 starts from the camera's frame counter now.
+void CKelvraU3G5Base::SetTriggerModeOnSensor(int32_t mode) {
+    if (!sensor->SetTriggerMode(mode)) DebugLog(LogCategory::Device, "sensor refused trigger mode %d", mode);
+    if (mode == 1 && !ReadFrameCounter()) DebugLog(LogCategory::Device, "frame counter unreadable");
 }
 
 void CKelvraU3G5Base::SetTriggerModeByFpgaVersion(int32_t mode) {
     const uint16_t version = CameraFpgaVersion();
     if (sensor->Controller() == nullptr) return;
     if (version <= kLastFpgaWithDirectTrigger) {
-        sensor->SetTriggerMode(mode);
-        if (mode == 1) ReadFrameCounter();
+        SetTriggerModeOnSensor(mode);
     } else if (mode == 0) {
-        sensor->SetTriggerMode(0);
+        if (!sensor->SetTriggerMode(0)) DebugLog(LogCategory::Device, "sensor refused trigger mode 0");
     } else if (mode == 1) {
         // Newer boards arm the trigger only while a stream waits for the next new frame.
         const int32_t started = StartStreaming(2);
-        sensor->SetTriggerMode(1);
-        if (started && WaitFrame(60000) == kFrameReady) ReadFrameCounter();
+        if (!sensor->SetTriggerMode(1)) DebugLog(LogCategory::Device, "sensor refused trigger mode 1");
+        if (started && WaitFrame(60000) == kFrameReady && !ReadFrameCounter())
+            DebugLog(LogCategory::Device, "frame counter unreadable");
     }
 }
 
@@ -152,7 +154,7 @@ int32_t CKelvraU3G5Base::SetExposureTime(int32_t value) {
     // A frame cannot arrive before its exposure ends: long exposures stretch the transfer limit.
     transferTimeout.store(value <= kShortExposureLimit ? kShortExposureTimeoutMs : static_cast<uint32_t>(value / 5));
     if (!sensor) return 0;
-    if (productId == kProductDeferredExposure) {
+    if (Rules().deferredExposure) {
         // This head takes a new exposure only between frames: the acquisition thread applies it.
         pendingExposureValue.store(static_cast<uint32_t>(value));
         pendingExposure.store(1);
@@ -244,13 +246,13 @@ int32_t CKelvraU3G5Base::ReadSensorRegister(uint32_t address, int32_t* success) 
 }
 
 int32_t CKelvraU3G5Base::WriteFpgaRegister(uint32_t address, uint32_t value) {
-    if (!controller || productId == kProductSingleTransfer) return 0;
+    if (!controller || Rules().singleTransfer) return 0;
     return controller->WriteFpgaRegister(static_cast<uint8_t>(address), static_cast<uint8_t>(value)) ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::ReadFpgaRegister(uint32_t address, int32_t* success) {
     uint8_t value = 0;
-    const bool read = controller && productId != kProductSingleTransfer &&
+    const bool read = controller && !Rules().singleTransfer &&
                       controller->ReadFpgaRegister(static_cast<uint8_t>(address), &value);
     if (success != nullptr) *success = read ? 1 : 0;
     return read ? value : 0;
@@ -270,7 +272,7 @@ void CKelvraU3G5Base::SensorStreamHook() {
 }
 
 int32_t CKelvraU3G5Base::ReceiveSensorText(char* buffer, int32_t length) {
-    if (!sensor || productId != kProduct880HQLN) return 0;
+    if (!sensor || !Rules().textChannel) return 0;
     char line[kTextLineBytes] = {};
     const int32_t received = sensor->ReceiveText(line, kTextLineBytes);
     // The count may exceed what the line buffer holds (a CR at the line limit is stored as CR LF).
@@ -280,7 +282,7 @@ int32_t CKelvraU3G5Base::ReceiveSensorText(char* buffer, int32_t length) {
 }
 
 int32_t CKelvraU3G5Base::SendSensorText(const char* text, int32_t length) {
-    if (!sensor || productId != kProduct880HQLN || text == nullptr || length < 0) return 0;
+    if (!sensor || !Rules().textChannel || text == nullptr || length < 0) return 0;
     std::unique_ptr<char[]> terminated(new (std::nothrow) char[static_cast<size_t>(length) + 1]());
     if (!terminated) return 0;
     // A caller's string may end before length: nothing past its terminator is read.
@@ -364,37 +366,41 @@ uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
 
 bool CKelvraU3G5Base::ModeSwitchSupported() {
     if (!sensor) return false;
-    switch (productId) {
-    case 0x3150: case 0x3170: case 0x31E0: case 0x3220:
+    switch (Rules().modeSwitch) {
+    case ModeSwitchRule::kSwitchRegister:
+    case ModeSwitchRule::kAnalogMode:
         return true;
-    case 0x3260: case 0x3270:
+    case ModeSwitchRule::kFlagRegister:
         return (CameraFpgaVersion() & kFpgaModeSwitchBit) != 0;
-    default:
-        return false;
+    case ModeSwitchRule::kNone:
+        break;
     }
+    return false;
 }
 
 int32_t CKelvraU3G5Base::HasModeSwitch() { return ModeSwitchSupported() ? 1 : 0; }
 
 int32_t CKelvraU3G5Base::ReadModeSwitchState() {
     uint8_t value = 0;
-    switch (productId) {
-    case 0x3150: case 0x3170: case 0x3220:
-        return controller && controller->ReadFpgaRegister(kFpgaModeSwitch, &value) && value == kModeSwitchOn ? 1 : 0;
-    case 0x31E0: {
+    switch (Rules().modeSwitch) {
+    case ModeSwitchRule::kSwitchRegister:
+        return controller && controller->ReadFpgaRegister(fpga::kModeSwitch, &value) && value == kModeSwitchOn ? 1 : 0;
+    case ModeSwitchRule::kAnalogMode: {
         // The switch of this head is its analog mode: steps 1 to 8 are on, 0 is off.
         int32_t state = 0;
         if (!sensor->GetAnalogMode(&state)) return 0;
         uint8_t stored = 0;
         // The sensor's setting is the one to keep when the SROM holds none that is valid.
         if (ReadSromSetting(&stored) && (stored == 0 || stored > kMaxSwitchSetting) && state >= 1 &&
-            state <= kMaxSwitchSetting)
-            WriteSromSetting(state);
+            state <= kMaxSwitchSetting && !WriteSromSetting(state))
+            DebugLog(LogCategory::Device, "mode switch step not kept in the SROM");
         return state >= 1 && state <= kMaxSwitchSetting ? 1 : 0;
     }
-    default:
-        return controller && controller->ReadFpgaRegister(kFpgaModeSwitchFlags, &value) && (value & 1) ? 1 : 0;
+    case ModeSwitchRule::kFlagRegister:
+    case ModeSwitchRule::kNone:
+        break;
     }
+    return controller && controller->ReadFpgaRegister(fpga::kModeSwitchFlags, &value) && (value & 1) ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::GetModeSwitch() { return ModeSwitchSupported() ? ReadModeSwitchState() : 0; }
@@ -403,32 +409,34 @@ int32_t CKelvraU3G5Base::SetModeSwitch(int32_t on) {
     if (!ModeSwitchSupported() || !controller) return 0;
     const int32_t wanted = on ? 1 : 0;
     if (ReadModeSwitchState() == wanted) return 1;
-    switch (productId) {
-    case 0x3150: case 0x3170: case 0x3220:
-        return controller->WriteFpgaRegister(kFpgaModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
-    case 0x31E0: {
+    switch (Rules().modeSwitch) {
+    case ModeSwitchRule::kSwitchRegister:
+        return controller->WriteFpgaRegister(fpga::kModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
+    case ModeSwitchRule::kAnalogMode: {
         if (!wanted) return sensor->SetAnalogMode(0);
         uint8_t setting = 0;
         if (!ReadSromSetting(&setting)) return 0;
         return sensor->SetAnalogMode(setting);
     }
-    default: {
-        uint8_t flags = 0;
-        if (!controller->ReadFpgaRegister(kFpgaModeSwitchFlags, &flags)) return 0;
-        flags = static_cast<uint8_t>(wanted ? flags | 1 : flags & ~1);
-        return controller->WriteFpgaRegister(kFpgaModeSwitchFlags, flags) ? 1 : 0;
+    case ModeSwitchRule::kFlagRegister:
+    case ModeSwitchRule::kNone:
+        break;
     }
-    }
+    uint8_t flags = 0;
+    if (!controller->ReadFpgaRegister(fpga::kModeSwitchFlags, &flags)) return 0;
+    flags = static_cast<uint8_t>(wanted ? flags | 1 : flags & ~1);
+    return controller->WriteFpgaRegister(fpga::kModeSwitchFlags, flags) ? 1 : 0;
 }
 
+// The level registers come with the flag-register switch.
 int32_t CKelvraU3G5Base::HasLevel() {
-    return (productId == 0x3260 || productId == 0x3270) && ModeSwitchSupported() ? 1 : 0;
+    return Rules().modeSwitch == ModeSwitchRule::kFlagRegister && ModeSwitchSupported() ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::SetLevel(int32_t value) {
     if (!HasLevel() || !controller) return 0;
-    const bool low = controller->WriteFpgaRegister(kFpgaLevelLow, static_cast<uint8_t>(value & 0xFF));
-    const bool high = controller->WriteFpgaRegister(kFpgaLevelHigh, static_cast<uint8_t>((value >> 8) & 0xFF));
+    const bool low = controller->WriteFpgaRegister(fpga::kLevelLow, static_cast<uint8_t>(value & 0xFF));
+    const bool high = controller->WriteFpgaRegister(fpga::kLevelHigh, static_cast<uint8_t>((value >> 8) & 0xFF));
     return low && high ? 1 : 0;
 }
 
@@ -436,7 +444,7 @@ int32_t CKelvraU3G5Base::GetLevel(int32_t* value) {
     if (!HasLevel() || !controller) return 0;
     uint8_t low = 0;
     uint8_t high = 0;
-    if (!controller->ReadFpgaRegister(kFpgaLevelLow, &low) || !controller->ReadFpgaRegister(kFpgaLevelHigh, &high))
+    if (!controller->ReadFpgaRegister(fpga::kLevelLow, &low) || !controller->ReadFpgaRegister(fpga::kLevelHigh, &high))
         return 0;
     if (value != nullptr) *value = high * 256 + low;
     return 1;
