@@ -115,14 +115,17 @@ int32_t CKelvraU3G5Base::CreateSensorForProduct(uint32_t number) {
     if (row.productId == kProductMT9F) {
         const uint8_t versionRegister[2] = {0, 0};
         uint8_t version[2] = {0, 0};
-        controller->I2cWrite(kChipVersionAddress, versionRegister, 2, kI2cTimeoutMs);
+        // A lost write shows in the read that follows, and that read decides.
+        static_cast<void>(controller->I2cWrite(kChipVersionAddress, versionRegister, 2, kI2cTimeoutMs));
         if (!controller->I2cRead(kChipVersionAddress | 1, version, 2, kI2cTimeoutMs)) return 0;
         chipVersion = static_cast<uint16_t>(version[0] << 8 | version[1]);
     }
     CControllerBase* registers = controller.get();
     sensor.reset(SensorFactoryFor(row, chipVersion)(registers, row.serialAddress));
     if (!sensor) return 0;
-    if (row.variantCode != 0) sensor->SetVariant(row.variantCode);
+    // A driver that refuses its variant still runs as the family's base model.
+    if (row.variantCode != 0 && !sensor->SetVariant(row.variantCode))
+        DebugLog(LogCategory::Device, "variant %d refused by the driver", row.variantCode);
     deviceNumber = number;
     return 1;
 }

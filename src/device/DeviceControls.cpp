@@ -30,10 +30,19 @@ constexpr int32_t kMaskedTriggerBits = 0x83;
 
 }  // namespace
 
+// The operations that only hand their arguments to the driver.
+#define KELVRA_DEVICE_OP(slot, kind, result, name, parameters)
+#define KELVRA_DEVICE_FORWARD(slot, kind, result, name, parameters, sensorOperation, arguments, withoutSensor) \
+    result CKelvraU3G5Base::name parameters { return sensor ? sensor->sensorOperation arguments : withoutSensor; }
+#include "device/DeviceOperations.def"
+#undef KELVRA_DEVICE_FORWARD
+#undef KELVRA_DEVICE_OP
+
 int32_t CKelvraU3G5Base::GetViaSensor(SensorGetter getter) {
     if (!sensor) return 0;
     int32_t value = 0;
-    (sensor.get()->*getter)(&value);
+    // A getter that fails leaves the 0 these operations report for "none".
+    static_cast<void>((sensor.get()->*getter)(&value));
     return value;
 }
 
@@ -48,22 +57,16 @@ int32_t CKelvraU3G5Base::GetClockMode(int32_t* mode) {
 int32_t CKelvraU3G5Base::GetVideoFormat(int32_t* startX, int32_t* startY, int32_t* width, int32_t* height,
                                         int32_t* subsampleMode) {
     if (!sensor) return 0;
-    sensor->GetWindow(startX, width, startY, height, subsampleMode);
+    // Every driver fills what it is given; the device reports success once a sensor exists.
+    static_cast<void>(sensor->GetWindow(startX, width, startY, height, subsampleMode));
     return 1;
 }
 
 // The device's horizontal mirror is the sensor's vertical one and the other way round: the
 // sensors name their mirrors by readout direction, the session by the picture it shows.
-int32_t CKelvraU3G5Base::SetMirrorH(int32_t on) { return sensor ? sensor->SetMirrorV(on) : 0; }
-int32_t CKelvraU3G5Base::SetMirrorV(int32_t on) { return sensor ? sensor->SetMirrorH(on) : 0; }
 int32_t CKelvraU3G5Base::GetMirrorH() { return GetViaSensor(&CSensorBase::GetMirrorV); }
 int32_t CKelvraU3G5Base::GetMirrorV() { return GetViaSensor(&CSensorBase::GetMirrorH); }
-int32_t CKelvraU3G5Base::GetMirrorHDefault() { return sensor ? sensor->GetMirrorHDefault() : 0; }
-int32_t CKelvraU3G5Base::GetMirrorVDefault() { return sensor ? sensor->GetMirrorVDefault() : 0; }
-int32_t CKelvraU3G5Base::IsMirrorHSupported() { return sensor ? sensor->IsMirrorHSupported() : 0; }
-int32_t CKelvraU3G5Base::IsMirrorVSupported() { return sensor ? sensor->IsMirrorVSupported() : 0; }
 
-int32_t CKelvraU3G5Base::GetTriggerMode(int32_t* mode) { return sensor ? sensor->GetTriggerMode(mode) : 0; }
 
 int32_t CKelvraU3G5Base::SetTriggerMode(int32_t mode, int32_t force) {
     if (!sensor) return 0;
@@ -144,7 +147,6 @@ int32_t CKelvraU3G5Base::GetEffectiveHeight() { return sensor ? sensor->Paramete
 int32_t CKelvraU3G5Base::GetEffectiveStartX() { return sensor ? sensor->Parameters().effectiveStartX : 0; }
 int32_t CKelvraU3G5Base::GetEffectiveStartY() { return sensor ? sensor->Parameters().effectiveStartY : 0; }
 
-int32_t CKelvraU3G5Base::SetGlobalGain(int32_t value) { return sensor ? sensor->SetGain(value) : 0; }
 int32_t CKelvraU3G5Base::GetGlobalGain() { return GetViaSensor(&CSensorBase::GetGain); }
 int32_t CKelvraU3G5Base::GetGlobalGainMin() { return GetViaSensor(&CSensorBase::GetGainMin); }
 int32_t CKelvraU3G5Base::GetGlobalGainMax() { return GetViaSensor(&CSensorBase::GetGainMax); }
@@ -167,7 +169,6 @@ int32_t CKelvraU3G5Base::GetExposureTimeMin() { return GetViaSensor(&CSensorBase
 int32_t CKelvraU3G5Base::GetExposureTimeMax() { return GetViaSensor(&CSensorBase::GetExposureMax); }
 int32_t CKelvraU3G5Base::GetExposureTimeDefault() { return GetViaSensor(&CSensorBase::GetExposureDefault); }
 
-int32_t CKelvraU3G5Base::SetIntegrationRaw(int32_t value) { return sensor ? sensor->SetExposureTime(value) : 0; }
 int32_t CKelvraU3G5Base::GetIntegrationRaw() { return GetViaSensor(&CSensorBase::GetExposureTime); }
 int32_t CKelvraU3G5Base::GetIntegrationRawMin() { return GetViaSensor(&CSensorBase::GetExposureTimeMin); }
 int32_t CKelvraU3G5Base::GetIntegrationRawMax() { return GetViaSensor(&CSensorBase::GetExposureTimeMax); }
@@ -175,68 +176,44 @@ int32_t CKelvraU3G5Base::GetIntegrationRawDefault() {
     return GetViaSensor(&CSensorBase::GetExposureTimeDefault);
 }
 
-int32_t CKelvraU3G5Base::HasRealExposure() { return sensor ? sensor->IsExposureSecondsSupported() : 0; }
 int32_t CKelvraU3G5Base::SetRealExposure(double seconds) {
     // Clamped: a double beyond the 32-bit range has no defined integer conversion.
     if (seconds > 2) transferTimeout.store(static_cast<uint32_t>(std::min((seconds + 1) * 1000, kLongestTimeoutMs)));
     return sensor ? sensor->SetExposureSeconds(seconds) : 0;
 }
-int32_t CKelvraU3G5Base::GetRealExposure(double* seconds) { return sensor ? sensor->GetExposureSeconds(seconds) : 0; }
-int32_t CKelvraU3G5Base::GetRealExposureMin(double* seconds) {
-    return sensor ? sensor->GetExposureSecondsMin(seconds) : 0;
-}
-int32_t CKelvraU3G5Base::GetRealExposureMax(double* seconds) {
-    return sensor ? sensor->GetExposureSecondsMax(seconds) : 0;
-}
-int32_t CKelvraU3G5Base::GetRealExposureDefault(double* seconds) {
-    return sensor ? sensor->GetExposureSecondsDefault(seconds) : 0;
-}
 
-int32_t CKelvraU3G5Base::SetChannelGain(int32_t channel, int32_t value) {
-    return sensor ? sensor->SetChannelGain(channel, value) : 0;
-}
 int32_t CKelvraU3G5Base::GetChannelGain(int32_t channel) {
     int32_t value = 0;
-    if (sensor) sensor->GetChannelGain(channel, &value);
+    // An unknown channel answers 0, the value this operation reports for "none".
+    if (sensor) static_cast<void>(sensor->GetChannelGain(channel, &value));
     return value;
 }
 int32_t CKelvraU3G5Base::GetChannelGainMin() { return GetViaSensor(&CSensorBase::GetChannelGainMin); }
 int32_t CKelvraU3G5Base::GetChannelGainMax() { return GetViaSensor(&CSensorBase::GetChannelGainMax); }
 int32_t CKelvraU3G5Base::GetChannelGainDefault() { return GetViaSensor(&CSensorBase::GetChannelGainDefault); }
-int32_t CKelvraU3G5Base::SetChannelOffset(int32_t channel, int32_t value) {
-    return sensor ? sensor->SetChannelOffset(channel, value) : 0;
-}
 int32_t CKelvraU3G5Base::GetChannelOffset(int32_t channel) {
     int32_t value = 0;
-    if (sensor) sensor->GetChannelOffset(channel, &value);
+    // An unknown channel answers 0, the value this operation reports for "none".
+    if (sensor) static_cast<void>(sensor->GetChannelOffset(channel, &value));
     return value;
 }
 int32_t CKelvraU3G5Base::GetChannelOffsetMin() { return GetViaSensor(&CSensorBase::GetChannelOffsetMin); }
 int32_t CKelvraU3G5Base::GetChannelOffsetMax() { return GetViaSensor(&CSensorBase::GetChannelOffsetMax); }
 int32_t CKelvraU3G5Base::GetChannelOffsetDefault() { return GetViaSensor(&CSensorBase::GetChannelOffsetDefault); }
 
-int32_t CKelvraU3G5Base::SetColorGainRed(int32_t value) { return sensor ? sensor->SetColorGainRed(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainRed() { return GetViaSensor(&CSensorBase::GetColorGainRed); }
-int32_t CKelvraU3G5Base::SetColorGainGreen1(int32_t value) { return sensor ? sensor->SetColorGainGreen1(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainGreen1() { return GetViaSensor(&CSensorBase::GetColorGainGreen1); }
-int32_t CKelvraU3G5Base::SetColorGainGreen2(int32_t value) { return sensor ? sensor->SetColorGainGreen2(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainGreen2() { return GetViaSensor(&CSensorBase::GetColorGainGreen2); }
-int32_t CKelvraU3G5Base::SetColorGainBlue(int32_t value) { return sensor ? sensor->SetColorGainBlue(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainBlue() { return GetViaSensor(&CSensorBase::GetColorGainBlue); }
 int32_t CKelvraU3G5Base::GetColorGainMin() { return GetViaSensor(&CSensorBase::GetRedGainMin); }
 int32_t CKelvraU3G5Base::GetColorGainMax() { return GetViaSensor(&CSensorBase::GetRedGainMax); }
 int32_t CKelvraU3G5Base::GetColorGainDefault() { return GetViaSensor(&CSensorBase::GetRedGainDefault); }
 
-int32_t CKelvraU3G5Base::HasAuxLevel() { return sensor ? sensor->IsLevelSupported() : 0; }
-int32_t CKelvraU3G5Base::SetAuxLevel(int32_t value) { return sensor ? sensor->SetLevel(value) : 0; }
 int32_t CKelvraU3G5Base::GetAuxLevel() { return GetViaSensor(&CSensorBase::GetLevel); }
 int32_t CKelvraU3G5Base::GetAuxLevelMin() { return GetViaSensor(&CSensorBase::GetLevelMin); }
 int32_t CKelvraU3G5Base::GetAuxLevelMax() { return GetViaSensor(&CSensorBase::GetLevelMax); }
 int32_t CKelvraU3G5Base::GetAuxLevelDefault() { return GetViaSensor(&CSensorBase::GetLevelDefault); }
 
-int32_t CKelvraU3G5Base::WriteSensorRegister(uint32_t address, uint32_t value) {
-    return sensor ? sensor->WriteRegister(address, value) : 0;
-}
 
 int32_t CKelvraU3G5Base::ReadSensorRegister(uint32_t address, int32_t* success) {
     uint32_t value = 0;
@@ -290,43 +267,9 @@ int32_t CKelvraU3G5Base::SendSensorText(const char* text, int32_t length) {
     return sensor->SendText(terminated.get(), length + 1);
 }
 
-int32_t CKelvraU3G5Base::HasPeltier() { return sensor ? sensor->CoolerAvailable() : 0; }
 int32_t CKelvraU3G5Base::GetPeltier() { return GetViaSensor(&CSensorBase::GetCoolerState); }
-int32_t CKelvraU3G5Base::SetPeltier(int32_t state) { return sensor ? sensor->SetCoolerState(state) : 0; }
-int32_t CKelvraU3G5Base::HasTemperature() { return sensor ? sensor->TemperatureAvailable() : 0; }
-int32_t CKelvraU3G5Base::GetTemperature(double* degrees) { return sensor ? sensor->ReadTemperature(degrees) : 0; }
 
-int32_t CKelvraU3G5Base::MonitorAvailable() { return sensor ? sensor->MonitorAvailable() : 0; }
-int32_t CKelvraU3G5Base::ReadMonitorStatus(int32_t* status) { return sensor ? sensor->ReadMonitorStatus(status) : 0; }
-int32_t CKelvraU3G5Base::SetMonitorMode(int32_t mode) { return sensor ? sensor->SetMonitorMode(mode) : 0; }
-int32_t CKelvraU3G5Base::HasStartOption() { return sensor ? sensor->AuxSensorAvailable() : 0; }
-int32_t CKelvraU3G5Base::ReadAuxSensorRegister(int32_t* value) {
-    return sensor ? sensor->ReadAuxSensorRegister(value) : 0;
-}
-int32_t CKelvraU3G5Base::ApplyStartOption(int32_t* value) { return sensor ? sensor->ReadAuxSensor(value) : 0; }
-int32_t CKelvraU3G5Base::TargetTemperatureAvailable() { return sensor ? sensor->TargetTemperatureAvailable() : 0; }
-int32_t CKelvraU3G5Base::ReservedSensorOpA() { return sensor ? sensor->ReservedSensorOpA() : 0; }
-int32_t CKelvraU3G5Base::ReservedSensorOpB() { return sensor ? sensor->ReservedSensorOpB() : 0; }
-int32_t CKelvraU3G5Base::GetTargetTemperature(int32_t* degrees) {
-    return sensor ? sensor->GetTargetTemperature(degrees) : 0;
-}
-int32_t CKelvraU3G5Base::SetTargetTemperature(int32_t degrees) {
-    return sensor ? sensor->SetTargetTemperature(degrees) : 0;
-}
-int32_t CKelvraU3G5Base::SetSensorMode(int32_t mode) { return sensor ? sensor->SetSensorMode(0, 0, mode) : 0; }
-int32_t CKelvraU3G5Base::GetSensorMode(int32_t* a, int32_t* b, int32_t* mode) {
-    return sensor ? sensor->GetSensorMode(a, b, mode) : 0;
-}
-int32_t CKelvraU3G5Base::SetReadoutOption(int32_t value) { return sensor ? sensor->SetReadoutOption(value) : 0; }
-int32_t CKelvraU3G5Base::ApplyReadoutOption() { return sensor ? sensor->ApplyReadoutOption() : 0; }
-int32_t CKelvraU3G5Base::SupportsReadoutOption() { return sensor ? sensor->SupportsReadoutOption() : 0; }
 
-int32_t CKelvraU3G5Base::IsGainStepSupported() { return sensor ? sensor->IsGainStepSupported() : 0; }
-int32_t CKelvraU3G5Base::GetGainStepMin(int32_t* value) { return sensor ? sensor->GetGainStepMin(value) : 0; }
-int32_t CKelvraU3G5Base::GetGainStepMax(int32_t* value) { return sensor ? sensor->GetGainStepMax(value) : 0; }
-int32_t CKelvraU3G5Base::GetGainStepDefault(int32_t* value) {
-    return sensor ? sensor->GetGainStepDefault(value) : 0;
-}
 int32_t CKelvraU3G5Base::GetGainStep(int32_t* value) {
     if (!sensor) return 0;
     int32_t step = 0;
@@ -334,18 +277,9 @@ int32_t CKelvraU3G5Base::GetGainStep(int32_t* value) {
     if (result && value != nullptr) *value = step;
     return result;
 }
-int32_t CKelvraU3G5Base::SetGainStep(int32_t step) { return sensor ? sensor->SetGainStep(step) : 0; }
-int32_t CKelvraU3G5Base::GetGainStepLabel(int32_t step, char* label) {
-    return sensor ? sensor->GetGainStepLabel(step, label) : 0;
-}
-int32_t CKelvraU3G5Base::ModeSwitchAvailable() { return sensor ? sensor->ModeSwitchAvailable() : 0; }
-int32_t CKelvraU3G5Base::SetSensorModeSwitch(int32_t on) { return sensor ? sensor->SetModeSwitch(on) : 0; }
-int32_t CKelvraU3G5Base::GetSensorModeSwitch() { return sensor ? sensor->GetModeSwitch() : -1; }
 
 // The on/off feature of the family is the sensor's automatic level.
-int32_t CKelvraU3G5Base::HasFeatureSwitch() { return sensor ? sensor->AutoLevelAvailable() : 0; }
 int32_t CKelvraU3G5Base::GetFeatureSwitch() { return GetViaSensor(&CSensorBase::GetAutoLevel); }
-int32_t CKelvraU3G5Base::SetFeatureSwitch(int32_t on) { return sensor ? sensor->SetAutoLevel(on ? 1 : 0) : 0; }
 
 // A device carries one sensor, so index 0 is the only one there is.
 int32_t CKelvraU3G5Base::SetSamplingRate(int32_t sensorIndex, int32_t value, int32_t* rate) {
@@ -353,9 +287,6 @@ int32_t CKelvraU3G5Base::SetSamplingRate(int32_t sensorIndex, int32_t value, int
 }
 
 // The device's gain mode is the flag the head keeps in its FPGA; heads with sensor modes have it.
-int32_t CKelvraU3G5Base::HasModeValue() { return sensor ? sensor->SensorModeAvailable() : 0; }
-int32_t CKelvraU3G5Base::SetModeValue(int32_t value) { return sensor ? sensor->WriteFpgaFlag(value) : 0; }
-int32_t CKelvraU3G5Base::GetModeValue() { return sensor ? sensor->GetFpgaFlag() : -1; }
 
 uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
     // Read once per sensor and kept there: the version does not change while a camera is open.

@@ -74,7 +74,8 @@ int32_t CKelvraU3G5Base::StartStreaming(uint32_t mode) {
     }
     const int32_t modeSet = SetStreamMode(mode);
     if (!modeSet) return modeSet;
-    if (geometryDirty) ApplyImageSize();
+    // Failing, it leaves no transfer buffer, and the thread then ends at once as a failed stream.
+    if (geometryDirty) static_cast<void>(ApplyImageSize());
     // Unnamed: a named event would be one object for every camera of the process, and one
     // camera's thread end would wake another camera's StopStreaming.
     threadEndEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -109,7 +110,8 @@ int32_t CKelvraU3G5Base::StopStreaming() {
         threadEndEvent = nullptr;
     }
     Signal(frameEvent);  // releases a caller still waiting for a frame
-    ResetTransfer();
+    // Fails only without a controller, when there is no transfer to reset.
+    static_cast<void>(ResetTransfer());
     Sleep(5);
     streamMode.store(kContinuous);
     return 1;
@@ -121,7 +123,8 @@ int32_t CKelvraU3G5Base::SetStreamMode(uint32_t mode) {
         StopStreaming();
         if (mode == kNextNewFrame) {
             ringReadIndex.store(frameRing.FramesStored());
-            ReadFrameCounter();
+            // Unread, the last counter stays: the stream then waits for the one after it.
+            if (!ReadFrameCounter()) DebugLog(LogCategory::Device, "frame counter unreadable");
         }
     }
     streamMode.store(mode);
@@ -228,7 +231,8 @@ int32_t CKelvraU3G5Base::StreamLoop() {
         int failures = 0;
         while (running.load()) {
             if (pendingExposure.exchange(0) && sensor) {
-                sensor->SetExposure(static_cast<int32_t>(pendingExposureValue.load()));
+                if (!sensor->SetExposure(static_cast<int32_t>(pendingExposureValue.load())))
+                    DebugLog(LogCategory::Device, "deferred exposure refused by the head");
             }
             if (mode == kNextNewFrame && !WaitForNewFrameCounter()) continue;
             if (TransferOneFrame(frame, mode)) {
@@ -255,7 +259,8 @@ int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
     if (!StreamLoopCanStart()) return 0;
     FrameRequest frame;
     PrepareTransfer(frame);
-    controller->ResetStream();
+    // The first read shows whether the endpoint is usable; it recovers from there.
+    if (!controller->ResetStream()) DebugLog(LogCategory::Device, "stream reset before streaming failed");
     transferFailed.store(0);
     DWORD lastSuccess = timeGetTime();
     if (controller->OpenStream()) {
@@ -298,7 +303,8 @@ int32_t CKelvraU3G5Base::CaptureSingleFrame() {
     if (!controller) return 2;
     // The capture reads the same pipe as the acquisition thread: a running stream ends first.
     if (running.load()) StopStreaming();
-    if (geometryDirty) ApplyImageSize();
+    // Failing, it leaves no transfer buffer, which the next line reports.
+    if (geometryDirty) static_cast<void>(ApplyImageSize());
     if (!transferBuffer) return 2;
     FrameRequest frame;
     PrepareTransfer(frame);
@@ -385,7 +391,8 @@ int32_t CKelvraU3G5Base::CopyNextFrame(uint8_t* buffer, int32_t keepOrder) {
 
 int32_t CKelvraU3G5Base::CopyLatestFrame(uint8_t* buffer, int32_t keepOrder) {
     if (buffer == nullptr) return -2;
-    CopyFrame(buffer, frameBytes, 1, keepOrder);
+    // The caller's buffer keeps what it held when no frame is there yet; the answer is 0 either way.
+    static_cast<void>(CopyFrame(buffer, frameBytes, 1, keepOrder));
     return 0;
 }
 

@@ -122,7 +122,7 @@ bool CKelvra::Initialize(HWND window) {
 
     SettingsStore::LoadFormat(*this);
     device->SetProductId(kProductId);
-    device->CreateController(window, &kCameraInterfaceClass);
+    static_cast<void>(device->CreateController(window, &kCameraInterfaceClass));
     // The only camera is selected by whatever number it has: an earlier camera may have been
     // unplugged and kept number 0.
     if (device->CountDevices(kProductId) == 1) SetDeviceNumber(NextPresentDevice(0));
@@ -157,28 +157,28 @@ bool CKelvra::SetDeviceNumber(int32_t number) {
 }
 
 void CKelvra::ApplyCameraSettings() {
-    device->SetGlobalGain(globalGain);
-    device->SetColorGainGreen1(colourGainGreen1);
-    device->SetColorGainRed(colourGainRed);
-    device->SetColorGainBlue(colourGainBlue);
-    device->SetColorGainGreen2(colourGainGreen2);
+    static_cast<void>(device->SetGlobalGain(globalGain));
+    static_cast<void>(device->SetColorGainGreen1(colourGainGreen1));
+    static_cast<void>(device->SetColorGainRed(colourGainRed));
+    static_cast<void>(device->SetColorGainBlue(colourGainBlue));
+    static_cast<void>(device->SetColorGainGreen2(colourGainGreen2));
     if (device->HasRealExposure()) {
-        device->SetRealExposure(exposureMs / 1000.0);
+        static_cast<void>(device->SetRealExposure(exposureMs / 1000.0));
     } else {
-        device->SetExposureTime(exposureLines & 0xFFFF);
+        static_cast<void>(device->SetExposureTime(exposureLines & 0xFFFF));
     }
-    device->SetMirrorV(mirrorV);
-    device->SetMirrorH(mirrorH);
-    if (device->HasAuxLevel()) device->SetAuxLevel(blackLevel);
+    static_cast<void>(device->SetMirrorV(mirrorV));
+    static_cast<void>(device->SetMirrorH(mirrorH));
+    if (device->HasAuxLevel()) static_cast<void>(device->SetAuxLevel(blackLevel));
     if (device->HasPeltier()) {
-        device->SetPeltier(1);
+        static_cast<void>(device->SetPeltier(1));
         peltierOn = 1;
     }
     if (device->HasFeatureSwitch()) {
-        device->SetFeatureSwitch(0);
+        static_cast<void>(device->SetFeatureSwitch(0));
         switch105 = 0;
     }
-    if (device->HasModeValue()) device->SetModeValue(gainMode);
+    if (device->HasModeValue()) static_cast<void>(device->SetModeValue(gainMode));
 }
 
 void CKelvra::RecordError(int32_t code) {

@@ -121,8 +121,8 @@ bool CKelvra::GetCameraInfo(KelvraCameraInfo* info) {
     if (info->size >= sizeof(KelvraCameraInfo)) {
         double minimumSeconds = 0.0;
         double maximumSeconds = 0.0;
-        device->GetRealExposureMin(&minimumSeconds);
-        device->GetRealExposureMax(&maximumSeconds);
+        static_cast<void>(device->GetRealExposureMin(&minimumSeconds));
+        static_cast<void>(device->GetRealExposureMax(&maximumSeconds));
         info->exposureMsMin = minimumSeconds * 1000.0;
         info->exposureMsMax = maximumSeconds * 1000.0;
     }

@@ -3,6 +3,7 @@
 // waits until the driver has finished with them.
 #include "usb/CKelvCy3Cam.h"
 
+#include "common/DebugLog.h"
 #include "usb/DeviceIo.h"
 
 #include <algorithm>
@@ -208,8 +209,10 @@ int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/)
             return 1;
         }
         // The FPGA drops a frame it could not hand over; the pulse makes it start the next one.
-        WriteFpgaRegister(kFrameResyncRegister, 1);
-        WriteFpgaRegister(kFrameResyncRegister, 0);
+        const bool raised = WriteFpgaRegister(kFrameResyncRegister, 1);
+        const bool lowered = WriteFpgaRegister(kFrameResyncRegister, 0);
+        // The next header read tells whether the FPGA took it.
+        if (!raised || !lowered) DebugLog(LogCategory::Usb, "frame resync pulse not written");
         Sleep(kFrameResyncSettleMs);
         std::memset(header, 0, sizeof header);
         if (!RequestFrame(streamHandle_))
