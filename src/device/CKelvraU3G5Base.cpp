@@ -25,7 +25,7 @@ CriticalSection& ClassSection() {
     static CriticalSection section;
     return section;
 }
-int32_t instanceCount = 0;
+int32_t instanceCount = 0;  // under ClassSection()
 
 }  // namespace
 

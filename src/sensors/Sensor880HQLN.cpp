@@ -143,7 +143,7 @@ int32_t CSensor880HQLN::WriteRegister(uint32_t address, uint32_t value) {
     if (controller == nullptr) return 0;
     const uint8_t bytes[3] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
                               static_cast<uint8_t>(value)};
-    SensorLock::Hold hold(lock);
+    CriticalSectionGuard hold(lock);
     return controller->I2cWrite(serialAddress, bytes, 3, kI2cTimeoutMs) ? 1 : 0;
 }
 
@@ -151,7 +151,7 @@ int32_t CSensor880HQLN::ReadRegister(uint32_t address, uint32_t* value) {
     if (controller == nullptr || value == nullptr) return 0;
     const uint8_t addressBytes[2] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
     uint8_t readBack = 0;
-    SensorLock::Hold hold(lock);
+    CriticalSectionGuard hold(lock);
     if (!controller->I2cWrite(serialAddress, addressBytes, 2, kI2cTimeoutMs)) return 0;
     if (!controller->I2cRead(serialAddress, &readBack, 1, kI2cTimeoutMs)) return 0;
     *value = readBack;

@@ -6,7 +6,7 @@
 
 #include "kelvra/win32.h"
 #include "sensors/SensorCommon.h"
-#include "sensors/SensorLock.h"
+#include "common/CriticalSection.h"
 
 class CSensor880HQLN : public CSensorCommon {
 public:
@@ -47,6 +47,8 @@ private:
     int32_t SendCommand(const char* command);
     int32_t WaitForFpgaRegister(uint8_t reg, uint8_t value);
 
-    SensorLock lock;
+    // One register access at a time: the acquisition thread and the application never interleave
+    // the bytes of one access on the head's bus.
+    CriticalSection lock;
     DWORD replyTimeLimitMs = kReplyTimeLimitMs;
 };

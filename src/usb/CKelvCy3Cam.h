@@ -95,7 +95,7 @@ private:
     // Direct transfers carry the frames: they reuse one event, taken one transfer at a time, so
     // a frame costs no allocation. Null only when the system is out of handles.
     HANDLE directEvent_ = nullptr;
-    std::mutex directLock_;
+    std::mutex directLock_;  // the shared event and the transfer it serves, one transfer at a time
     std::unique_ptr<uint8_t[]> transferBuffer_;
     std::mutex fpgaLock_;  // FPGA register write-then-read pairs never interleave
 };
