@@ -80,9 +80,9 @@ int32_t CKelvraU3G5Base::ProductSpecificStartUp() {
     case StartUpRule::kAwaitReadyWhenBusy: {
         uint8_t revision = 0;
         // An unread register stays 0: the board then counts as an early revision that is not busy.
-        if (!controller->ReadFpgaRegister(fpga::kBoardRevision, &revision) ||
-            !controller->ReadFpgaRegister(fpga::kStartUpState, &value))
-            DebugLog(LogCategory::Device, "start-up: board revision or state unreadable");
+        const bool revisionRead = controller->ReadFpgaRegister(fpga::kBoardRevision, &revision);
+        const bool stateRead = controller->ReadFpgaRegister(fpga::kStartUpState, &value);
+        if (!revisionRead || !stateRead) DebugLog(LogCategory::Device, "start-up: board revision or state unreadable");
         return value != 0 || revision > 25 ? PollReadyState() : 1;
     }
     case StartUpRule::kAwaitReadyThenWake:
