@@ -51,10 +51,10 @@ void BM_StreamFrames(benchmark::State& state) {
     const int camera = KelvraSim_Attach(0x3180);
     KelvraSim_SetFrameRate(camera, 0);
     auto device = std::make_unique<CKelvraUSB3G5SimpleSdk>();
-    device->CreateController(nullptr, nullptr);
+    const bool created = device->CreateController(nullptr, nullptr) != 0;
     device->SetProductId(0x3180);
-    const int number = DeviceNumberOf(*device, camera);
-    if (number < 0 || !device->OpenDevice(static_cast<uint32_t>(number)) ||
+    const int number = created ? DeviceNumberOf(*device, camera) : -1;
+    if (!created || number < 0 || !device->OpenDevice(static_cast<uint32_t>(number)) ||
         !device->SetVideoFormat(0, 0, kWidth, kHeight, 0) || !device->SetDataWidth(1) ||
         device->FrameBytes() != kFrameBytes || !device->StartStreaming(0)) {
         state.SkipWithError("the simulated camera did not open and stream");

@@ -1,12 +1,14 @@
 #include "device/CKelvraU3G5Base.h"
 
-#include "device/ProductIds.h"
+#include "common/CriticalSection.h"
+#include "common/DebugLog.h"
+#include "device/FpgaRegisters.h"
+#include "device/ProductRules.h"
 #include "device/ProductTable.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 
 #include <cstring>
-#include <mutex>
 #include <new>
 
 namespace {
@@ -17,54 +19,41 @@ constexpr DWORD kReadyPollPauseMs = 500;
 constexpr int kI2cTimeoutMs = 3000;
 constexpr uint8_t kChipVersionAddress = 0x20;
 
-// The class-wide critical section exists from the first instance to the last; the count that
-// decides it is itself guarded, since sessions create device objects on any thread.
-std::mutex instanceCountLock;
-int32_t instanceCount = 0;
-CRITICAL_SECTION classSection;
-
-class ClassLockHold {
-public:
-    explicit ClassLockHold(CRITICAL_SECTION& section) : held(section) { EnterCriticalSection(&held); }
-    ~ClassLockHold() { LeaveCriticalSection(&held); }
-    ClassLockHold(const ClassLockHold&) = delete;
-    ClassLockHold& operator=(const ClassLockHold&) = delete;
-
-private:
-    CRITICAL_SECTION& held;
-};
-
-bool HasProducts3090Family(int32_t productId) {
-    return productId == 0x3090 || productId == 0x30B0 || productId == 0x30C0;
+// Guards the instance count and serialises enumeration and device selection across every device
+// object of the process, since sessions create and open cameras on any thread.
+CriticalSection& ClassSection() {
+    static CriticalSection section;
+    return section;
 }
+int32_t instanceCount = 0;  // under ClassSection()
 
 }  // namespace
 
 // The frame event lives as long as the object: a caller may wait for a frame on one thread while
 // another stops or restarts the stream, so the handle it waits on must never change under it.
 CKelvraU3G5Base::CKelvraU3G5Base() : frameEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
-    std::lock_guard<std::mutex> guard(instanceCountLock);
-    if (instanceCount++ == 0) InitializeCriticalSection(&classSection);
+    CriticalSectionGuard guard(ClassLock());
+    ++instanceCount;
 }
 
 CKelvraU3G5Base::~CKelvraU3G5Base() {
     CloseDevice();
     if (frameEvent != nullptr) CloseHandle(frameEvent);
-    std::lock_guard<std::mutex> guard(instanceCountLock);
-    if (--instanceCount == 0) DeleteCriticalSection(&classSection);
+    CriticalSectionGuard guard(ClassLock());
+    --instanceCount;
 }
 
 int32_t CKelvraU3G5Base::InstanceCount() {
-    std::lock_guard<std::mutex> guard(instanceCountLock);
+    CriticalSectionGuard guard(ClassLock());
     return instanceCount;
 }
 
-CRITICAL_SECTION& CKelvraU3G5Base::ClassLock() { return classSection; }
+CriticalSection& CKelvraU3G5Base::ClassLock() { return ClassSection(); }
 
 int32_t CKelvraU3G5Base::CreateController(HWND, const GUID* interfaceClass) {
     CloseDevice();
     controller.reset(new (std::nothrow) CKelvCy3Cam(interfaceClass));
-    return 1;
+    return controller ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::PollReadyState() {
@@ -78,35 +67,44 @@ int32_t CKelvraU3G5Base::PollReadyState() {
 
 int32_t CKelvraU3G5Base::ProductSpecificStartUp() {
     uint8_t value = 0;
-    switch (productId) {
-    case kProductP3140:
-        controller->WriteFpgaRegister(56, 0);
-        controller->WriteFpgaRegister(62, 3);
-        return controller->WriteFpgaRegister(56, 1);
-    case kProduct880HQLN:
+    switch (Rules().startUp) {
+    case StartUpRule::kSensorStartSequence: {
+        const bool stopped = controller->WriteFpgaRegister(fpga::kSensorEnable, 0);
+        const bool moded = controller->WriteFpgaRegister(fpga::kSensorStartMode, 3);
+        if (!stopped || !moded) DebugLog(LogCategory::Device, "sensor start sequence: an FPGA write failed");
+        return controller->WriteFpgaRegister(fpga::kSensorEnable, 1);
+    }
+    case StartUpRule::kIdentifyHead:
         // A head that already answers as ready was identified by an earlier open.
         return sensor->IsCameraReady() ? 1 : sensor->Identify();
-    case kProductP31E0: {
+    case StartUpRule::kAwaitReadyWhenBusy: {
         uint8_t revision = 0;
-        controller->ReadFpgaRegister(16, &revision);
-        controller->ReadFpgaRegister(19, &value);
+        // An unread register stays 0: the board then counts as an early revision that is not busy.
+        const bool revisionRead = controller->ReadFpgaRegister(fpga::kBoardRevision, &revision);
+        const bool stateRead = controller->ReadFpgaRegister(fpga::kStartUpState, &value);
+        if (!revisionRead || !stateRead) DebugLog(LogCategory::Device, "start-up: board revision or state unreadable");
         return value != 0 || revision > 25 ? PollReadyState() : 1;
     }
-    case kProductGLUX9701:
-        controller->ReadFpgaRegister(19, &value);
+    case StartUpRule::kAwaitReadyThenWake:
+        // Unreadable counts as idle (0): the camera then starts without the poll.
+        if (!controller->ReadFpgaRegister(fpga::kStartUpState, &value))
+            DebugLog(LogCategory::Device, "start-up: board state unreadable");
         if (value <= 8) return 1;
         return PollReadyState() ? sensor->WriteRegister(0, 4) : sensor->ResetSensor();
-    default:
-        return 1;
+    case StartUpRule::kNone:
+        break;
     }
+    return 1;
 }
 
 int32_t CKelvraU3G5Base::InitializeSensor() {
     if (!controller || !controller->AllocateTransferBuffer()) return 0;
-    controller->ReadCameraInfo(deviceInfo);
+    // Without the record the firmware version reads as 0, which only skips the pipe reset.
+    if (!controller->ReadCameraInfo(deviceInfo)) DebugLog(LogCategory::Device, "camera info unreadable");
     if (!sensor) return 0;
-    if (productId == kProductSingleTransfer) sensor->SetTriggerModeValue(kSingleTransferStartMode);
-    ProductSpecificStartUp();
+    if (Rules().singleTransfer) sensor->SetTriggerModeValue(kSingleTransferStartMode);
+    // The readiness check below decides; a start-up step that failed shows there.
+    static_cast<void>(ProductSpecificStartUp());
     if (!sensor->IsCameraReady()) return 0;
     return sensor->Initialize();
 }
@@ -117,14 +115,17 @@ int32_t CKelvraU3G5Base::CreateSensorForProduct(uint32_t number) {
     if (row.productId == kProductMT9F) {
         const uint8_t versionRegister[2] = {0, 0};
         uint8_t version[2] = {0, 0};
-        controller->I2cWrite(kChipVersionAddress, versionRegister, 2, kI2cTimeoutMs);
+        // A lost write shows in the read that follows, and that read decides.
+        static_cast<void>(controller->I2cWrite(kChipVersionAddress, versionRegister, 2, kI2cTimeoutMs));
         if (!controller->I2cRead(kChipVersionAddress | 1, version, 2, kI2cTimeoutMs)) return 0;
         chipVersion = static_cast<uint16_t>(version[0] << 8 | version[1]);
     }
     CControllerBase* registers = controller.get();
     sensor.reset(SensorFactoryFor(row, chipVersion)(registers, row.serialAddress));
     if (!sensor) return 0;
-    if (row.variantCode != 0) sensor->SetVariant(row.variantCode);
+    // A driver that refuses its variant still runs as the family's base model.
+    if (row.variantCode != 0 && !sensor->SetVariant(row.variantCode))
+        DebugLog(LogCategory::Device, "variant %d refused by the driver", row.variantCode);
     deviceNumber = number;
     return 1;
 }
@@ -132,7 +133,7 @@ int32_t CKelvraU3G5Base::CreateSensorForProduct(uint32_t number) {
 int32_t CKelvraU3G5Base::OpenDevice(uint32_t number) {
     if (!controller || productId == kNoProductId) return 0;
     {
-        ClassLockHold hold(ClassLock());
+        CriticalSectionGuard hold(ClassLock());
         if (controller->EnumerateDevices() == 0) return 0;
         if (!IsDevicePresent(number)) return 0;
         const int row = controller->FindDeviceRow(productId & 0xFFFF, static_cast<int>(number));
@@ -146,6 +147,8 @@ int32_t CKelvraU3G5Base::OpenDevice(uint32_t number) {
     return InitializeSensor();
 }
 
+const ProductRules& CKelvraU3G5Base::Rules() const { return RulesForProduct(productId); }
+
 int32_t CKelvraU3G5Base::ReopenDevice(uint32_t number) {
     StopStreaming();
     return OpenDevice(number) ? 0 : -1;
@@ -153,18 +156,21 @@ int32_t CKelvraU3G5Base::ReopenDevice(uint32_t number) {
 
 int32_t CKelvraU3G5Base::CloseDevice() {
     StopStreaming();
-    if (HasProducts3090Family(productId)) {
+    if (Rules().powersDownOnClose) {
+        // Closing goes on whatever the camera answers: a camera already gone cannot be powered down.
+        int failed = 0;
         if (sensor) {
-            sensor->WriteRegister(0, 3);
-            sensor->WriteRegister(0x8000, 3);
+            failed += !sensor->WriteRegister(0, 3);
+            failed += !sensor->WriteRegister(0x8000, 3);
         }
         if (controller) {
-            controller->WriteFpgaRegister(37, 0);
-            for (uint8_t reg : {36, 31, 35, 34, 32, 33, 224}) {
+            failed += !controller->WriteFpgaRegister(fpga::kOutputEnable, 0);
+            for (uint8_t reg : fpga::kPowerDownOrder) {
                 Sleep(1);
-                controller->WriteFpgaRegister(reg, 0);
+                failed += !controller->WriteFpgaRegister(reg, 0);
             }
         }
+        if (failed != 0) DebugLog(LogCategory::Device, "power-down on close: %d writes failed", failed);
     }
     // The driver keeps a pointer to the controller's register interface: it goes first.
     sensor.reset();
@@ -232,7 +238,7 @@ int32_t CKelvraU3G5Base::GetTableInstance(int32_t tableIndex) {
     return controller->DeviceEntry(tableIndex).deviceNumber;
 }
 
-int32_t CKelvraU3G5Base::IsSingleTransferModel() { return productId == kProductSingleTransfer ? 1 : 0; }
+int32_t CKelvraU3G5Base::IsSingleTransferModel() { return Rules().singleTransfer ? 1 : 0; }
 int32_t CKelvraU3G5Base::GetDeviceNumber() { return static_cast<int32_t>(deviceNumber); }
 int32_t CKelvraU3G5Base::GetMaxDevices() { return kMaxDevices; }
 

@@ -3,7 +3,9 @@
 // from the exposure, the register paths and the text channel of the 880HQLN head.
 #include "device/CKelvraU3G5Base.h"
 
-#include "device/ProductIds.h"
+#include "common/DebugLog.h"
+#include "device/FpgaRegisters.h"
+#include "device/ProductRules.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 
@@ -21,20 +23,26 @@ constexpr double kLongestTimeoutMs = 4294967295.0;
 constexpr uint16_t kLastFpgaWithDirectTrigger = 0x110;
 constexpr int32_t kFrameReady = 3;
 constexpr uint16_t kFpgaModeSwitchBit = 0x8000;
-constexpr uint8_t kFpgaModeSwitch = 144;
 constexpr uint8_t kModeSwitchOn = 15;
 constexpr uint8_t kModeSwitchOff = 8;
 constexpr int32_t kMaxSwitchSetting = 8;
-constexpr uint8_t kFpgaModeSwitchFlags = 209;
-constexpr uint8_t kFpgaLevelLow = 208;
-constexpr uint8_t kFpgaLevelHigh = 210;
+constexpr int32_t kMaskedTriggerBits = 0x83;
 
 }  // namespace
+
+// The operations that only hand their arguments to the driver.
+#define KELVRA_DEVICE_OP(slot, kind, result, name, parameters)
+#define KELVRA_DEVICE_FORWARD(slot, kind, result, name, parameters, sensorOperation, arguments, withoutSensor) \
+    result CKelvraU3G5Base::name parameters { return sensor ? sensor->sensorOperation arguments : withoutSensor; }
+#include "device/DeviceOperations.def"
+#undef KELVRA_DEVICE_FORWARD
+#undef KELVRA_DEVICE_OP
 
 int32_t CKelvraU3G5Base::GetViaSensor(SensorGetter getter) {
     if (!sensor) return 0;
     int32_t value = 0;
-    (sensor.get()->*getter)(&value);
+    // A getter that fails leaves the 0 these operations report for "none".
+    static_cast<void>((sensor.get()->*getter)(&value));
     return value;
 }
 
@@ -49,58 +57,49 @@ int32_t CKelvraU3G5Base::GetClockMode(int32_t* mode) {
 int32_t CKelvraU3G5Base::GetVideoFormat(int32_t* startX, int32_t* startY, int32_t* width, int32_t* height,
                                         int32_t* subsampleMode) {
     if (!sensor) return 0;
-    sensor->GetWindow(startX, width, startY, height, subsampleMode);
+    // Every driver fills what it is given; the device reports success once a sensor exists.
+    static_cast<void>(sensor->GetWindow(startX, width, startY, height, subsampleMode));
     return 1;
 }
 
 // The device's horizontal mirror is the sensor's vertical one and the other way round: the
 // sensors name their mirrors by readout direction, the session by the picture it shows.
-int32_t CKelvraU3G5Base::SetMirrorH(int32_t on) { return sensor ? sensor->SetMirrorV(on) : 0; }
-int32_t CKelvraU3G5Base::SetMirrorV(int32_t on) { return sensor ? sensor->SetMirrorH(on) : 0; }
 int32_t CKelvraU3G5Base::GetMirrorH() { return GetViaSensor(&CSensorBase::GetMirrorV); }
 int32_t CKelvraU3G5Base::GetMirrorV() { return GetViaSensor(&CSensorBase::GetMirrorH); }
-int32_t CKelvraU3G5Base::GetMirrorHDefault() { return sensor ? sensor->GetMirrorHDefault() : 0; }
-int32_t CKelvraU3G5Base::GetMirrorVDefault() { return sensor ? sensor->GetMirrorVDefault() : 0; }
-int32_t CKelvraU3G5Base::IsMirrorHSupported() { return sensor ? sensor->IsMirrorHSupported() : 0; }
-int32_t CKelvraU3G5Base::IsMirrorVSupported() { return sensor ? sensor->IsMirrorVSupported() : 0; }
 
-int32_t CKelvraU3G5Base::GetTriggerMode(int32_t* mode) { return sensor ? sensor->GetTriggerMode(mode) : 0; }
 
 int32_t CKelvraU3G5Base::SetTriggerMode(int32_t mode, int32_t force) {
     if (!sensor) return 0;
     if (!force && mode == triggerMode) return 1;
     StopStreaming();
-    switch (productId) {
-    case 0x3030:
-    case 0x3050:
-        WriteFpgaRegister(36, mode ? 1 : 0);
-        sensor->SetTriggerMode(mode);
+    switch (Rules().trigger) {
+    case TriggerSwitch::kFpgaGateWithCounterSync:
+        if (!WriteFpgaRegister(fpga::kTrigger, mode ? 1 : 0)) DebugLog(LogCategory::Device, "trigger gate not written");
+        if (!sensor->SetTriggerMode(mode)) DebugLog(LogCategory::Device, "sensor refused trigger mode %d", mode);
         if (mode) SynchroniseFrameCounter();
         break;
-    case 0x30F0:
-    case 0x3100:
-        sensor->SetTriggerMode(1);
-        WriteFpgaRegister(48, 0);
+    case TriggerSwitch::kFpgaArm: {
+        // The sensor always runs triggered here; the FPGA's arm register decides what reaches it.
+        int failed = !sensor->SetTriggerMode(1);
+        failed += !WriteFpgaRegister(fpga::kTriggerArm, 0);
         if (mode) {
-            WriteFpgaRegister(48, 1);
+            failed += !WriteFpgaRegister(fpga::kTriggerArm, 1);
         } else {
-            sensor->SetTriggerMode(0);
+            failed += !sensor->SetTriggerMode(0);
         }
+        if (failed != 0) DebugLog(LogCategory::Device, "trigger arm: %d steps failed", failed);
         break;
-    case 0x3150:
-    case 0x3170:
-        mode &= 0x83;
-        WriteFpgaRegister(36, static_cast<uint32_t>(mode));
+    }
+    case TriggerSwitch::kFpgaMaskedMode:
+        mode &= kMaskedTriggerBits;
+        if (!WriteFpgaRegister(fpga::kTrigger, static_cast<uint32_t>(mode)))
+            DebugLog(LogCategory::Device, "trigger mode register not written");
         break;
-    case 0x3260:
-    case 0x3270:
-    case 0x3280:
-    case 0x3290:
+    case TriggerSwitch::kByFpgaVersion:
         SetTriggerModeByFpgaVersion(mode);
         break;
-    default:
-        sensor->SetTriggerMode(mode);
-        if (mode == 1) ReadFrameCounter();
+    case TriggerSwitch::kSensor:
+        SetTriggerModeOnSensor(mode);
         break;
     }
     triggerMode = mode;
@@ -114,22 +113,28 @@ void CKelvraU3G5Base::SynchroniseFrameCounter() {
     Sleep(10);
     if (WaitForSingleObject(threadEndEvent, 5000) != WAIT_OBJECT_0) return;
     Sleep(10);
-    StartStreaming(2);
+    if (!StartStreaming(2)) DebugLog(LogCategory::Device, "next-frame stream after counter sync did not start");
+}
+
+// The trigger as the sensor alone switches it; mode 1 starts from the camera's frame counter now.
+void CKelvraU3G5Base::SetTriggerModeOnSensor(int32_t mode) {
+    if (!sensor->SetTriggerMode(mode)) DebugLog(LogCategory::Device, "sensor refused trigger mode %d", mode);
+    if (mode == 1 && !ReadFrameCounter()) DebugLog(LogCategory::Device, "frame counter unreadable");
 }
 
 void CKelvraU3G5Base::SetTriggerModeByFpgaVersion(int32_t mode) {
     const uint16_t version = CameraFpgaVersion();
     if (sensor->Controller() == nullptr) return;
     if (version <= kLastFpgaWithDirectTrigger) {
-        sensor->SetTriggerMode(mode);
-        if (mode == 1) ReadFrameCounter();
+        SetTriggerModeOnSensor(mode);
     } else if (mode == 0) {
-        sensor->SetTriggerMode(0);
+        if (!sensor->SetTriggerMode(0)) DebugLog(LogCategory::Device, "sensor refused trigger mode 0");
     } else if (mode == 1) {
         // Newer boards arm the trigger only while a stream waits for the next new frame.
         const int32_t started = StartStreaming(2);
-        sensor->SetTriggerMode(1);
-        if (started && WaitFrame(60000) == kFrameReady) ReadFrameCounter();
+        if (!sensor->SetTriggerMode(1)) DebugLog(LogCategory::Device, "sensor refused trigger mode 1");
+        if (started && WaitFrame(60000) == kFrameReady && !ReadFrameCounter())
+            DebugLog(LogCategory::Device, "frame counter unreadable");
     }
 }
 
@@ -142,7 +147,6 @@ int32_t CKelvraU3G5Base::GetEffectiveHeight() { return sensor ? sensor->Paramete
 int32_t CKelvraU3G5Base::GetEffectiveStartX() { return sensor ? sensor->Parameters().effectiveStartX : 0; }
 int32_t CKelvraU3G5Base::GetEffectiveStartY() { return sensor ? sensor->Parameters().effectiveStartY : 0; }
 
-int32_t CKelvraU3G5Base::SetGlobalGain(int32_t value) { return sensor ? sensor->SetGain(value) : 0; }
 int32_t CKelvraU3G5Base::GetGlobalGain() { return GetViaSensor(&CSensorBase::GetGain); }
 int32_t CKelvraU3G5Base::GetGlobalGainMin() { return GetViaSensor(&CSensorBase::GetGainMin); }
 int32_t CKelvraU3G5Base::GetGlobalGainMax() { return GetViaSensor(&CSensorBase::GetGainMax); }
@@ -152,7 +156,7 @@ int32_t CKelvraU3G5Base::SetExposureTime(int32_t value) {
     // A frame cannot arrive before its exposure ends: long exposures stretch the transfer limit.
     transferTimeout.store(value <= kShortExposureLimit ? kShortExposureTimeoutMs : static_cast<uint32_t>(value / 5));
     if (!sensor) return 0;
-    if (productId == kProductDeferredExposure) {
+    if (Rules().deferredExposure) {
         // This head takes a new exposure only between frames: the acquisition thread applies it.
         pendingExposureValue.store(static_cast<uint32_t>(value));
         pendingExposure.store(1);
@@ -165,7 +169,6 @@ int32_t CKelvraU3G5Base::GetExposureTimeMin() { return GetViaSensor(&CSensorBase
 int32_t CKelvraU3G5Base::GetExposureTimeMax() { return GetViaSensor(&CSensorBase::GetExposureMax); }
 int32_t CKelvraU3G5Base::GetExposureTimeDefault() { return GetViaSensor(&CSensorBase::GetExposureDefault); }
 
-int32_t CKelvraU3G5Base::SetIntegrationRaw(int32_t value) { return sensor ? sensor->SetExposureTime(value) : 0; }
 int32_t CKelvraU3G5Base::GetIntegrationRaw() { return GetViaSensor(&CSensorBase::GetExposureTime); }
 int32_t CKelvraU3G5Base::GetIntegrationRawMin() { return GetViaSensor(&CSensorBase::GetExposureTimeMin); }
 int32_t CKelvraU3G5Base::GetIntegrationRawMax() { return GetViaSensor(&CSensorBase::GetExposureTimeMax); }
@@ -173,68 +176,44 @@ int32_t CKelvraU3G5Base::GetIntegrationRawDefault() {
     return GetViaSensor(&CSensorBase::GetExposureTimeDefault);
 }
 
-int32_t CKelvraU3G5Base::HasRealExposure() { return sensor ? sensor->IsExposureSecondsSupported() : 0; }
 int32_t CKelvraU3G5Base::SetRealExposure(double seconds) {
     // Clamped: a double beyond the 32-bit range has no defined integer conversion.
     if (seconds > 2) transferTimeout.store(static_cast<uint32_t>(std::min((seconds + 1) * 1000, kLongestTimeoutMs)));
     return sensor ? sensor->SetExposureSeconds(seconds) : 0;
 }
-int32_t CKelvraU3G5Base::GetRealExposure(double* seconds) { return sensor ? sensor->GetExposureSeconds(seconds) : 0; }
-int32_t CKelvraU3G5Base::GetRealExposureMin(double* seconds) {
-    return sensor ? sensor->GetExposureSecondsMin(seconds) : 0;
-}
-int32_t CKelvraU3G5Base::GetRealExposureMax(double* seconds) {
-    return sensor ? sensor->GetExposureSecondsMax(seconds) : 0;
-}
-int32_t CKelvraU3G5Base::GetRealExposureDefault(double* seconds) {
-    return sensor ? sensor->GetExposureSecondsDefault(seconds) : 0;
-}
 
-int32_t CKelvraU3G5Base::SetChannelGain(int32_t channel, int32_t value) {
-    return sensor ? sensor->SetChannelGain(channel, value) : 0;
-}
 int32_t CKelvraU3G5Base::GetChannelGain(int32_t channel) {
     int32_t value = 0;
-    if (sensor) sensor->GetChannelGain(channel, &value);
+    // An unknown channel answers 0, the value this operation reports for "none".
+    if (sensor) static_cast<void>(sensor->GetChannelGain(channel, &value));
     return value;
 }
 int32_t CKelvraU3G5Base::GetChannelGainMin() { return GetViaSensor(&CSensorBase::GetChannelGainMin); }
 int32_t CKelvraU3G5Base::GetChannelGainMax() { return GetViaSensor(&CSensorBase::GetChannelGainMax); }
 int32_t CKelvraU3G5Base::GetChannelGainDefault() { return GetViaSensor(&CSensorBase::GetChannelGainDefault); }
-int32_t CKelvraU3G5Base::SetChannelOffset(int32_t channel, int32_t value) {
-    return sensor ? sensor->SetChannelOffset(channel, value) : 0;
-}
 int32_t CKelvraU3G5Base::GetChannelOffset(int32_t channel) {
     int32_t value = 0;
-    if (sensor) sensor->GetChannelOffset(channel, &value);
+    // An unknown channel answers 0, the value this operation reports for "none".
+    if (sensor) static_cast<void>(sensor->GetChannelOffset(channel, &value));
     return value;
 }
 int32_t CKelvraU3G5Base::GetChannelOffsetMin() { return GetViaSensor(&CSensorBase::GetChannelOffsetMin); }
 int32_t CKelvraU3G5Base::GetChannelOffsetMax() { return GetViaSensor(&CSensorBase::GetChannelOffsetMax); }
 int32_t CKelvraU3G5Base::GetChannelOffsetDefault() { return GetViaSensor(&CSensorBase::GetChannelOffsetDefault); }
 
-int32_t CKelvraU3G5Base::SetColorGainRed(int32_t value) { return sensor ? sensor->SetColorGainRed(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainRed() { return GetViaSensor(&CSensorBase::GetColorGainRed); }
-int32_t CKelvraU3G5Base::SetColorGainGreen1(int32_t value) { return sensor ? sensor->SetColorGainGreen1(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainGreen1() { return GetViaSensor(&CSensorBase::GetColorGainGreen1); }
-int32_t CKelvraU3G5Base::SetColorGainGreen2(int32_t value) { return sensor ? sensor->SetColorGainGreen2(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainGreen2() { return GetViaSensor(&CSensorBase::GetColorGainGreen2); }
-int32_t CKelvraU3G5Base::SetColorGainBlue(int32_t value) { return sensor ? sensor->SetColorGainBlue(value) : 0; }
 int32_t CKelvraU3G5Base::GetColorGainBlue() { return GetViaSensor(&CSensorBase::GetColorGainBlue); }
 int32_t CKelvraU3G5Base::GetColorGainMin() { return GetViaSensor(&CSensorBase::GetRedGainMin); }
 int32_t CKelvraU3G5Base::GetColorGainMax() { return GetViaSensor(&CSensorBase::GetRedGainMax); }
 int32_t CKelvraU3G5Base::GetColorGainDefault() { return GetViaSensor(&CSensorBase::GetRedGainDefault); }
 
-int32_t CKelvraU3G5Base::HasAuxLevel() { return sensor ? sensor->IsLevelSupported() : 0; }
-int32_t CKelvraU3G5Base::SetAuxLevel(int32_t value) { return sensor ? sensor->SetLevel(value) : 0; }
 int32_t CKelvraU3G5Base::GetAuxLevel() { return GetViaSensor(&CSensorBase::GetLevel); }
 int32_t CKelvraU3G5Base::GetAuxLevelMin() { return GetViaSensor(&CSensorBase::GetLevelMin); }
 int32_t CKelvraU3G5Base::GetAuxLevelMax() { return GetViaSensor(&CSensorBase::GetLevelMax); }
 int32_t CKelvraU3G5Base::GetAuxLevelDefault() { return GetViaSensor(&CSensorBase::GetLevelDefault); }
 
-int32_t CKelvraU3G5Base::WriteSensorRegister(uint32_t address, uint32_t value) {
-    return sensor ? sensor->WriteRegister(address, value) : 0;
-}
 
 int32_t CKelvraU3G5Base::ReadSensorRegister(uint32_t address, int32_t* success) {
     uint32_t value = 0;
@@ -244,13 +223,13 @@ int32_t CKelvraU3G5Base::ReadSensorRegister(uint32_t address, int32_t* success) 
 }
 
 int32_t CKelvraU3G5Base::WriteFpgaRegister(uint32_t address, uint32_t value) {
-    if (!controller || productId == kProductSingleTransfer) return 0;
+    if (!controller || Rules().singleTransfer) return 0;
     return controller->WriteFpgaRegister(static_cast<uint8_t>(address), static_cast<uint8_t>(value)) ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::ReadFpgaRegister(uint32_t address, int32_t* success) {
     uint8_t value = 0;
-    const bool read = controller && productId != kProductSingleTransfer &&
+    const bool read = controller && !Rules().singleTransfer &&
                       controller->ReadFpgaRegister(static_cast<uint8_t>(address), &value);
     if (success != nullptr) *success = read ? 1 : 0;
     return read ? value : 0;
@@ -270,7 +249,7 @@ void CKelvraU3G5Base::SensorStreamHook() {
 }
 
 int32_t CKelvraU3G5Base::ReceiveSensorText(char* buffer, int32_t length) {
-    if (!sensor || productId != kProduct880HQLN) return 0;
+    if (!sensor || !Rules().textChannel) return 0;
     char line[kTextLineBytes] = {};
     const int32_t received = sensor->ReceiveText(line, kTextLineBytes);
     // The count may exceed what the line buffer holds (a CR at the line limit is stored as CR LF).
@@ -280,7 +259,7 @@ int32_t CKelvraU3G5Base::ReceiveSensorText(char* buffer, int32_t length) {
 }
 
 int32_t CKelvraU3G5Base::SendSensorText(const char* text, int32_t length) {
-    if (!sensor || productId != kProduct880HQLN || text == nullptr || length < 0) return 0;
+    if (!sensor || !Rules().textChannel || text == nullptr || length < 0) return 0;
     std::unique_ptr<char[]> terminated(new (std::nothrow) char[static_cast<size_t>(length) + 1]());
     if (!terminated) return 0;
     // A caller's string may end before length: nothing past its terminator is read.
@@ -288,43 +267,9 @@ int32_t CKelvraU3G5Base::SendSensorText(const char* text, int32_t length) {
     return sensor->SendText(terminated.get(), length + 1);
 }
 
-int32_t CKelvraU3G5Base::HasPeltier() { return sensor ? sensor->CoolerAvailable() : 0; }
 int32_t CKelvraU3G5Base::GetPeltier() { return GetViaSensor(&CSensorBase::GetCoolerState); }
-int32_t CKelvraU3G5Base::SetPeltier(int32_t state) { return sensor ? sensor->SetCoolerState(state) : 0; }
-int32_t CKelvraU3G5Base::HasTemperature() { return sensor ? sensor->TemperatureAvailable() : 0; }
-int32_t CKelvraU3G5Base::GetTemperature(double* degrees) { return sensor ? sensor->ReadTemperature(degrees) : 0; }
 
-int32_t CKelvraU3G5Base::MonitorAvailable() { return sensor ? sensor->MonitorAvailable() : 0; }
-int32_t CKelvraU3G5Base::ReadMonitorStatus(int32_t* status) { return sensor ? sensor->ReadMonitorStatus(status) : 0; }
-int32_t CKelvraU3G5Base::SetMonitorMode(int32_t mode) { return sensor ? sensor->SetMonitorMode(mode) : 0; }
-int32_t CKelvraU3G5Base::HasStartOption() { return sensor ? sensor->AuxSensorAvailable() : 0; }
-int32_t CKelvraU3G5Base::ReadAuxSensorRegister(int32_t* value) {
-    return sensor ? sensor->ReadAuxSensorRegister(value) : 0;
-}
-int32_t CKelvraU3G5Base::ApplyStartOption(int32_t* value) { return sensor ? sensor->ReadAuxSensor(value) : 0; }
-int32_t CKelvraU3G5Base::TargetTemperatureAvailable() { return sensor ? sensor->TargetTemperatureAvailable() : 0; }
-int32_t CKelvraU3G5Base::ReservedSensorOpA() { return sensor ? sensor->ReservedSensorOpA() : 0; }
-int32_t CKelvraU3G5Base::ReservedSensorOpB() { return sensor ? sensor->ReservedSensorOpB() : 0; }
-int32_t CKelvraU3G5Base::GetTargetTemperature(int32_t* degrees) {
-    return sensor ? sensor->GetTargetTemperature(degrees) : 0;
-}
-int32_t CKelvraU3G5Base::SetTargetTemperature(int32_t degrees) {
-    return sensor ? sensor->SetTargetTemperature(degrees) : 0;
-}
-int32_t CKelvraU3G5Base::SetSensorMode(int32_t mode) { return sensor ? sensor->SetSensorMode(0, 0, mode) : 0; }
-int32_t CKelvraU3G5Base::GetSensorMode(int32_t* a, int32_t* b, int32_t* mode) {
-    return sensor ? sensor->GetSensorMode(a, b, mode) : 0;
-}
-int32_t CKelvraU3G5Base::SetReadoutOption(int32_t value) { return sensor ? sensor->SetReadoutOption(value) : 0; }
-int32_t CKelvraU3G5Base::ApplyReadoutOption() { return sensor ? sensor->ApplyReadoutOption() : 0; }
-int32_t CKelvraU3G5Base::SupportsReadoutOption() { return sensor ? sensor->SupportsReadoutOption() : 0; }
 
-int32_t CKelvraU3G5Base::IsGainStepSupported() { return sensor ? sensor->IsGainStepSupported() : 0; }
-int32_t CKelvraU3G5Base::GetGainStepMin(int32_t* value) { return sensor ? sensor->GetGainStepMin(value) : 0; }
-int32_t CKelvraU3G5Base::GetGainStepMax(int32_t* value) { return sensor ? sensor->GetGainStepMax(value) : 0; }
-int32_t CKelvraU3G5Base::GetGainStepDefault(int32_t* value) {
-    return sensor ? sensor->GetGainStepDefault(value) : 0;
-}
 int32_t CKelvraU3G5Base::GetGainStep(int32_t* value) {
     if (!sensor) return 0;
     int32_t step = 0;
@@ -332,18 +277,9 @@ int32_t CKelvraU3G5Base::GetGainStep(int32_t* value) {
     if (result && value != nullptr) *value = step;
     return result;
 }
-int32_t CKelvraU3G5Base::SetGainStep(int32_t step) { return sensor ? sensor->SetGainStep(step) : 0; }
-int32_t CKelvraU3G5Base::GetGainStepLabel(int32_t step, char* label) {
-    return sensor ? sensor->GetGainStepLabel(step, label) : 0;
-}
-int32_t CKelvraU3G5Base::ModeSwitchAvailable() { return sensor ? sensor->ModeSwitchAvailable() : 0; }
-int32_t CKelvraU3G5Base::SetSensorModeSwitch(int32_t on) { return sensor ? sensor->SetModeSwitch(on) : 0; }
-int32_t CKelvraU3G5Base::GetSensorModeSwitch() { return sensor ? sensor->GetModeSwitch() : -1; }
 
 // The on/off feature of the family is the sensor's automatic level.
-int32_t CKelvraU3G5Base::HasFeatureSwitch() { return sensor ? sensor->AutoLevelAvailable() : 0; }
 int32_t CKelvraU3G5Base::GetFeatureSwitch() { return GetViaSensor(&CSensorBase::GetAutoLevel); }
-int32_t CKelvraU3G5Base::SetFeatureSwitch(int32_t on) { return sensor ? sensor->SetAutoLevel(on ? 1 : 0) : 0; }
 
 // A device carries one sensor, so index 0 is the only one there is.
 int32_t CKelvraU3G5Base::SetSamplingRate(int32_t sensorIndex, int32_t value, int32_t* rate) {
@@ -351,9 +287,6 @@ int32_t CKelvraU3G5Base::SetSamplingRate(int32_t sensorIndex, int32_t value, int
 }
 
 // The device's gain mode is the flag the head keeps in its FPGA; heads with sensor modes have it.
-int32_t CKelvraU3G5Base::HasModeValue() { return sensor ? sensor->SensorModeAvailable() : 0; }
-int32_t CKelvraU3G5Base::SetModeValue(int32_t value) { return sensor ? sensor->WriteFpgaFlag(value) : 0; }
-int32_t CKelvraU3G5Base::GetModeValue() { return sensor ? sensor->GetFpgaFlag() : -1; }
 
 uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
     // Read once per sensor and kept there: the version does not change while a camera is open.
@@ -364,37 +297,41 @@ uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
 
 bool CKelvraU3G5Base::ModeSwitchSupported() {
     if (!sensor) return false;
-    switch (productId) {
-    case 0x3150: case 0x3170: case 0x31E0: case 0x3220:
+    switch (Rules().modeSwitch) {
+    case ModeSwitchRule::kSwitchRegister:
+    case ModeSwitchRule::kAnalogMode:
         return true;
-    case 0x3260: case 0x3270:
+    case ModeSwitchRule::kFlagRegister:
         return (CameraFpgaVersion() & kFpgaModeSwitchBit) != 0;
-    default:
-        return false;
+    case ModeSwitchRule::kNone:
+        break;
     }
+    return false;
 }
 
 int32_t CKelvraU3G5Base::HasModeSwitch() { return ModeSwitchSupported() ? 1 : 0; }
 
 int32_t CKelvraU3G5Base::ReadModeSwitchState() {
     uint8_t value = 0;
-    switch (productId) {
-    case 0x3150: case 0x3170: case 0x3220:
-        return controller && controller->ReadFpgaRegister(kFpgaModeSwitch, &value) && value == kModeSwitchOn ? 1 : 0;
-    case 0x31E0: {
+    switch (Rules().modeSwitch) {
+    case ModeSwitchRule::kSwitchRegister:
+        return controller && controller->ReadFpgaRegister(fpga::kModeSwitch, &value) && value == kModeSwitchOn ? 1 : 0;
+    case ModeSwitchRule::kAnalogMode: {
         // The switch of this head is its analog mode: steps 1 to 8 are on, 0 is off.
         int32_t state = 0;
         if (!sensor->GetAnalogMode(&state)) return 0;
         uint8_t stored = 0;
         // The sensor's setting is the one to keep when the SROM holds none that is valid.
         if (ReadSromSetting(&stored) && (stored == 0 || stored > kMaxSwitchSetting) && state >= 1 &&
-            state <= kMaxSwitchSetting)
-            WriteSromSetting(state);
+            state <= kMaxSwitchSetting && !WriteSromSetting(state))
+            DebugLog(LogCategory::Device, "mode switch step not kept in the SROM");
         return state >= 1 && state <= kMaxSwitchSetting ? 1 : 0;
     }
-    default:
-        return controller && controller->ReadFpgaRegister(kFpgaModeSwitchFlags, &value) && (value & 1) ? 1 : 0;
+    case ModeSwitchRule::kFlagRegister:
+    case ModeSwitchRule::kNone:
+        break;
     }
+    return controller && controller->ReadFpgaRegister(fpga::kModeSwitchFlags, &value) && (value & 1) ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::GetModeSwitch() { return ModeSwitchSupported() ? ReadModeSwitchState() : 0; }
@@ -403,32 +340,34 @@ int32_t CKelvraU3G5Base::SetModeSwitch(int32_t on) {
     if (!ModeSwitchSupported() || !controller) return 0;
     const int32_t wanted = on ? 1 : 0;
     if (ReadModeSwitchState() == wanted) return 1;
-    switch (productId) {
-    case 0x3150: case 0x3170: case 0x3220:
-        return controller->WriteFpgaRegister(kFpgaModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
-    case 0x31E0: {
+    switch (Rules().modeSwitch) {
+    case ModeSwitchRule::kSwitchRegister:
+        return controller->WriteFpgaRegister(fpga::kModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
+    case ModeSwitchRule::kAnalogMode: {
         if (!wanted) return sensor->SetAnalogMode(0);
         uint8_t setting = 0;
         if (!ReadSromSetting(&setting)) return 0;
         return sensor->SetAnalogMode(setting);
     }
-    default: {
-        uint8_t flags = 0;
-        if (!controller->ReadFpgaRegister(kFpgaModeSwitchFlags, &flags)) return 0;
-        flags = static_cast<uint8_t>(wanted ? flags | 1 : flags & ~1);
-        return controller->WriteFpgaRegister(kFpgaModeSwitchFlags, flags) ? 1 : 0;
+    case ModeSwitchRule::kFlagRegister:
+    case ModeSwitchRule::kNone:
+        break;
     }
-    }
+    uint8_t flags = 0;
+    if (!controller->ReadFpgaRegister(fpga::kModeSwitchFlags, &flags)) return 0;
+    flags = static_cast<uint8_t>(wanted ? flags | 1 : flags & ~1);
+    return controller->WriteFpgaRegister(fpga::kModeSwitchFlags, flags) ? 1 : 0;
 }
 
+// The level registers come with the flag-register switch.
 int32_t CKelvraU3G5Base::HasLevel() {
-    return (productId == 0x3260 || productId == 0x3270) && ModeSwitchSupported() ? 1 : 0;
+    return Rules().modeSwitch == ModeSwitchRule::kFlagRegister && ModeSwitchSupported() ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::SetLevel(int32_t value) {
     if (!HasLevel() || !controller) return 0;
-    const bool low = controller->WriteFpgaRegister(kFpgaLevelLow, static_cast<uint8_t>(value & 0xFF));
-    const bool high = controller->WriteFpgaRegister(kFpgaLevelHigh, static_cast<uint8_t>((value >> 8) & 0xFF));
+    const bool low = controller->WriteFpgaRegister(fpga::kLevelLow, static_cast<uint8_t>(value & 0xFF));
+    const bool high = controller->WriteFpgaRegister(fpga::kLevelHigh, static_cast<uint8_t>((value >> 8) & 0xFF));
     return low && high ? 1 : 0;
 }
 
@@ -436,7 +375,7 @@ int32_t CKelvraU3G5Base::GetLevel(int32_t* value) {
     if (!HasLevel() || !controller) return 0;
     uint8_t low = 0;
     uint8_t high = 0;
-    if (!controller->ReadFpgaRegister(kFpgaLevelLow, &low) || !controller->ReadFpgaRegister(kFpgaLevelHigh, &high))
+    if (!controller->ReadFpgaRegister(fpga::kLevelLow, &low) || !controller->ReadFpgaRegister(fpga::kLevelHigh, &high))
         return 0;
     if (value != nullptr) *value = high * 256 + low;
     return 1;

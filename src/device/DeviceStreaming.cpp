@@ -3,7 +3,9 @@
 #include "device/CKelvraU3G5Base.h"
 
 #include "device/FrameCopy.h"
-#include "device/ProductIds.h"
+#include "common/DebugLog.h"
+#include "device/FpgaRegisters.h"
+#include "device/ProductRules.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 #include "usb/FrameRequest.h"
@@ -15,10 +17,6 @@ namespace {
 
 constexpr uint16_t kPipeResetFirmware = 0x10FF;  // firmware above this wants its bulk pipe reset
 constexpr uint8_t kFrameEndpoint = 0x81;
-constexpr uint8_t kFpgaTransferReset = 108;
-constexpr uint8_t kFpgaTransferResetAlternate = 150;  // boards with the second register map
-constexpr uint8_t kFpgaTransferMode = 104;
-constexpr uint8_t kFpgaFrameCounter = 8;
 constexpr uint32_t kHeaderTimeoutMs = 100;
 constexpr uint32_t kSingleTransferTimeoutMs = 3000;
 constexpr int kFailuresBeforeGivingUp = 5;
@@ -27,19 +25,6 @@ constexpr DWORD kCaptureGiveUpMs = 9999;
 
 enum StreamMode : uint32_t { kContinuous = 0, kSingleFrame = 1, kNextNewFrame = 2, kCounterSync = 3 };
 enum WaitResult : int32_t { kGaveUp = 1, kNoFrame = 2, kFrameReady = 3 };
-
-bool UsesAlternateRegisterMap(int32_t productId) { return productId == 0x31E0 || productId == 0x32D0; }
-
-// Boards whose bulk pipe stalls after a failed transfer until it is reset.
-bool ResetsPipeAfterFailure(int32_t productId) {
-    switch (productId) {
-    case 0x3100: case 0x3130: case 0x3150: case 0x3170: case 0x31B0: case 0x31B4:
-    case 0x31C0: case 0x31C4: case 0x31E0: case 0x32A0: case 0x32D0:
-        return true;
-    default:
-        return false;
-    }
-}
 
 void Signal(HANDLE event) {
     if (event != nullptr) SetEvent(event);
@@ -55,19 +40,22 @@ void CKelvraU3G5Base::ReleaseFrameBuffers() {
 }
 
 void CKelvraU3G5Base::PulseTransferReset() {
-    const uint8_t reg = UsesAlternateRegisterMap(productId) ? kFpgaTransferResetAlternate : kFpgaTransferReset;
-    controller->WriteFpgaRegister(reg, 1);
+    const uint8_t reg = Rules().alternateRegisterMap ? fpga::kAltTransferReset : fpga::kTransferReset;
+    const bool raised = controller->WriteFpgaRegister(reg, 1);
     Sleep(1);
-    controller->WriteFpgaRegister(reg, 0);
+    const bool lowered = controller->WriteFpgaRegister(reg, 0);
     Sleep(1);
+    // Recovery goes on regardless: the next transfer shows whether the board took the reset.
+    if (!raised || !lowered) DebugLog(LogCategory::Device, "transfer reset pulse not written");
 }
 
 DWORD WINAPI CKelvraU3G5Base::AcquisitionThread(LPVOID context) {
     auto* device = static_cast<CKelvraU3G5Base*>(context);
-    if (device->productId == kProductSingleTransfer) {
-        device->StreamLoopSingleTransfer();
+    // The loop's result is its thread end, which it has signalled already.
+    if (device->Rules().singleTransfer) {
+        static_cast<void>(device->StreamLoopSingleTransfer());
     } else {
-        device->StreamLoop();
+        static_cast<void>(device->StreamLoop());
     }
     return 0;
 }
@@ -86,7 +74,8 @@ int32_t CKelvraU3G5Base::StartStreaming(uint32_t mode) {
     }
     const int32_t modeSet = SetStreamMode(mode);
     if (!modeSet) return modeSet;
-    if (geometryDirty) ApplyImageSize();
+    // Failing, it leaves no transfer buffer, and the thread then ends at once as a failed stream.
+    if (geometryDirty) static_cast<void>(ApplyImageSize());
     // Unnamed: a named event would be one object for every camera of the process, and one
     // camera's thread end would wake another camera's StopStreaming.
     threadEndEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -121,7 +110,8 @@ int32_t CKelvraU3G5Base::StopStreaming() {
         threadEndEvent = nullptr;
     }
     Signal(frameEvent);  // releases a caller still waiting for a frame
-    ResetTransfer();
+    // Fails only without a controller, when there is no transfer to reset.
+    static_cast<void>(ResetTransfer());
     Sleep(5);
     streamMode.store(kContinuous);
     return 1;
@@ -133,7 +123,8 @@ int32_t CKelvraU3G5Base::SetStreamMode(uint32_t mode) {
         StopStreaming();
         if (mode == kNextNewFrame) {
             ringReadIndex.store(frameRing.FramesStored());
-            ReadFrameCounter();
+            // Unread, the last counter stays: the stream then waits for the one after it.
+            if (!ReadFrameCounter()) DebugLog(LogCategory::Device, "frame counter unreadable");
         }
     }
     streamMode.store(mode);
@@ -142,22 +133,27 @@ int32_t CKelvraU3G5Base::SetStreamMode(uint32_t mode) {
 
 int32_t CKelvraU3G5Base::ResetTransfer() {
     if (!controller) return 0;
-    if (productId == kProductSingleTransfer) {
-        controller->ResetPort();
+    const ProductRules& rules = Rules();
+    // A reset is best effort: a camera that misses one fails its next transfer, and the stream
+    // loop recovers or gives up there.
+    int failed = 0;
+    if (rules.singleTransfer) {
+        failed += !controller->ResetPort();
     } else {
         const uint16_t firmware = static_cast<uint16_t>(deviceInfo[24] | deviceInfo[25] << 8);
-        if (firmware > kPipeResetFirmware) controller->ResetPipe(kFrameEndpoint);
-        if (productId != kProductP30C0) PulseTransferReset();
-        controller->WriteFpgaRegister(kFpgaTransferMode, 2);
-        if (productId == kProductP3150) Sleep(100);
+        if (firmware > kPipeResetFirmware) failed += !controller->ResetPipe(kFrameEndpoint);
+        if (!rules.skipsTransferResetPulse) PulseTransferReset();
+        failed += !controller->WriteFpgaRegister(fpga::kTransferMode, 2);
+        if (rules.transferResetSettleMs != 0) Sleep(rules.transferResetSettleMs);
     }
-    controller->ResetStream();
+    failed += !controller->ResetStream();
+    if (failed != 0) DebugLog(LogCategory::Device, "transfer reset: %d steps failed", failed);
     return 1;
 }
 
 int32_t CKelvraU3G5Base::ReadFrameCounter() {
     uint8_t counter = 0;
-    if (!controller || !controller->ReadFpgaRegister(kFpgaFrameCounter, &counter)) return 0;
+    if (!controller || !controller->ReadFpgaRegister(fpga::kFrameCounter, &counter)) return 0;
     lastFrameCounter.store(counter);
     return 1;
 }
@@ -182,7 +178,9 @@ bool CKelvraU3G5Base::StoreTransferredFrame() {
 
 bool CKelvraU3G5Base::WaitForNewFrameCounter() {
     uint8_t counter = 0;
-    controller->ReadFpgaRegister(kFpgaFrameCounter, &counter);
+    // An unread counter reads as 0 and, unless 0 was last, counts as a new frame: the transfer
+    // that follows then tells whether one came.
+    static_cast<void>(controller->ReadFpgaRegister(fpga::kFrameCounter, &counter));
     if (counter == lastFrameCounter.load()) {
         Sleep(1);
         return false;
@@ -199,9 +197,10 @@ bool CKelvraU3G5Base::TransferOneFrame(FrameRequest& frame, uint32_t mode) {
 }
 
 void CKelvraU3G5Base::RestartAfterFailure() {
-    if (ResetsPipeAfterFailure(productId)) controller->ResetPipe(kFrameEndpoint);
+    const bool piped = !Rules().resetsPipeAfterFailure || controller->ResetPipe(kFrameEndpoint);
     PulseTransferReset();
-    controller->OpenStream();
+    // A stream that does not reopen fails its next transfer, which counts towards giving up.
+    if (!controller->OpenStream() || !piped) DebugLog(LogCategory::Device, "restart after a failed transfer incomplete");
 }
 
 int32_t CKelvraU3G5Base::FinishStreamLoop() {
@@ -232,7 +231,8 @@ int32_t CKelvraU3G5Base::StreamLoop() {
         int failures = 0;
         while (running.load()) {
             if (pendingExposure.exchange(0) && sensor) {
-                sensor->SetExposure(static_cast<int32_t>(pendingExposureValue.load()));
+                if (!sensor->SetExposure(static_cast<int32_t>(pendingExposureValue.load())))
+                    DebugLog(LogCategory::Device, "deferred exposure refused by the head");
             }
             if (mode == kNextNewFrame && !WaitForNewFrameCounter()) continue;
             if (TransferOneFrame(frame, mode)) {
@@ -244,7 +244,7 @@ int32_t CKelvraU3G5Base::StreamLoop() {
                 continue;
             }
             controller->CloseStream();
-            if ((productId == kProductP3190 && mode == kNextNewFrame) || ++failures >= kFailuresBeforeGivingUp) {
+            if ((Rules().givesUpOnMissedNewFrame && mode == kNextNewFrame) || ++failures >= kFailuresBeforeGivingUp) {
                 transferFailed.store(1);
                 Signal(frameEvent);
                 break;
@@ -259,7 +259,8 @@ int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
     if (!StreamLoopCanStart()) return 0;
     FrameRequest frame;
     PrepareTransfer(frame);
-    controller->ResetStream();
+    // The first read shows whether the endpoint is usable; it recovers from there.
+    if (!controller->ResetStream()) DebugLog(LogCategory::Device, "stream reset before streaming failed");
     transferFailed.store(0);
     DWORD lastSuccess = timeGetTime();
     if (controller->OpenStream()) {
@@ -277,9 +278,11 @@ int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
                 transferFailed.store(1);
                 break;
             }
-            controller->ResetPort();
-            controller->ResetStream();
-            controller->ResetPipe(kFrameEndpoint);
+            // Each reset is a try; the next read tells whether the endpoint came back.
+            int failed = !controller->ResetPort();
+            failed += !controller->ResetStream();
+            failed += !controller->ResetPipe(kFrameEndpoint);
+            if (failed != 0) DebugLog(LogCategory::Device, "single-transfer recovery: %d resets failed", failed);
         }
     }
     // Unlike StreamLoop this variant leaves frameEvent alone when it gives up: a waiting caller
@@ -291,7 +294,7 @@ int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
 }
 
 bool CKelvraU3G5Base::CaptureOnce(FrameRequest& frame) {
-    if (productId == kProductSingleTransfer) return controller->ReadFrameEndpoint83(&frame, kSingleTransferTimeoutMs);
+    if (Rules().singleTransfer) return controller->ReadFrameEndpoint83(&frame, kSingleTransferTimeoutMs);
     return controller->ReadFrameHeader(&frame, kSingleTransferTimeoutMs) &&
            controller->ReadFramePayload(&frame, kSingleTransferTimeoutMs);
 }
@@ -300,11 +303,12 @@ int32_t CKelvraU3G5Base::CaptureSingleFrame() {
     if (!controller) return 2;
     // The capture reads the same pipe as the acquisition thread: a running stream ends first.
     if (running.load()) StopStreaming();
-    if (geometryDirty) ApplyImageSize();
+    // Failing, it leaves no transfer buffer, which the next line reports.
+    if (geometryDirty) static_cast<void>(ApplyImageSize());
     if (!transferBuffer) return 2;
     FrameRequest frame;
     PrepareTransfer(frame);
-    if (productId == kProductSingleTransfer) controller->ResetStream();
+    if (Rules().singleTransfer && !controller->ResetStream()) DebugLog(LogCategory::Device, "stream reset failed");
     transferFailed.store(0);
     const DWORD start = timeGetTime();
     if (controller->OpenStream()) {
@@ -318,7 +322,7 @@ int32_t CKelvraU3G5Base::CaptureSingleFrame() {
                 transferFailed.store(1);
                 break;
             }
-            if (productId == kProductSingleTransfer) controller->ResetPort();
+            if (Rules().singleTransfer && !controller->ResetPort()) DebugLog(LogCategory::Device, "port reset failed");
         }
     }
     controller->CloseStream();
@@ -366,7 +370,7 @@ int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromF
     layout.rows = static_cast<size_t>(geometry.windowHeight);
     // A window that does not fit the frame (a driver that changed it behind our back) is not copied.
     if (layout.rowBytes * layout.rows > frameBytes) return 0;
-    const FrameCopyPlan plan = productId == kProductP31E0 ? PlanForRevision(sensor->Revision())
+    const FrameCopyPlan plan = Rules().copiesByBoardRevision ? PlanForRevision(sensor->Revision())
                                                           : PlanForOrientation(sensor->ReadoutOrientation(), keepOrder);
     auto copy = [&](const uint8_t* slot) { CopyFrameRows(buffer, slot, layout, plan); };
     *taken = fromFirstSlot ? frameRing.ReadFirst(copy) : frameRing.ReadNewest(copy);
@@ -387,7 +391,8 @@ int32_t CKelvraU3G5Base::CopyNextFrame(uint8_t* buffer, int32_t keepOrder) {
 
 int32_t CKelvraU3G5Base::CopyLatestFrame(uint8_t* buffer, int32_t keepOrder) {
     if (buffer == nullptr) return -2;
-    CopyFrame(buffer, frameBytes, 1, keepOrder);
+    // The caller's buffer keeps what it held when no frame is there yet; the answer is 0 either way.
+    static_cast<void>(CopyFrame(buffer, frameBytes, 1, keepOrder));
     return 0;
 }
 

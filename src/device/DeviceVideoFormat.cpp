@@ -3,7 +3,9 @@
 // plus the pixel transfer width and the sensor clock.
 #include "device/CKelvraU3G5Base.h"
 
-#include "device/ProductIds.h"
+#include "common/DebugLog.h"
+#include "device/FpgaRegisters.h"
+#include "device/ProductRules.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
 
@@ -19,33 +21,7 @@ constexpr int kSuperSpeed = 4;
 constexpr int32_t kHighClock = 2;
 constexpr int32_t kNormalClock = 0;
 
-constexpr uint8_t kFpgaWidthLow = 68;
-constexpr uint8_t kFpgaHeightLow = 64;
-constexpr uint8_t kFpgaAltWidthLow = 156;
-constexpr uint8_t kFpgaAltHeightLow = 154;
-constexpr uint8_t kFpgaLineTiming = 72;   // 72-73
-constexpr uint8_t kFpgaPixelTiming = 76;  // 76-77
-constexpr uint8_t kFpgaDataWidth = 60;
-constexpr uint8_t kFpgaTripleDataWidth = 61;
-constexpr uint8_t kFpgaAltDataWidth = 163;
-
-bool UsesAlternateRegisterMap(int32_t productId) { return productId == 0x31E0 || productId == 0x32D0; }
-
-// Boards whose sensor driver sets the sensor's own bit depth before the board's width register.
-bool SetsSensorBitDepth(int32_t productId) {
-    switch (productId) {
-    case 0x3100: case 0x31B0: case 0x31B4: case 0x31C0: case 0x31C4: case 0x3260: case 0x3270:
-    case 0x3280: case 0x3290: case 0x32A0: case 0x32E0: case 0x32F0: case 0x3300:
-        return true;
-    default:
-        return false;
-    }
-}
-
-struct TimingWords {
-    int32_t line;
-    int32_t pixel;
-};
+constexpr uint32_t kSettleMs = 200;
 
 }  // namespace
 
@@ -63,15 +39,19 @@ int32_t CKelvraU3G5Base::SetVideoFormat(int32_t startX, int32_t startY, int32_t 
     return 1;
 }
 
-void CKelvraU3G5Base::WriteWordRegisters(uint8_t lowRegister, int32_t value) {
-    controller->WriteFpgaRegister(lowRegister, static_cast<uint8_t>(value & 0xFF));
-    controller->WriteFpgaRegister(static_cast<uint8_t>(lowRegister + 1), static_cast<uint8_t>((value >> 8) & 0xFF));
+bool CKelvraU3G5Base::WriteWordRegisters(uint8_t lowRegister, int32_t value) {
+    const bool low = controller->WriteFpgaRegister(lowRegister, static_cast<uint8_t>(value & 0xFF));
+    const bool high = controller->WriteFpgaRegister(static_cast<uint8_t>(lowRegister + 1),
+                                                    static_cast<uint8_t>((value >> 8) & 0xFF));
+    return low && high;
 }
 
 void CKelvraU3G5Base::WriteImageSizeRegisters(int32_t width, int32_t height) {
-    const bool alternate = UsesAlternateRegisterMap(productId);
-    WriteWordRegisters(alternate ? kFpgaAltWidthLow : kFpgaWidthLow, width);
-    WriteWordRegisters(alternate ? kFpgaAltHeightLow : kFpgaHeightLow, height);
+    const bool alternate = Rules().alternateRegisterMap;
+    const bool widthSet = WriteWordRegisters(alternate ? fpga::kAltWidthLow : fpga::kWidthLow, width);
+    const bool heightSet = WriteWordRegisters(alternate ? fpga::kAltHeightLow : fpga::kHeightLow, height);
+    // The frames then arrive in the old size and fail their transfers, which the stream reports.
+    if (!widthSet || !heightSet) DebugLog(LogCategory::Device, "image size registers not written");
 }
 
 void CKelvraU3G5Base::WriteTimingRegisters(const SensorParameters& geometry) {
@@ -85,66 +65,52 @@ void CKelvraU3G5Base::WriteTimingRegisters(const SensorParameters& geometry) {
     // The readout option's flag is whether the driver supports one at all.
     const bool flag = sensor->SupportsReadoutOption() != 0;
     const int32_t option = sensor->ReadoutOptionValue();
-    auto write = [this](TimingWords words) {
-        WriteWordRegisters(kFpgaLineTiming, words.line);
-        WriteWordRegisters(kFpgaPixelTiming, words.pixel);
+    const ProductRules& rules = Rules();
+    bool written = true;
+    auto write = [this, &written](TimingWords words) {
+        written = WriteWordRegisters(fpga::kLineTimingLow, words.line) && written;
+        written = WriteWordRegisters(fpga::kPixelTimingLow, words.pixel) && written;
     };
-    switch (productId) {
-    case 0x3020:
-        Sleep(200);
+    switch (rules.timing) {
+    case TimingFamily::kNone:
         break;
-    case 0x30B0:
-        controller->WriteFpgaRegister(64, 0xC0);
+    case TimingFamily::kSettle:
+        Sleep(kSettleMs);
+        break;
+    case TimingFamily::kBoardSetup:
+        written = controller->WriteFpgaRegister(fpga::kBoardSetup, rules.boardSetupValue);
         Sleep(1);
         break;
-    case 0x30C0:
-        controller->WriteFpgaRegister(64, 0x22);
-        Sleep(1);
-        PulseTransferReset();
+    case TimingFamily::kFixed:
+        write(rules.fixedTiming);
         break;
-    case 0x30F0: {
+    case TimingFamily::kByRevision: {
         uint8_t revision = 0;
-        controller->ReadFpgaRegister(17, &revision);
-        write(revision >= 19 ? TimingWords{31, 12} : TimingWords{0, 0});
+        // Unread, the revision counts as 0: the early boards' zero words.
+        written = controller->ReadFpgaRegister(fpga::kTimingRevision, &revision);
+        write(revision >= 19 ? rules.fixedTiming : TimingWords{0, 0});
         break;
     }
-    case 0x3100:
-        write({11, 0});
-        controller->WriteFpgaRegister(104, 0);
-        break;
-    case 0x3130: case 0x31E0: case 0x32D0:
-        write({20, 136});
-        break;
-    case 0x31B0: case 0x31B4: case 0x32A0:
-        write({11, 0});
-        break;
-    case 0x31C0:
+    case TimingFamily::kBinnedToEdge:
         write(s == 1 ? TimingWords{11, 0} : TimingWords{12, fullWidth - sx - w});
         break;
-    case 0x31C4:
+    case TimingFamily::kBinnedLine:
         write({s == 1 ? 11 : 12, 0});
         break;
-    case 0x31F0:
+    case TimingFamily::kWindowOffset:
         write(s == 0 ? TimingWords{sy + (option == 1 ? 41 : 40), sx + 64} : TimingWords{sy + 14, sx + 32});
         break;
-    case 0x3260: case 0x3270: case 0x3280: case 0x3290:
+    case TimingFamily::kReadoutFlag:
         if (s == 1) {
             write({23, flag ? 52 : 4});
         } else {
             write({s == 0 && h == fullHeight ? 25 : 21, flag ? 104 : 8});
         }
         break;
-    case 0x32B0:
-        write({39, 79});
-        PulseTransferReset();
-        break;
-    case 0x32C0:
-        write({10, 32});
-        break;
-    case 0x32E0: case 0x32F0:
+    case TimingFamily::kBinnedLongLine:
         write({s != 0 ? 36 : 68, 0});
         break;
-    case 0x3300:
+    case TimingFamily::kFullFrame:
         if (s != 0) {
             write({option == 1 ? 11 : 15, 4});
         } else {
@@ -152,12 +118,14 @@ void CKelvraU3G5Base::WriteTimingRegisters(const SensorParameters& geometry) {
             write({full && option != 1 ? 19 : 11, w == fullWidth ? 8 : 0});
         }
         break;
-    default:
-        break;
     }
+    if (rules.clearsTransferModeAfterTiming)
+        written = controller->WriteFpgaRegister(fpga::kTransferMode, 0) && written;
+    if (rules.pulsesResetAfterTiming) PulseTransferReset();
+    if (!written) DebugLog(LogCategory::Device, "timing registers of product 0x%04X not all written", rules.productId);
 }
 
-uint32_t CKelvraU3G5Base::SamplesPerPixel() const { return productId == kProductTripleSample ? 3 : 1; }
+uint32_t CKelvraU3G5Base::SamplesPerPixel() const { return Rules().samplesPerPixel; }
 
 uint32_t CKelvraU3G5Base::BytesPerPixel() const { return (dataWidth != 0 ? 2 : 1) * SamplesPerPixel(); }
 
@@ -185,7 +153,7 @@ int32_t CKelvraU3G5Base::ApplyImageSize() {
     frameBytes = static_cast<uint32_t>(bytes);
     // Frames not yet taken went with the old buffers: none is new any more.
     ringReadIndex.store(frameRing.FramesStored());
-    if (productId == kProductSingleTransfer) return 0;
+    if (Rules().singleTransfer) return 0;
     WriteImageSizeRegisters(static_cast<int32_t>(w), static_cast<int32_t>(h));
     WriteTimingRegisters(geometry);
     geometryDirty = 0;
@@ -193,8 +161,8 @@ int32_t CKelvraU3G5Base::ApplyImageSize() {
 }
 
 int32_t CKelvraU3G5Base::SetDataWidthRegister(bool twoBytes) {
-    if (productId == kProductSingleTransfer) return controller->WriteModeByte(twoBytes ? 1 : 0) ? 1 : 0;
-    return controller->WriteFpgaRegister(kFpgaDataWidth, twoBytes ? 2 : 1) ? 1 : 0;
+    if (Rules().singleTransfer) return controller->WriteModeByte(twoBytes ? 1 : 0) ? 1 : 0;
+    return controller->WriteFpgaRegister(fpga::kDataWidth, twoBytes ? 2 : 1) ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::StoreDataWidth(uint32_t code) {
@@ -205,29 +173,32 @@ int32_t CKelvraU3G5Base::StoreDataWidth(uint32_t code) {
 
 int32_t CKelvraU3G5Base::SetDataWidth(uint32_t code) {
     if (!controller) return 0;
-    if (SetsSensorBitDepth(productId) && sensor) {
-        sensor->SetBitDepth(static_cast<int32_t>(code));
-    } else if (productId == kProductTripleSample) {
+    const ProductRules& rules = Rules();
+    if (rules.setsSensorBitDepth && sensor) {
+        // The board's register below is what the transfer follows; a sensor left at its depth
+        // shows in the picture, not in the frame size.
+        if (!sensor->SetBitDepth(static_cast<int32_t>(code))) DebugLog(LogCategory::Device, "sensor bit depth refused");
+    } else if (rules.samplesPerPixel == 3) {
         if (code > 2) return 0;
-        if (controller->WriteFpgaRegister(kFpgaTripleDataWidth, static_cast<uint8_t>(code))) {
+        if (controller->WriteFpgaRegister(fpga::kTripleDataWidth, static_cast<uint8_t>(code))) {
             dataWidth = code != 0 ? 1 : 0;
             return ApplyImageSize();
         }
-    } else if (UsesAlternateRegisterMap(productId)) {
-        if (controller->WriteFpgaRegister(kFpgaAltDataWidth, code == 1 ? 2 : 1)) {
+    } else if (rules.alternateRegisterMap) {
+        if (controller->WriteFpgaRegister(fpga::kAltDataWidth, code == 1 ? 2 : 1)) {
             dataWidth = code != 0 ? 1 : 0;
             return ApplyImageSize();
         }
     }
     // The 880HQLN transfers two bytes per pixel whatever the caller asks for.
-    const bool twoBytes = code == 1 || productId == kProduct880HQLN;
+    const bool twoBytes = code == 1 || rules.alwaysTwoBytes;
     if (!SetDataWidthRegister(twoBytes)) return 0;
     return StoreDataWidth(twoBytes ? 1 : code);
 }
 
 int32_t CKelvraU3G5Base::SetClockMode(int32_t mode) {
     if (!sensor) return 0;
-    if (mode == kHighClock && productId != kProductSingleTransfer && controller) {
+    if (mode == kHighClock && !Rules().singleTransfer && controller) {
         // A driver that does not report the speed leaves this as it is: no downgrade then.
         int speed = kSuperSpeed;
         if (controller->GetBusSpeed(&speed) && speed != kSuperSpeed) mode = kNormalClock;

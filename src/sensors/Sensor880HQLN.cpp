@@ -69,7 +69,8 @@ int32_t CSensor880HQLN::Initialize() { return SetWindow(0, 2048, 0, 1024, 0); }
 
 int32_t CSensor880HQLN::WaitForFpgaRegister(uint8_t reg, uint8_t value) {
     for (int attempt = 0; attempt < kFpgaAttempts; ++attempt) {
-        controller->WriteFpgaRegister(reg, value);
+        // The read-back below is the check, and a lost write is simply tried again.
+        static_cast<void>(controller->WriteFpgaRegister(reg, value));
         Sleep(kCharacterPauseMs);
         uint8_t readBack = 0;
         if (controller->ReadFpgaRegister(reg, &readBack) && readBack == value) return 1;
@@ -142,7 +143,7 @@ int32_t CSensor880HQLN::WriteRegister(uint32_t address, uint32_t value) {
     if (controller == nullptr) return 0;
     const uint8_t bytes[3] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
                               static_cast<uint8_t>(value)};
-    SensorLock::Hold hold(lock);
+    CriticalSectionGuard hold(lock);
     return controller->I2cWrite(serialAddress, bytes, 3, kI2cTimeoutMs) ? 1 : 0;
 }
 
@@ -150,7 +151,7 @@ int32_t CSensor880HQLN::ReadRegister(uint32_t address, uint32_t* value) {
     if (controller == nullptr || value == nullptr) return 0;
     const uint8_t addressBytes[2] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
     uint8_t readBack = 0;
-    SensorLock::Hold hold(lock);
+    CriticalSectionGuard hold(lock);
     if (!controller->I2cWrite(serialAddress, addressBytes, 2, kI2cTimeoutMs)) return 0;
     if (!controller->I2cRead(serialAddress, &readBack, 1, kI2cTimeoutMs)) return 0;
     *value = readBack;
@@ -188,7 +189,8 @@ int32_t CSensor880HQLN::ReceiveText(char* buffer, int32_t capacity) {
 
 int32_t CSensor880HQLN::SendText(const char* text, int32_t length) {
     char pending[kLineLimit];
-    ReceiveText(pending, sizeof(pending));
+    // Drains a reply still waiting from an earlier command; there may be none.
+    static_cast<void>(ReceiveText(pending, sizeof(pending)));
     if (text == nullptr) return 0;
     int32_t result = 0;
     for (int32_t i = 0; i < length && text[i] != '\0'; ++i) {

@@ -6,7 +6,7 @@
 
 #include "kelvra/win32.h"
 #include "sensors/SensorCommon.h"
-#include "sensors/SensorLock.h"
+#include "common/CriticalSection.h"
 
 class CSensor880HQLN : public CSensorCommon {
 public:
@@ -18,18 +18,18 @@ public:
     CSensor880HQLN(CControllerBase* controller, uint8_t serialAddress);
 
     int32_t IsCameraReady() override;
-    int32_t Initialize() override;
-    int32_t Identify() override;
-    int32_t SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) override;
-    int32_t SetTriggerMode(int32_t mode) override;
-    int32_t SetBitDepth(int32_t wide) override;
-    int32_t SetExposure(int32_t value) override;
-    int32_t SetGain(int32_t value) override;
-    int32_t SetExposureTime(int32_t time) override;
-    int32_t WriteRegister(uint32_t address, uint32_t value) override;
-    int32_t ReadRegister(uint32_t address, uint32_t* value) override;
-    int32_t ReceiveText(char* buffer, int32_t capacity) override;
-    int32_t SendText(const char* text, int32_t length) override;
+    [[nodiscard]] int32_t Initialize() override;
+    [[nodiscard]] int32_t Identify() override;
+    [[nodiscard]] int32_t SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) override;
+    [[nodiscard]] int32_t SetTriggerMode(int32_t mode) override;
+    [[nodiscard]] int32_t SetBitDepth(int32_t wide) override;
+    [[nodiscard]] int32_t SetExposure(int32_t value) override;
+    [[nodiscard]] int32_t SetGain(int32_t value) override;
+    [[nodiscard]] int32_t SetExposureTime(int32_t time) override;
+    [[nodiscard]] int32_t WriteRegister(uint32_t address, uint32_t value) override;
+    [[nodiscard]] int32_t ReadRegister(uint32_t address, uint32_t* value) override;
+    [[nodiscard]] int32_t ReceiveText(char* buffer, int32_t capacity) override;
+    [[nodiscard]] int32_t SendText(const char* text, int32_t length) override;
 
     // Debug mode of the head is one state for the whole process, not per camera.
     int32_t SetDebugMode(int32_t on);
@@ -47,6 +47,8 @@ private:
     int32_t SendCommand(const char* command);
     int32_t WaitForFpgaRegister(uint8_t reg, uint8_t value);
 
-    SensorLock lock;
+    // One register access at a time: the acquisition thread and the application never interleave
+    // the bytes of one access on the head's bus.
+    CriticalSection lock;
     DWORD replyTimeLimitMs = kReplyTimeLimitMs;
 };

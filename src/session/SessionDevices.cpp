@@ -119,10 +119,12 @@ bool CKelvra::GetCameraInfo(KelvraCameraInfo* info) {
     info->exposureMax = device->GetExposureTimeMax();
     // A shorter record ends before the doubles; nothing may be written past its declared size.
     if (info->size >= sizeof(KelvraCameraInfo)) {
+        // A camera without exposures in seconds fails both and leaves them 0, which is what the
+        // record then says.
         double minimumSeconds = 0.0;
         double maximumSeconds = 0.0;
-        device->GetRealExposureMin(&minimumSeconds);
-        device->GetRealExposureMax(&maximumSeconds);
+        static_cast<void>(device->GetRealExposureMin(&minimumSeconds));
+        static_cast<void>(device->GetRealExposureMax(&maximumSeconds));
         info->exposureMsMin = minimumSeconds * 1000.0;
         info->exposureMsMax = maximumSeconds * 1000.0;
     }

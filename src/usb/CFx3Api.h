@@ -24,30 +24,30 @@ public:
     CFx3Api& operator=(const CFx3Api&) = delete;
 
     virtual ~CFx3Api();
-    virtual int OpenStream() = 0;
-    virtual int ReadFrameHeader(FrameRequest* frame, uint32_t timeoutMs) = 0;
-    virtual int ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs) = 0;
-    virtual int ReadFrameEndpoint83(FrameRequest* frame, uint32_t timeoutMs) = 0;
+    [[nodiscard]] virtual int OpenStream() = 0;
+    [[nodiscard]] virtual int ReadFrameHeader(FrameRequest* frame, uint32_t timeoutMs) = 0;
+    [[nodiscard]] virtual int ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs) = 0;
+    [[nodiscard]] virtual int ReadFrameEndpoint83(FrameRequest* frame, uint32_t timeoutMs) = 0;
     virtual void CloseStream() = 0;
-    virtual int WriteSromByte(uint16_t address, uint8_t value) = 0;
-    virtual int ReadSromByte(uint16_t address, uint8_t* value) = 0;
-    virtual int SendRequestCC() = 0;
-    virtual int WriteModeByte(uint8_t value) = 0;
-    virtual int ReadModeByte(uint8_t* value) = 0;
+    [[nodiscard]] virtual int WriteSromByte(uint16_t address, uint8_t value) = 0;
+    [[nodiscard]] virtual int ReadSromByte(uint16_t address, uint8_t* value) = 0;
+    [[nodiscard]] virtual int SendRequestCC() = 0;
+    [[nodiscard]] virtual int WriteModeByte(uint8_t value) = 0;
+    [[nodiscard]] virtual int ReadModeByte(uint8_t* value) = 0;
     // count receives the data length; buffered transfers go through the controller's transfer buffer.
-    virtual int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) = 0;
-    virtual int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) = 0;
-    virtual int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
+    [[nodiscard]] virtual int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) = 0;
+    [[nodiscard]] virtual int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) = 0;
+    [[nodiscard]] virtual int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
                                     uint32_t waitMs) = 0;
 
     // Enumeration pass; returns the number of rows in use afterwards.
     int EnumerateDevices();
     // A handle on the row's device, opened for writing; null when the row is not in use or does
     // not open. The caller closes it.
-    HANDLE OpenDeviceRow(int row, bool overlapped);
+    [[nodiscard]] HANDLE OpenDeviceRow(int row, bool overlapped);
     bool IsDeviceRowPresent(int row);
     // 1 with the model's device name in buffer, 0 when the row is absent or its model has no name.
-    int FormatDeviceName(int row, char* buffer, std::size_t capacity);
+    [[nodiscard]] int FormatDeviceName(int row, char* buffer, std::size_t capacity);
 
     // Queries the device core makes for its product id (-1 when it has none).
     int CountDevices(int productId);

@@ -1,5 +1,6 @@
 #include "usb/CKelvCy3Cam.h"
 
+#include "common/DebugLog.h"
 #include "usb/DeviceIo.h"
 
 #include <algorithm>
@@ -315,6 +316,8 @@ int CKelvCy3Cam::AllocateTransferBuffer()
         if (!transferBuffer_)
             return 0;
     }
-    ResetPort();
+    // A fresh port is a courtesy to the first stream; the stream's own resets follow anyway.
+    if (!ResetPort())
+        DebugLog(LogCategory::Usb, "port reset before the first stream failed");
     return 1;
 }

@@ -23,46 +23,46 @@ public:
     // CControllerBase
     int ReservedQuery() override { return 0; }
     void Close() override;
-    int SelectDevice(int row) override;
-    int ReadFpgaRegisterPair(uint16_t* value) override;
-    int I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint32_t timeoutMs) override;
-    int I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t timeoutMs) override;
-    int WriteRegister32(uint16_t address, uint32_t value) override;
-    int ReadRegister16(uint16_t address, int* value) override;
-    int WriteRegisterPair(uint16_t address, uint16_t value) override;
-    int ReadRegisterWord(uint16_t address, int* value) override;
-    int WriteFpgaRegister(uint8_t reg, uint8_t value) override;
-    int ReadFpgaRegister(uint8_t reg, uint8_t* value) override;
-    int WriteAuxRegister(uint8_t reg, uint8_t value) override;
-    int ReadAuxRegister(uint8_t reg, uint8_t* value) override;
-    int AbortStream() override;
+    [[nodiscard]] int SelectDevice(int row) override;
+    [[nodiscard]] int ReadFpgaRegisterPair(uint16_t* value) override;
+    [[nodiscard]] int I2cWrite(uint8_t address, const uint8_t* bytes, int count, uint32_t timeoutMs) override;
+    [[nodiscard]] int I2cRead(uint8_t address, uint8_t* bytes, int count, uint32_t timeoutMs) override;
+    [[nodiscard]] int WriteRegister32(uint16_t address, uint32_t value) override;
+    [[nodiscard]] int ReadRegister16(uint16_t address, int* value) override;
+    [[nodiscard]] int WriteRegisterPair(uint16_t address, uint16_t value) override;
+    [[nodiscard]] int ReadRegisterWord(uint16_t address, int* value) override;
+    [[nodiscard]] int WriteFpgaRegister(uint8_t reg, uint8_t value) override;
+    [[nodiscard]] int ReadFpgaRegister(uint8_t reg, uint8_t* value) override;
+    [[nodiscard]] int WriteAuxRegister(uint8_t reg, uint8_t value) override;
+    [[nodiscard]] int ReadAuxRegister(uint8_t reg, uint8_t* value) override;
+    [[nodiscard]] int AbortStream() override;
 
     // CFx3Api
-    int OpenStream() override;
-    int ReadFrameHeader(FrameRequest* frame, uint32_t timeoutMs) override;
-    int ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs) override;
-    int ReadFrameEndpoint83(FrameRequest* frame, uint32_t timeoutMs) override;
+    [[nodiscard]] int OpenStream() override;
+    [[nodiscard]] int ReadFrameHeader(FrameRequest* frame, uint32_t timeoutMs) override;
+    [[nodiscard]] int ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs) override;
+    [[nodiscard]] int ReadFrameEndpoint83(FrameRequest* frame, uint32_t timeoutMs) override;
     void CloseStream() override;
-    int WriteSromByte(uint16_t address, uint8_t value) override;
-    int ReadSromByte(uint16_t address, uint8_t* value) override;
-    int SendRequestCC() override;
-    int WriteModeByte(uint8_t value) override;
-    int ReadModeByte(uint8_t* value) override;
-    int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
-    int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
-    int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
+    [[nodiscard]] int WriteSromByte(uint16_t address, uint8_t value) override;
+    [[nodiscard]] int ReadSromByte(uint16_t address, uint8_t* value) override;
+    [[nodiscard]] int SendRequestCC() override;
+    [[nodiscard]] int WriteModeByte(uint8_t value) override;
+    [[nodiscard]] int ReadModeByte(uint8_t* value) override;
+    [[nodiscard]] int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
+    [[nodiscard]] int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
+    [[nodiscard]] int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
                             uint32_t waitMs) override;
 
     // Called by the device core directly.
-    int AllocateTransferBuffer();
-    int ResetPort();
-    int ResetPipe(uint8_t endpoint);
-    int ResetStream();
-    int RequestFrame(HANDLE device);
-    int ReadCameraInfo(uint8_t* info);   // 64 bytes
-    int ReadCameraInfo2(uint8_t* info);  // 64 bytes
-    int ReadReadyState(uint8_t* state);
-    int GetBusSpeed(int* speed);
+    [[nodiscard]] int AllocateTransferBuffer();
+    [[nodiscard]] int ResetPort();
+    [[nodiscard]] int ResetPipe(uint8_t endpoint);
+    [[nodiscard]] int ResetStream();
+    [[nodiscard]] int RequestFrame(HANDLE device);
+    [[nodiscard]] int ReadCameraInfo(uint8_t* info);   // 64 bytes
+    [[nodiscard]] int ReadCameraInfo2(uint8_t* info);  // 64 bytes
+    [[nodiscard]] int ReadReadyState(uint8_t* state);
+    [[nodiscard]] int GetBusSpeed(int* speed);
 
     HANDLE StreamHandle() const { return streamHandle_; }
 
@@ -95,7 +95,7 @@ private:
     // Direct transfers carry the frames: they reuse one event, taken one transfer at a time, so
     // a frame costs no allocation. Null only when the system is out of handles.
     HANDLE directEvent_ = nullptr;
-    std::mutex directLock_;
+    std::mutex directLock_;  // the shared event and the transfer it serves, one transfer at a time
     std::unique_ptr<uint8_t[]> transferBuffer_;
     std::mutex fpgaLock_;  // FPGA register write-then-read pairs never interleave
 };

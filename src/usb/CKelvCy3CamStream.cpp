@@ -3,6 +3,7 @@
 // waits until the driver has finished with them.
 #include "usb/CKelvCy3Cam.h"
 
+#include "common/DebugLog.h"
 #include "usb/DeviceIo.h"
 
 #include <algorithm>
@@ -51,9 +52,16 @@ void CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint)
     OVERLAPPED overlapped{};
     overlapped.hEvent = done.get();
     DWORD bytesReturned = 0;
-    if (!deviceio::IoControl(device, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &bytesReturned, &overlapped) &&
-        GetLastError() == ERROR_IO_PENDING)
+    if (deviceio::IoControl(device, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &bytesReturned, &overlapped))
+        return;
+    const DWORD error = GetLastError();
+    if (error == ERROR_IO_PENDING) {
         done.WaitMs(INFINITE);
+        return;
+    }
+    // The caller's cancel and wait still end the transfer; a refused abort only makes it slower.
+    DebugLog(LogCategory::Usb, "pipe abort on endpoint 0x%02X refused (error %lu)", endpoint,
+             static_cast<unsigned long>(error));
 }
 
 int CKelvCy3Cam::AbortStream()
@@ -208,8 +216,10 @@ int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/)
             return 1;
         }
         // The FPGA drops a frame it could not hand over; the pulse makes it start the next one.
-        WriteFpgaRegister(kFrameResyncRegister, 1);
-        WriteFpgaRegister(kFrameResyncRegister, 0);
+        const bool raised = WriteFpgaRegister(kFrameResyncRegister, 1);
+        const bool lowered = WriteFpgaRegister(kFrameResyncRegister, 0);
+        // The next header read tells whether the FPGA took it.
+        if (!raised || !lowered) DebugLog(LogCategory::Usb, "frame resync pulse not written");
         Sleep(kFrameResyncSettleMs);
         std::memset(header, 0, sizeof header);
         if (!RequestFrame(streamHandle_))

@@ -1,5 +1,6 @@
 #include "usb/DeviceEnumerator.h"
 
+#include "common/DebugLog.h"
 #include "usb/DeviceIo.h"
 
 #include <cstring>
@@ -109,8 +110,10 @@ void Record(SharedDeviceTable& table, const FoundInterface& camera)
     if (table.entryCount < 0 || table.entryCount >= kDeviceTableRows)
         return;
     UsbDeviceEntry& row = table.rows[table.entryCount];
+    // A row past the count that is still in use means the table was damaged; it is overwritten.
+    // The text is the historic Shift-JIS "never gets here"; the log supplies the line end.
     if (row.productId != 0)
-        OutputDebugStringA("\x82\xB1\x82\xB1\x82\xC9\x82\xCD\x97\x88\x82\xC8\x82\xA2\x82\xCD\x82\xB8\x82\xC5\x82\xB7\r\n");
+        DebugLog(LogCategory::Usb, "\x82\xB1\x82\xB1\x82\xC9\x82\xCD\x97\x88\x82\xC8\x82\xA2\x82\xCD\x82\xB8\x82\xC5\x82\xB7");
     row = EmptyDeviceEntry();
     row.vendorId = camera.vendorId;
     row.productId = camera.productId;

@@ -10,6 +10,7 @@ const char kSharedTableName[] = "U3G5-MemMap";
 
 namespace {
 
+// The process's copy of the shared table and every copy between it and the mapping.
 std::mutex& ProcessLock()
 {
     static std::mutex lock;

@@ -102,7 +102,7 @@ TEST_F(DeviceHead, TextChannelCarriesRawCommands) {
     EXPECT_STREQ(line, "KELVRA-880HQLN-CL\r\n");
 
     char small[4] = {'#', '#', '#', '#'};
-    device->SendSensorText("x -c\r\n", 6);
+    EXPECT_NE(device->SendSensorText("x -c\r\n", 6), 0);
     received = 0;
     for (int attempt = 0; attempt < 5 && received == 0; ++attempt) received = device->ReceiveSensorText(small, 2);
     EXPECT_EQ(received, 4);

@@ -18,7 +18,7 @@ TEST(DeviceInstances, ClassWideLockFollowsTheInstancesAcrossThreads) {
                 for (int i = 0; i < 25; ++i) {
                     CKelvraUSB3G5SimpleSdk device;
                     EXPECT_GE(CKelvraU3G5Base::InstanceCount(), 2);
-                    device.CreateController(nullptr, nullptr);
+                    EXPECT_EQ(device.CreateController(nullptr, nullptr), 1);
                     device.SetProductId(0x7FFF);  // a model no camera here has: the open fails
                     EXPECT_EQ(device.OpenDevice(0), 0);
                 }

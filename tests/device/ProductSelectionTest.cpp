@@ -53,7 +53,7 @@ TEST_F(ProductSelection, EveryProductIdOpensTheClassOfTheTable) {
         device.reset();
         KelvraSim_Reset();
         device = std::make_unique<CKelvraUSB3G5SimpleSdk>();
-        device->CreateController(nullptr, nullptr);
+        ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
         const int camera = Attach(row.productId);
         kelvra::sim::SetReadyState(camera, 1);
         Open(camera, row.productId);
@@ -73,7 +73,8 @@ TEST_F(ProductSelection, ChipVersionDecidesBetweenTheTwoMT9FDrivers) {
     EXPECT_NE(dynamic_cast<CSensorMT9F002*>(device->Sensor()), nullptr);
 
     ASSERT_TRUE(kelvra::sim::SetChipVersion(camera, 301));
-    device->ReopenDevice(static_cast<uint32_t>(DeviceNumberOf(camera)));
+    // The generic board never reports ready, so the reopen answers failure; the driver is what counts.
+    static_cast<void>(device->ReopenDevice(static_cast<uint32_t>(DeviceNumberOf(camera))));
     EXPECT_NE(dynamic_cast<CSensorMT9F001*>(device->Sensor()), nullptr);
 }
 

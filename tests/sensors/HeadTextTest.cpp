@@ -82,7 +82,7 @@ TEST_F(HeadText, SendStopsAtTheTerminatorTheLengthOrAFailedWrite) {
 
 TEST_F(HeadText, SendingDiscardsOnePendingLineFirst) {
     head.QueueReply("STALE\r\n");
-    sensor.SendText("n\r\n", 3);
+    EXPECT_NE(sensor.SendText("n\r\n", 3), 0);
     // The stale line's LF is still waiting and reads as "no line"; the answer follows it.
     char line[32] = {};
     EXPECT_EQ(sensor.ReceiveText(line, sizeof(line)), 0);

@@ -21,7 +21,7 @@ protected:
 
     int32_t Exposure() {
         int32_t value = 0;
-        sensor.GetExposure(&value);
+        EXPECT_EQ(sensor.GetExposure(&value), 1);
         return value;
     }
 
@@ -33,7 +33,7 @@ TEST_F(Head880HQLN, GainIsClampedToItsMaximumAndStoredOnOk) {
     ASSERT_EQ(sensor.SetGain(300), 1);
     EXPECT_EQ(head.commands, std::vector<std::string>{"g -v 255"});
     int32_t gain = 0;
-    sensor.GetGain(&gain);
+    EXPECT_EQ(sensor.GetGain(&gain), 1);
     EXPECT_EQ(gain, 255);
 }
 
@@ -42,7 +42,7 @@ TEST_F(Head880HQLN, ExposureTimeIsSentInHeadUnits) {
     ASSERT_EQ(sensor.SetExposureTime(7), 1);
     EXPECT_EQ(head.commands, (std::vector<std::string>{"i -v 5714", "i -v 400"}));
     int32_t time = 0;
-    sensor.GetExposureTime(&time);
+    EXPECT_EQ(sensor.GetExposureTime(&time), 1);
     EXPECT_EQ(time, 7);
     EXPECT_EQ(Exposure(), 400);
 
@@ -77,7 +77,7 @@ TEST_F(Head880HQLN, SilentHeadFailsTheTransactionAtTheLimit) {
     head.silentCommands = 1;
     EXPECT_EQ(sensor.SetGain(10), 0);
     int32_t gain = 0;
-    sensor.GetGain(&gain);
+    EXPECT_EQ(sensor.GetGain(&gain), 1);
     EXPECT_EQ(gain, 128);
     // The head answers the next command again.
     EXPECT_EQ(sensor.SetGain(10), 1);
@@ -119,7 +119,7 @@ TEST_F(Head880HQLN, TriggerModeWritesTheHeadFpgaInOrderAndAlwaysStoresTheMode) {
     head.silentCommands = 100;
     EXPECT_EQ(sensor.SetTriggerMode(2), 1);
     EXPECT_EQ(head.commands.front(), "q -w x30 x00");
-    sensor.GetTriggerMode(&mode);
+    EXPECT_EQ(sensor.GetTriggerMode(&mode), 1);
     EXPECT_EQ(mode, 2);
 }
 
@@ -133,12 +133,12 @@ TEST_F(Head880HQLN, IdentificationSequence) {
 
     ASSERT_EQ(sensor.Initialize(), 1);
     int32_t x = -1, width = 0, y = -1, height = 0, mode = -1;
-    sensor.GetWindow(&x, &width, &y, &height, &mode);
+    EXPECT_EQ(sensor.GetWindow(&x, &width, &y, &height, &mode), 1);
     EXPECT_EQ(width, 2048);
     EXPECT_EQ(height, 1024);
     ASSERT_EQ(sensor.SetBitDepth(1), 1);
     EXPECT_EQ(sensor.Parameters().bitsPerPixel, 16);
-    sensor.GetWindow(&x, &width, &y, &height, &mode);
+    EXPECT_EQ(sensor.GetWindow(&x, &width, &y, &height, &mode), 1);
     EXPECT_EQ(width, 2048);
 }
 
