@@ -6,6 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   python3 binutils
+  clang clang-format
 )
 # The image and movie writers add libjpeg/libpng/libtiff and the file checkers (ffprobe, Pillow,
 # pngcheck, tiffinfo) here when they arrive.

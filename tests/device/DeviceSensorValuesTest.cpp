@@ -12,7 +12,6 @@ namespace {
 constexpr int32_t kWidth = 24;
 constexpr int32_t kHeight = 6;
 constexpr size_t kBytesPerPixel = 2;
-constexpr size_t kRowBytes = kWidth * kBytesPerPixel;
 
 using Frame = std::vector<uint8_t>;
 using Writes = std::vector<std::pair<int, int>>;

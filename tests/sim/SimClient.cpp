@@ -164,7 +164,7 @@ std::string Device::ReceiveAll()
 }
 
 BulkRead::BulkRead(HANDLE device, std::uint8_t endpoint, void* buffer, DWORD length, bool buffered)
-    : device_(device), event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), buffered_(buffered)
+    : device_(device), event_(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
     io_.assign(kSetupSize + (buffered ? length : 0), 0);
     io_[13] = endpoint;

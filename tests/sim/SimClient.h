@@ -84,7 +84,6 @@ private:
     HANDLE event_;
     OVERLAPPED overlapped_{};
     std::vector<std::uint8_t> io_; // the SetupTransfer (direct) or header + data (buffered)
-    bool buffered_;
     bool issued_ = false;
     bool finished_ = false;
 };
