@@ -33,22 +33,22 @@ void PokeSize(BoardFpga& fpga, std::uint8_t low, std::uint8_t high, std::uint16_
 } // namespace
 
 Board::Board(std::uint16_t productId, FpgaObserver& observer, CameraLog& log)
-    : productId_(productId), log_(log), fpga_(observer)
+    : productId(productId), log(log), fpga(observer)
 {
     const bool hqln = productId == kProduct880HQLN;
     const std::uint16_t width = hqln ? 1280 : 640;
     const std::uint16_t height = hqln ? 1024 : 480;
-    PokeSize(fpga_, BoardFpga::kImageWidthLow, BoardFpga::kImageWidthHigh, width);
-    PokeSize(fpga_, BoardFpga::kImageHeightLow, BoardFpga::kImageHeightHigh, height);
-    PokeSize(fpga_, BoardFpga::kAltImageWidthLow, BoardFpga::kAltImageWidthHigh, width);
-    PokeSize(fpga_, BoardFpga::kAltImageHeightLow, BoardFpga::kAltImageHeightHigh, height);
-    fpga_.Poke(BoardFpga::kDataWidth, 2);
-    fpga_.Poke(BoardFpga::kAltDataWidth, 2);
-    fpga_.Poke(kConverterDataWidth, 1);
-    PokeSize(fpga_, BoardFpga::kVersionLow, BoardFpga::kVersionHigh, kFpgaVersion);
+    PokeSize(fpga, BoardFpga::kImageWidthLow, BoardFpga::kImageWidthHigh, width);
+    PokeSize(fpga, BoardFpga::kImageHeightLow, BoardFpga::kImageHeightHigh, height);
+    PokeSize(fpga, BoardFpga::kAltImageWidthLow, BoardFpga::kAltImageWidthHigh, width);
+    PokeSize(fpga, BoardFpga::kAltImageHeightLow, BoardFpga::kAltImageHeightHigh, height);
+    fpga.Poke(BoardFpga::kDataWidth, 2);
+    fpga.Poke(BoardFpga::kAltDataWidth, 2);
+    fpga.Poke(kConverterDataWidth, 1);
+    PokeSize(fpga, BoardFpga::kVersionLow, BoardFpga::kVersionHigh, kFpgaVersion);
     if (hqln) {
-        head_ = std::make_unique<CameraHead>(log_.headCommands);
-        bridge_ = std::make_unique<SerialBridge>(*head_);
+        head = std::make_unique<CameraHead>(this->log.headCommands);
+        bridge = std::make_unique<SerialBridge>(*head);
     }
     if (productId == kChipVersionProduct)
         SetChipVersion(kDefaultChipVersion);
@@ -56,7 +56,7 @@ Board::Board(std::uint16_t productId, FpgaObserver& observer, CameraLog& log)
 
 bool Board::SetChipVersion(std::uint16_t version)
 {
-    MemoryDevice* chip = productId_ == kChipVersionProduct ? Generic(kChipAddress) : nullptr;
+    MemoryDevice* chip = productId == kChipVersionProduct ? Generic(kChipAddress) : nullptr;
     if (!chip)
         return false;
     // The chip answers register 0 high byte first.
@@ -67,23 +67,23 @@ bool Board::SetChipVersion(std::uint16_t version)
 
 MemoryDevice* Board::Generic(std::uint8_t address)
 {
-    if (head_ || address == kFpgaAddress || address == kEepromAddress || address == kAuxAddress)
+    if (head || address == kFpgaAddress || address == kEepromAddress || address == kAuxAddress)
         return nullptr;
-    return &generic_.try_emplace(address, 2, std::uint8_t{0}).first->second;
+    return &generic.try_emplace(address, 2, std::uint8_t{0}).first->second;
 }
 
 I2cDevice* Board::Device(std::uint8_t address)
 {
     switch (address) {
     case kFpgaAddress:
-        return &fpga_;
+        return &fpga;
     case kEepromAddress:
-        return &eeprom_;
+        return &eeprom;
     case kAuxAddress:
-        return &aux_;
+        return &aux;
     default:
-        if (bridge_ && address == kHeadBridgeAddress)
-            return bridge_.get();
+        if (bridge && address == kHeadBridgeAddress)
+            return bridge.get();
         return Generic(address);
     }
 }
@@ -92,7 +92,7 @@ bool Board::Write(std::uint8_t address, std::span<const std::uint8_t> bytes)
 {
     I2cDevice* device = Device(address);
     const bool acknowledged = device && device->Write(bytes);
-    log_.i2c.Add({address, false, {bytes.begin(), bytes.end()}, acknowledged});
+    log.i2c.Add({address, false, {bytes.begin(), bytes.end()}, acknowledged});
     return acknowledged;
 }
 
@@ -100,7 +100,7 @@ bool Board::Read(std::uint8_t address, std::span<std::uint8_t> bytes)
 {
     I2cDevice* device = Device(address);
     const bool acknowledged = device && device->Read(bytes);
-    log_.i2c.Add({address, true, acknowledged ? std::vector<std::uint8_t>(bytes.begin(), bytes.end())
+    log.i2c.Add({address, true, acknowledged ? std::vector<std::uint8_t>(bytes.begin(), bytes.end())
                                               : std::vector<std::uint8_t>{},
                   acknowledged});
     return acknowledged;
@@ -108,36 +108,36 @@ bool Board::Read(std::uint8_t address, std::span<std::uint8_t> bytes)
 
 FrameShape Board::Shape() const
 {
-    const bool alt = UsesAltGeometry(productId_);
+    const bool alt = UsesAltGeometry(productId);
     auto word = [this](std::uint8_t low, std::uint8_t high) {
-        return static_cast<std::uint32_t>(fpga_.Byte(low) | fpga_.Byte(high) << 8);
+        return static_cast<std::uint32_t>(fpga.Byte(low) | fpga.Byte(high) << 8);
     };
     FrameShape shape;
     const std::uint32_t width = alt ? word(BoardFpga::kAltImageWidthLow, BoardFpga::kAltImageWidthHigh)
                                     : word(BoardFpga::kImageWidthLow, BoardFpga::kImageWidthHigh);
     shape.rows = alt ? word(BoardFpga::kAltImageHeightLow, BoardFpga::kAltImageHeightHigh)
                      : word(BoardFpga::kImageHeightLow, BoardFpga::kImageHeightHigh);
-    shape.samplesPerRow = width * SamplesPerPixel(productId_);
+    shape.samplesPerRow = width * SamplesPerPixel(productId);
     // Code 1 selects one byte per sample; the FPGA sends two for any other code.
-    shape.bytesPerSample = fpga_.Byte(alt ? BoardFpga::kAltDataWidth : BoardFpga::kDataWidth) == 1 ? 1 : 2;
-    if (productId_ == kConverterProduct)
-        shape.bytesPerSample = fpga_.Byte(kConverterDataWidth) != 0 ? 2 : 1;
+    shape.bytesPerSample = fpga.Byte(alt ? BoardFpga::kAltDataWidth : BoardFpga::kDataWidth) == 1 ? 1 : 2;
+    if (productId == kConverterProduct)
+        shape.bytesPerSample = fpga.Byte(kConverterDataWidth) != 0 ? 2 : 1;
     return shape;
 }
 
 bool Board::TriggerMode() const
 {
-    if (head_)
-        return head_->State().triggerMode;
-    switch (productId_) {
+    if (head)
+        return head->State().triggerMode;
+    switch (productId) {
     case 0x3030:
     case 0x3050:
     case 0x3150:
     case 0x3170:
-        return (fpga_.Byte(36) & 1) != 0;
+        return (fpga.Byte(36) & 1) != 0;
     case 0x30F0:
     case 0x3100:
-        return (fpga_.Byte(48) & 1) != 0;
+        return (fpga.Byte(48) & 1) != 0;
     default:
         return false;
     }

@@ -30,13 +30,13 @@ public:
     bool Write(std::uint8_t address, std::span<const std::uint8_t> bytes);
     bool Read(std::uint8_t address, std::span<std::uint8_t> bytes);
 
-    BoardFpga& Fpga() { return fpga_; }
-    const BoardFpga& Fpga() const { return fpga_; }
-    MemoryDevice& Eeprom() { return eeprom_; }
+    BoardFpga& Fpga() { return fpga; }
+    const BoardFpga& Fpga() const { return fpga; }
+    MemoryDevice& Eeprom() { return eeprom; }
     // The register map at an address other than the board's own devices; null on the 880HQLN.
     MemoryDevice* Generic(std::uint8_t address);
-    CameraHead* Head() { return head_.get(); }
-    const CameraHead* Head() const { return head_.get(); }
+    CameraHead* Head() { return head.get(); }
+    const CameraHead* Head() const { return head.get(); }
 
     // Product 0x3020's chip version at register 0 of I2C 0x20; false on any other product.
     bool SetChipVersion(std::uint16_t version);
@@ -49,14 +49,14 @@ public:
 private:
     I2cDevice* Device(std::uint8_t address);
 
-    std::uint16_t productId_;
-    CameraLog& log_;
-    BoardFpga fpga_;
-    MemoryDevice eeprom_{2, 0xFF};
-    MemoryDevice aux_{1, 0};
-    std::unique_ptr<CameraHead> head_;
-    std::unique_ptr<SerialBridge> bridge_;
-    std::map<std::uint8_t, MemoryDevice> generic_;
+    std::uint16_t productId;
+    CameraLog& log;
+    BoardFpga fpga;
+    MemoryDevice eeprom{2, 0xFF};
+    MemoryDevice aux{1, 0};
+    std::unique_ptr<CameraHead> head;
+    std::unique_ptr<SerialBridge> bridge;
+    std::map<std::uint8_t, MemoryDevice> generic;
 };
 
 } // namespace kelvra::sim

@@ -6,14 +6,14 @@ bool BoardFpga::Write(std::span<const std::uint8_t> bytes)
 {
     if (bytes.empty())
         return true;
-    pointer_ = bytes[0];
+    pointer = bytes[0];
     // A trailing odd byte is half a value: the FPGA only latches complete words.
     for (std::size_t i = 1; i + 1 < bytes.size(); i += 2) {
         const auto value = static_cast<std::uint16_t>(bytes[i] << 8 | bytes[i + 1]);
-        const std::uint16_t old = registers_[pointer_];
-        registers_[pointer_] = value;
-        observer_.OnFpgaWrite(pointer_, old, value);
-        ++pointer_;
+        const std::uint16_t old = registers[pointer];
+        registers[pointer] = value;
+        observer.OnFpgaWrite(pointer, old, value);
+        ++pointer;
     }
     return true;
 }
@@ -21,10 +21,10 @@ bool BoardFpga::Write(std::span<const std::uint8_t> bytes)
 bool BoardFpga::Read(std::span<std::uint8_t> bytes)
 {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const std::uint16_t value = Peek(pointer_);
+        const std::uint16_t value = Peek(pointer);
         bytes[i] = static_cast<std::uint8_t>(i % 2 == 0 ? value >> 8 : value);
         if (i % 2 == 1)
-            ++pointer_;
+            ++pointer;
     }
     return true;
 }
@@ -32,10 +32,10 @@ bool BoardFpga::Read(std::span<std::uint8_t> bytes)
 std::uint16_t BoardFpga::Peek(std::uint8_t reg) const
 {
     if (reg == kFrameCounter)
-        return observer_.FrameCounter();
+        return observer.FrameCounter();
     if (reg == kSensorReadyStatus)
-        return registers_[reg] | 0x02;
-    return registers_[reg];
+        return registers[reg] | 0x02;
+    return registers[reg];
 }
 
 } // namespace kelvra::sim

@@ -39,7 +39,7 @@ public:
     static constexpr std::uint8_t kAltDataWidth = 163;
     static constexpr std::uint8_t kIdentification = 0xFF;
 
-    explicit BoardFpga(FpgaObserver& observer) : observer_(observer) {}
+    explicit BoardFpga(FpgaObserver& observer) : observer(observer) {}
 
     bool Write(std::span<const std::uint8_t> bytes) override;
     bool Read(std::span<std::uint8_t> bytes) override;
@@ -47,14 +47,14 @@ public:
     // The value a host read answers.
     std::uint16_t Peek(std::uint8_t reg) const;
     // Sets a register without side effects (the camera's own state, and tests).
-    void Poke(std::uint8_t reg, std::uint16_t value) { registers_[reg] = value; }
+    void Poke(std::uint8_t reg, std::uint16_t value) { registers[reg] = value; }
     // Low byte of a register: the host programs most registers with 8-bit writes.
-    std::uint8_t Byte(std::uint8_t reg) const { return static_cast<std::uint8_t>(registers_[reg]); }
+    std::uint8_t Byte(std::uint8_t reg) const { return static_cast<std::uint8_t>(registers[reg]); }
 
 private:
-    FpgaObserver& observer_;
-    std::array<std::uint16_t, 256> registers_{};
-    std::uint8_t pointer_ = 0;
+    FpgaObserver& observer;
+    std::array<std::uint16_t, 256> registers{};
+    std::uint8_t pointer = 0;
 };
 
 } // namespace kelvra::sim

@@ -21,7 +21,7 @@ std::string MakePath(int id, std::uint16_t vendorId, std::uint16_t productId)
 } // namespace
 
 Camera::Camera(int id, std::uint16_t productId, std::uint16_t vendorId)
-    : id_(id), path_(MakePath(id, vendorId, productId)), model_(id, vendorId, productId, Clock::now())
+    : id(id), path(MakePath(id, vendorId, productId)), model(id, vendorId, productId, Clock::now())
 {
 }
 
@@ -32,35 +32,35 @@ Camera::~Camera()
 
 void Camera::Start()
 {
-    thread_ = std::thread([this] { Run(); });
+    thread = std::thread([this] { Run(); });
 }
 
 void Camera::Shutdown()
 {
     std::vector<BulkRead> reads;
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        plugged_ = false;
-        ++generation_;
+        std::lock_guard lock(mutex);
+        stopping = true;
+        plugged = false;
+        ++generation;
         reads = TakePending([](const BulkRead&) { return true; });
     }
-    wake_.notify_all();
-    if (thread_.joinable()) {
-        if (thread_.get_id() == std::this_thread::get_id())
-            thread_.detach(); // the thread is on its way out of Run() and touches nothing after it
+    wake.notify_all();
+    if (thread.joinable()) {
+        if (thread.get_id() == std::this_thread::get_id())
+            thread.detach(); // the thread is on its way out of Run() and touches nothing after it
         else
-            thread_.join();
+            thread.join();
     }
     Fail(reads, ERROR_DEVICE_NOT_CONNECTED);
 }
 
 bool Camera::Plug()
 {
-    std::lock_guard lock(mutex_);
-    if (plugged_ || stopping_)
+    std::lock_guard lock(mutex);
+    if (plugged || stopping)
         return false;
-    plugged_ = true;
+    plugged = true;
     return true;
 }
 
@@ -68,14 +68,14 @@ bool Camera::Unplug()
 {
     std::vector<BulkRead> reads;
     {
-        std::lock_guard lock(mutex_);
-        if (!plugged_)
+        std::lock_guard lock(mutex);
+        if (!plugged)
             return false;
-        plugged_ = false;
+        plugged = false;
         // Handles opened before stay dead, as they do for a device that was pulled.
-        ++generation_;
+        ++generation;
         reads = TakePending([](const BulkRead&) { return true; });
-        model_.ResetTransfer();
+        model.ResetTransfer();
     }
     Fail(reads, ERROR_DEVICE_NOT_CONNECTED);
     return true;
@@ -83,71 +83,71 @@ bool Camera::Unplug()
 
 std::shared_ptr<platform::DeviceConnection> Camera::Open(DWORD& error)
 {
-    std::lock_guard lock(mutex_);
-    if (!plugged_) {
+    std::lock_guard lock(mutex);
+    if (!plugged) {
         error = ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
     error = ERROR_SUCCESS;
-    return std::make_shared<DriverConnection>(shared_from_this(), nextConnection_++, generation_);
+    return std::make_shared<DriverConnection>(shared_from_this(), nextConnection++, generation);
 }
 
 DWORD Camera::CheckPlugged(std::uint64_t generation)
 {
-    std::lock_guard lock(mutex_);
-    return plugged_ && generation == generation_ ? ERROR_SUCCESS : ERROR_DEVICE_NOT_CONNECTED;
+    std::lock_guard lock(mutex);
+    return plugged && generation == this->generation ? ERROR_SUCCESS : ERROR_DEVICE_NOT_CONNECTED;
 }
 
 DWORD Camera::Control(std::uint64_t generation, const SetupTransfer& setup, std::span<const std::uint8_t> data,
                       ControlResult& result)
 {
     {
-        std::lock_guard lock(mutex_);
-        if (!plugged_ || generation != generation_)
+        std::lock_guard lock(mutex);
+        if (!plugged || generation != this->generation)
             return ERROR_DEVICE_NOT_CONNECTED;
-        result = model_.Control(setup, data, Clock::now());
+        result = model.Control(setup, data, Clock::now());
     }
-    wake_.notify_all();
+    wake.notify_all();
     return ERROR_SUCCESS;
 }
 
 DWORD Camera::QueueRead(std::uint64_t generation, BulkRead read)
 {
     {
-        std::lock_guard lock(mutex_);
-        if (!plugged_ || generation != generation_)
+        std::lock_guard lock(mutex);
+        if (!plugged || generation != this->generation)
             return ERROR_DEVICE_NOT_CONNECTED;
-        pending_.push_back(std::move(read));
+        pending.push_back(std::move(read));
     }
-    wake_.notify_all();
+    wake.notify_all();
     return ERROR_SUCCESS;
 }
 
 DWORD Camera::ResetPort(std::uint64_t generation)
 {
-    std::lock_guard lock(mutex_);
-    if (!plugged_ || generation != generation_)
+    std::lock_guard lock(mutex);
+    if (!plugged || generation != this->generation)
         return ERROR_DEVICE_NOT_CONNECTED;
-    model_.Log().endpoints.Add({EndpointAction::ResetPort, 0});
-    model_.ResetTransfer();
+    model.Log().endpoints.Add({EndpointAction::ResetPort, 0});
+    model.ResetTransfer();
     return ERROR_SUCCESS;
 }
 
 DWORD Camera::ResetPipe(std::uint64_t generation, std::uint8_t endpoint)
 {
-    std::lock_guard lock(mutex_);
-    if (!plugged_ || generation != generation_)
+    std::lock_guard lock(mutex);
+    if (!plugged || generation != this->generation)
         return ERROR_DEVICE_NOT_CONNECTED;
-    model_.Log().endpoints.Add({EndpointAction::ResetPipe, endpoint});
+    model.Log().endpoints.Add({EndpointAction::ResetPipe, endpoint});
     return ERROR_SUCCESS;
 }
 
 DWORD Camera::BusSpeed(std::uint64_t generation, std::uint32_t& code)
 {
-    std::lock_guard lock(mutex_);
-    if (!plugged_ || generation != generation_)
+    std::lock_guard lock(mutex);
+    if (!plugged || generation != this->generation)
         return ERROR_DEVICE_NOT_CONNECTED;
-    code = model_.BusSpeed();
+    code = model.BusSpeed();
     return ERROR_SUCCESS;
 }
 
@@ -155,12 +155,12 @@ DWORD Camera::Abort(std::uint64_t generation, std::uint8_t endpoint)
 {
     std::vector<BulkRead> reads;
     {
-        std::unique_lock lock(mutex_);
-        if (!plugged_ || generation != generation_)
+        std::unique_lock lock(mutex);
+        if (!plugged || generation != this->generation)
             return ERROR_DEVICE_NOT_CONNECTED;
-        model_.Log().endpoints.Add({EndpointAction::AbortPipe, endpoint});
+        model.Log().endpoints.Add({EndpointAction::AbortPipe, endpoint});
         reads = TakePending([endpoint](const BulkRead& read) { return read.endpoint == endpoint; });
-        readDone_.wait(lock, [&] { return !inProgress_ || inProgress_->endpoint != endpoint; });
+        readDone.wait(lock, [&] { return !inProgress || inProgress->endpoint != endpoint; });
     }
     Fail(reads, ERROR_OPERATION_ABORTED);
     return ERROR_SUCCESS;
@@ -170,9 +170,9 @@ void Camera::Cancel(std::uint64_t connection)
 {
     std::vector<BulkRead> reads;
     {
-        std::unique_lock lock(mutex_);
+        std::unique_lock lock(mutex);
         reads = TakePending([connection](const BulkRead& read) { return read.connection == connection; });
-        readDone_.wait(lock, [&] { return !inProgress_ || inProgress_->connection != connection; });
+        readDone.wait(lock, [&] { return !inProgress || inProgress->connection != connection; });
     }
     Fail(reads, ERROR_OPERATION_ABORTED);
 }
@@ -180,10 +180,10 @@ void Camera::Cancel(std::uint64_t connection)
 std::vector<BulkRead> Camera::TakePending(const std::function<bool(const BulkRead&)>& which)
 {
     std::vector<BulkRead> taken;
-    for (auto it = pending_.begin(); it != pending_.end();) {
+    for (auto it = pending.begin(); it != pending.end();) {
         if (which(*it)) {
             taken.push_back(std::move(*it));
-            it = pending_.erase(it);
+            it = pending.erase(it);
         } else {
             ++it;
         }
@@ -199,36 +199,36 @@ void Camera::Fail(const std::vector<BulkRead>& reads, DWORD error)
 
 void Camera::Run()
 {
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
+    std::unique_lock lock(mutex);
+    while (!stopping) {
         if (ServeOne(lock))
             continue;
         // Only a read the frame can answer waits for the sensor's next frame; others wait to be woken.
         const bool awaitingFrame =
-            std::any_of(pending_.begin(), pending_.end(), [this](const BulkRead& read) { return model_.IsFrameEndpoint(read.endpoint); });
-        const auto next = awaitingFrame ? model_.NextFrameTime() : std::nullopt;
+            std::any_of(pending.begin(), pending.end(), [this](const BulkRead& read) { return model.IsFrameEndpoint(read.endpoint); });
+        const auto next = awaitingFrame ? model.NextFrameTime() : std::nullopt;
         if (next)
-            wake_.wait_until(lock, *next);
+            wake.wait_until(lock, *next);
         else
-            wake_.wait(lock);
+            wake.wait(lock);
     }
 }
 
 bool Camera::ServeOne(std::unique_lock<std::mutex>& lock)
 {
     const auto now = Clock::now();
-    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-        const auto chunk = model_.NextChunk(it->endpoint, it->length, now);
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+        const auto chunk = model.NextChunk(it->endpoint, it->length, now);
         if (!chunk)
             continue;
         const BulkRead read = std::move(*it);
-        pending_.erase(it);
-        inProgress_ = Busy{read.connection, read.endpoint};
+        pending.erase(it);
+        inProgress = Busy{read.connection, read.endpoint};
         lock.unlock();
         Deliver(read, *chunk);
         lock.lock();
-        inProgress_.reset();
-        readDone_.notify_all();
+        inProgress.reset();
+        readDone.notify_all();
         return true;
     }
     return false;
@@ -244,7 +244,7 @@ void Camera::Deliver(const BulkRead& read, const FrameChunk& chunk)
         if (chunk.shape.RowBytes() == 0)
             std::memset(read.data, 0, chunk.count);
         else
-            painter_.Paint(chunk.shape, chunk.payloadOffset, read.data, chunk.count);
+            painter.Paint(chunk.shape, chunk.payloadOffset, read.data, chunk.count);
         break;
     case FrameChunk::Kind::Failure:
         SetupTransfer::StoreStatus(read.statusHeader, kDriverStatusUnsuccessful, kUsbStatusStall);

@@ -43,8 +43,8 @@ public:
     // Fails every pending read and stops the thread; the camera is unplugged for good.
     void Shutdown();
 
-    int Id() const { return id_; }
-    const std::string& Path() const { return path_; }
+    int Id() const { return id; }
+    const std::string& Path() const { return path; }
 
     // Each returns whether the plug state changed.
     bool Plug();
@@ -71,10 +71,10 @@ public:
     {
         struct Wake {
             Camera& camera;
-            ~Wake() { camera.wake_.notify_all(); }
+            ~Wake() { camera.wake.notify_all(); }
         } wake{*this};
-        std::lock_guard lock(mutex_);
-        return f(model_);
+        std::lock_guard lock(mutex);
+        return f(model);
     }
 
 private:
@@ -84,24 +84,24 @@ private:
     std::vector<BulkRead> TakePending(const std::function<bool(const BulkRead&)>& which);
     static void Fail(const std::vector<BulkRead>& reads, DWORD error);
 
-    const int id_;
-    const std::string path_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable readDone_;
-    CameraModel model_;
-    bool plugged_ = true;
-    bool stopping_ = false;
-    std::uint64_t generation_ = 1;
-    std::uint64_t nextConnection_ = 1;
-    std::list<BulkRead> pending_;
+    const int id;
+    const std::string path;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable readDone;
+    CameraModel model;
+    bool plugged = true;
+    bool stopping = false;
+    std::uint64_t generation = 1;
+    std::uint64_t nextConnection = 1;
+    std::list<BulkRead> pending;
     struct Busy {
         std::uint64_t connection;
         std::uint8_t endpoint;
     };
-    std::optional<Busy> inProgress_; // the read the thread is filling outside the lock
-    ScenePainter painter_;               // used by the camera thread only
-    std::thread thread_;
+    std::optional<Busy> inProgress; // the read the thread is filling outside the lock
+    ScenePainter painter;               // used by the camera thread only
+    std::thread thread;
 };
 
 } // namespace kelvra::sim

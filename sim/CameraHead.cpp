@@ -49,44 +49,44 @@ void CameraHead::Receive(char c)
     }
     if (c == '\0')
         return;
-    if (line_.size() == kMaxLine)
-        lineTooLong_ = true;
+    if (line.size() == kMaxLine)
+        lineTooLong = true;
     else
-        line_.push_back(c);
+        line.push_back(c);
 }
 
 char CameraHead::NextReplyChar()
 {
-    if (replyRead_ == reply_.size())
+    if (replyRead == reply.size())
         return 0;
-    const char c = reply_[replyRead_++];
-    if (replyRead_ == reply_.size()) {
-        reply_.clear();
-        replyRead_ = 0;
+    const char c = reply[replyRead++];
+    if (replyRead == reply.size()) {
+        reply.clear();
+        replyRead = 0;
     }
     return c;
 }
 
 void CameraHead::EndLine()
 {
-    std::string command = std::move(line_);
-    line_.clear();
-    const bool tooLong = std::exchange(lineTooLong_, false);
+    std::string command = std::move(line);
+    line.clear();
+    const bool tooLong = std::exchange(lineTooLong, false);
     if (!command.empty() && command.back() == '\r')
         command.pop_back();
     if (command.empty() && !tooLong)
         return; // a bare line end is not a command; the head waits for the next one
 
     std::string reply;
-    if (ignoreCommands_ > 0)
-        --ignoreCommands_;
-    else if (rejectCommands_ > 0) {
-        --rejectCommands_;
+    if (ignoreCommands > 0)
+        --ignoreCommands;
+    else if (rejectCommands > 0) {
+        --rejectCommands;
         reply = kReplyRejected;
     } else
         reply = tooLong ? kReplyRejected : Execute(command);
-    reply_ += reply;
-    log_.Add({command, reply});
+    this->reply += reply;
+    log.Add({command, reply});
 }
 
 std::string CameraHead::Execute(const std::string& command)
@@ -96,27 +96,27 @@ std::string CameraHead::Execute(const std::string& command)
     if (words == std::vector<std::string>{"n"})
         return "KELVRA-880HQLN-CL\r\n";
     if (words == std::vector<std::string>{"x", "-c"}) {
-        state_.commandModeCleared = true;
+        state.commandModeCleared = true;
         return kReplyOk;
     }
     if (words.size() == 3 && words[1] == "-v" && words[0] == "i" && ParseNumber(words[2], 10, kExposureMax, number)) {
-        state_.exposure = static_cast<int>(number);
+        state.exposure = static_cast<int>(number);
         return kReplyOk;
     }
     if (words.size() == 3 && words[1] == "-v" && words[0] == "g" && ParseNumber(words[2], 10, kGainMax, number)) {
-        state_.gain = static_cast<int>(number);
+        state.gain = static_cast<int>(number);
         return kReplyOk;
     }
     if (words == std::vector<std::string>{"d", "-y", kDebugPassword}) {
-        state_.debugMode = true;
+        state.debugMode = true;
         return "Welcome Debug Mode!\r\n";
     }
     if (words == std::vector<std::string>{"d", "-n"}) {
-        state_.debugMode = false;
+        state.debugMode = false;
         return "Good Bye!\r\n";
     }
     unsigned reg = 0;
-    if (words.size() == 4 && words[0] == "q" && words[1] == "-w" && state_.debugMode && ParseHexByte(words[2], reg) &&
+    if (words.size() == 4 && words[0] == "q" && words[1] == "-w" && state.debugMode && ParseHexByte(words[2], reg) &&
         ParseHexByte(words[3], number))
         return WriteFpga(reg, number);
     return kReplyRejected;
@@ -124,11 +124,11 @@ std::string CameraHead::Execute(const std::string& command)
 
 std::string CameraHead::WriteFpga(unsigned reg, unsigned value)
 {
-    const std::uint8_t old = fpga_[reg];
-    fpga_[reg] = static_cast<std::uint8_t>(value);
+    const std::uint8_t old = fpga[reg];
+    fpga[reg] = static_cast<std::uint8_t>(value);
     // The head takes over the trigger setting on the rising edge of its apply bit.
     if (reg == kApplyRegister && (old & 1) == 0 && (value & 1) == 1)
-        state_.triggerMode = (fpga_[kTriggerRegister] & 1) != 0;
+        state.triggerMode = (fpga[kTriggerRegister] & 1) != 0;
     char reply[48];
     std::snprintf(reply, sizeof reply, "Fpga Write   : 0x%02X : 0x%02X\r\n", reg, value);
     return reply;

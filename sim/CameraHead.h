@@ -17,17 +17,17 @@ public:
     static constexpr std::uint8_t kTriggerRegister = 0x30;
     static constexpr std::uint8_t kApplyRegister = 0x3C;
 
-    explicit CameraHead(BoundedLog<HeadCommand>& log) : log_(log) {}
+    explicit CameraHead(BoundedLog<HeadCommand>& log) : log(log) {}
 
     void Receive(char c);
     // The next reply character, 0 when none waits.
     char NextReplyChar();
 
-    void InjectRejections(int count) { rejectCommands_ = count; }
-    void InjectSilence(int count) { ignoreCommands_ = count; }
+    void InjectRejections(int count) { rejectCommands = count; }
+    void InjectSilence(int count) { ignoreCommands = count; }
 
-    const HeadState& State() const { return state_; }
-    std::uint8_t Fpga(std::uint8_t reg) const { return fpga_[reg]; }
+    const HeadState& State() const { return state; }
+    std::uint8_t Fpga(std::uint8_t reg) const { return fpga[reg]; }
 
 private:
     static constexpr std::size_t kMaxLine = 255;
@@ -36,15 +36,15 @@ private:
     std::string Execute(const std::string& command);
     std::string WriteFpga(unsigned reg, unsigned value);
 
-    BoundedLog<HeadCommand>& log_;
-    HeadState state_;
-    std::array<std::uint8_t, 256> fpga_{};
-    std::string line_;
-    bool lineTooLong_ = false;
-    std::string reply_;
-    std::size_t replyRead_ = 0;
-    int rejectCommands_ = 0;
-    int ignoreCommands_ = 0;
+    BoundedLog<HeadCommand>& log;
+    HeadState state;
+    std::array<std::uint8_t, 256> fpga{};
+    std::string line;
+    bool lineTooLong = false;
+    std::string reply;
+    std::size_t replyRead = 0;
+    int rejectCommands = 0;
+    int ignoreCommands = 0;
 };
 
 } // namespace kelvra::sim

@@ -16,15 +16,15 @@ public:
 
     void Add(Entry entry)
     {
-        if (entries_.size() == kCapacity)
-            entries_.pop_front();
-        entries_.push_back(std::move(entry));
+        if (entries.size() == kCapacity)
+            entries.pop_front();
+        entries.push_back(std::move(entry));
     }
-    std::vector<Entry> Snapshot() const { return {entries_.begin(), entries_.end()}; }
-    void Clear() { entries_.clear(); }
+    std::vector<Entry> Snapshot() const { return {entries.begin(), entries.end()}; }
+    void Clear() { entries.clear(); }
 
 private:
-    std::deque<Entry> entries_;
+    std::deque<Entry> entries;
 };
 
 struct CameraLog {

@@ -76,21 +76,21 @@ std::vector<std::uint8_t> Padded(std::initializer_list<std::uint8_t> bytes, std:
 } // namespace
 
 CameraModel::CameraModel(int id, std::uint16_t vendorId, std::uint16_t productId, FrameClock::Clock::time_point now)
-    : clock_(now), board_(productId, *this, log_), attached_(now),
-      frameEndpoint_(productId == 0x3042 ? kWholeFrameEndpoint : kHeaderEndpoint)
+    : clock(now), board(productId, *this, log), attached(now),
+      frameEndpoint(productId == 0x3042 ? kWholeFrameEndpoint : kHeaderEndpoint)
 {
-    SetupTransfer::Store16(info1_.data(), vendorId);
-    SetupTransfer::Store16(info1_.data() + 2, productId);
+    SetupTransfer::Store16(info1.data(), vendorId);
+    SetupTransfer::Store16(info1.data() + 2, productId);
     char model[17];
     std::snprintf(model, sizeof model, productId == Board::kProduct880HQLN ? "880HQLN" : "FAMILY-%04X",
                   static_cast<unsigned>(productId));
-    PutText(info1_, 4, 16, model);
-    SetupTransfer::Store32(info1_.data() + 20, static_cast<std::uint32_t>(id));
-    SetupTransfer::Store16(info1_.data() + 24, kFirmwareVersion);
-    SetupTransfer::Store16(info2_.data(), static_cast<std::uint16_t>(board_.Fpga().Peek(BoardFpga::kVersionLow) |
-                                                                     board_.Fpga().Peek(BoardFpga::kVersionHigh) << 8));
-    PutText(info2_, 2, 16, "U3-G5 BOARD");
-    PutText(info2_, 18, 10, "2026-01-15");
+    PutText(info1, 4, 16, model);
+    SetupTransfer::Store32(info1.data() + 20, static_cast<std::uint32_t>(id));
+    SetupTransfer::Store16(info1.data() + 24, kFirmwareVersion);
+    SetupTransfer::Store16(info2.data(), static_cast<std::uint16_t>(board.Fpga().Peek(BoardFpga::kVersionLow) |
+                                                                     board.Fpga().Peek(BoardFpga::kVersionHigh) << 8));
+    PutText(info2, 2, 16, "U3-G5 BOARD");
+    PutText(info2, 18, 10, "2026-01-15");
 }
 
 ControlResult CameraModel::Control(const SetupTransfer& setup, std::span<const std::uint8_t> data,
@@ -104,8 +104,8 @@ ControlResult CameraModel::Control(const SetupTransfer& setup, std::span<const s
         result.dataOutCount = 0;
     }
     // A register write may have switched the trigger mode of the board or the head.
-    clock_.SetTriggerMode(board_.TriggerMode(), now);
-    log_.control.Add({setup.requestType, setup.request, setup.value, setup.index,
+    clock.SetTriggerMode(board.TriggerMode(), now);
+    log.control.Add({setup.requestType, setup.request, setup.value, setup.index,
                       {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(result.dataOutCount, data.size()))},
                       result.dataIn, result.accepted});
     return result;
@@ -124,56 +124,56 @@ bool CameraModel::HandleRequest(const SetupTransfer& setup, std::span<const std:
         // The 8-bit write form: bit 0 clear.
         if (setup.value > kMaxI2cBytes || setup.index > 0xFF || (setup.index & 1) != 0 || !takeOut(setup.value))
             return false;
-        return board_.Write(static_cast<std::uint8_t>(setup.index), data.first(setup.value));
+        return board.Write(static_cast<std::uint8_t>(setup.index), data.first(setup.value));
     case kI2cRead:
         if (setup.value > kMaxI2cBytes || setup.index > 0xFF || (setup.index & 1) == 0)
             return false;
         result.dataIn.resize(setup.value);
-        return board_.Read(static_cast<std::uint8_t>(setup.index & 0xFE), result.dataIn);
+        return board.Read(static_cast<std::uint8_t>(setup.index & 0xFE), result.dataIn);
     case kRegister32Write: {
         if (!takeOut(4) || setup.value > 1 || setup.index > 0x7FFF)
             return false;
         const auto address = static_cast<std::uint16_t>(setup.value << 15 | setup.index);
-        registers32_[address] = SetupTransfer::Load32(data.data());
+        registers32[address] = SetupTransfer::Load32(data.data());
         return true;
     }
     case kRegister16Read: {
-        const std::uint32_t value = registers32_.contains(setup.index) ? registers32_[setup.index] : 0;
+        const std::uint32_t value = registers32.contains(setup.index) ? registers32[setup.index] : 0;
         result.dataIn = Padded({static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}, kInfoBytes);
         return true;
     }
     case kRegisterPairWrite:
         if (!takeOut(4))
             return false;
-        registerWords_[static_cast<std::uint16_t>(data[0] << 8 | data[1])] = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
+        registerWords[static_cast<std::uint16_t>(data[0] << 8 | data[1])] = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
         return true;
     case kRegisterWordRead: {
-        const std::uint16_t value = registerWords_.contains(setup.value) ? registerWords_[setup.value] : 0;
+        const std::uint16_t value = registerWords.contains(setup.value) ? registerWords[setup.value] : 0;
         result.dataIn = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
         return true;
     }
     case kModeByteWrite:
         if (!takeOut(4))
             return false;
-        modeByte_ = data[0];
+        modeByte = data[0];
         return true;
     case kModeByteRead:
-        result.dataIn = {modeByte_};
+        result.dataIn = {modeByte};
         return true;
     case kCameraInfo:
     case kCameraInfo2: {
-        const InfoRecord& record = setup.request == kCameraInfo ? info1_ : info2_;
+        const InfoRecord& record = setup.request == kCameraInfo ? info1 : info2;
         result.dataIn.assign(record.begin(), record.end());
         return true;
     }
     case kReadyState:
-        result.dataIn = Padded({readyState_}, kInfoBytes);
+        result.dataIn = Padded({readyState}, kInfoBytes);
         return true;
     case kResetStream:
         ResetTransfer();
         return true;
     case kRequestFrame:
-        clock_.Request();
+        clock.Request();
         return true;
     case kRequestCC:
         return true;
@@ -184,12 +184,12 @@ bool CameraModel::HandleRequest(const SetupTransfer& setup, std::span<const std:
 
 std::uint16_t CameraModel::FrameCounter()
 {
-    return static_cast<std::uint16_t>(clock_.Counter(FrameClock::Clock::now()));
+    return static_cast<std::uint16_t>(clock.Counter(FrameClock::Clock::now()));
 }
 
 void CameraModel::OnFpgaWrite(std::uint8_t reg, std::uint16_t, std::uint16_t newValue)
 {
-    log_.fpgaWrites.Add({reg, newValue});
+    log.fpgaWrites.Add({reg, newValue});
     const bool transferReset =
         reg == BoardFpga::kFrameRestart || reg == BoardFpga::kTransferReset || reg == BoardFpga::kTransferResetAlt;
     if (transferReset && newValue != 0)
@@ -198,25 +198,25 @@ void CameraModel::OnFpgaWrite(std::uint8_t reg, std::uint16_t, std::uint16_t new
 
 void CameraModel::ResetTransfer()
 {
-    delivery_.reset();
-    clock_.CancelRequest();
+    delivery.reset();
+    clock.CancelRequest();
 }
 
 void CameraModel::SetScene(int scene, int level)
 {
-    scene_ = scene;
-    level_ = level;
+    this->scene = scene;
+    this->level = level;
 }
 
 bool CameraModel::InjectFault(int fault, int count)
 {
-    CameraHead* head = board_.Head();
+    CameraHead* head = board.Head();
     switch (fault) {
     case KELVRA_SIM_FAULT_DROP_HEADER:
-        dropHeaders_ = count;
+        dropHeaders = count;
         return true;
     case KELVRA_SIM_FAULT_FAIL_PAYLOAD:
-        failPayloads_ = count;
+        failPayloads = count;
         return true;
     case KELVRA_SIM_FAULT_HEAD_NG:
         if (head)
@@ -233,22 +233,22 @@ bool CameraModel::InjectFault(int fault, int count)
 
 std::optional<FrameClock::Clock::time_point> CameraModel::NextFrameTime() const
 {
-    return delivery_ ? std::nullopt : clock_.NextFrameTime();
+    return delivery ? std::nullopt : clock.NextFrameTime();
 }
 
 void CameraModel::StartDelivery(std::uint32_t frameNumber, FrameClock::Clock::time_point now)
 {
     Delivery delivery;
-    delivery.shape = board_.Shape();
+    delivery.shape = board.Shape();
     // The model that sends whole frames takes its sample width from the mode byte, not the FPGA.
-    if (frameEndpoint_ == kWholeFrameEndpoint)
-        delivery.shape.bytesPerSample = modeByte_ != 0 ? 2 : 1;
-    delivery.shape.scene = scene_;
-    delivery.shape.level = level_;
+    if (frameEndpoint == kWholeFrameEndpoint)
+        delivery.shape.bytesPerSample = modeByte != 0 ? 2 : 1;
+    delivery.shape.scene = scene;
+    delivery.shape.level = level;
     delivery.shape.frameNumber = frameNumber;
     // A frame larger than the FPGA's memory cannot be sent; the camera announces an empty one.
     delivery.payloadBytes = delivery.shape.Bytes() <= kMaxPayload ? delivery.shape.Bytes() : 0;
-    const auto sinceAttach = std::chrono::duration_cast<std::chrono::milliseconds>(now - attached_).count();
+    const auto sinceAttach = std::chrono::duration_cast<std::chrono::milliseconds>(now - attached).count();
     std::uint8_t* h = delivery.header.data();
     SetupTransfer::Store32(h + kHeaderWidthOffset, delivery.shape.samplesPerRow);
     SetupTransfer::Store32(h + kHeaderHeightOffset, delivery.shape.rows);
@@ -256,32 +256,32 @@ void CameraModel::StartDelivery(std::uint32_t frameNumber, FrameClock::Clock::ti
     SetupTransfer::Store32(h + kHeaderPayloadOffset, static_cast<std::uint32_t>(delivery.payloadBytes));
     SetupTransfer::Store32(h + kHeaderFrameNumberOffset, frameNumber);
     SetupTransfer::Store32(h + kHeaderTimestampOffset, static_cast<std::uint32_t>(sinceAttach));
-    if (frameEndpoint_ == kWholeFrameEndpoint)
+    if (frameEndpoint == kWholeFrameEndpoint)
         delivery.phase = FrameChunk::Kind::Payload;
-    delivery_ = delivery;
+    this->delivery = delivery;
 }
 
 std::optional<FrameChunk> CameraModel::NextChunk(std::uint8_t endpoint, std::size_t length,
                                                  FrameClock::Clock::time_point now)
 {
-    if (endpoint != frameEndpoint_)
+    if (endpoint != frameEndpoint)
         return std::nullopt;
-    if (!delivery_) {
-        const auto frameNumber = clock_.TakeFrame(now);
+    if (!delivery) {
+        const auto frameNumber = clock.TakeFrame(now);
         if (!frameNumber)
             return std::nullopt;
-        if (dropHeaders_ > 0) {
-            --dropHeaders_;
+        if (dropHeaders > 0) {
+            --dropHeaders;
             return std::nullopt;
         }
         StartDelivery(*frameNumber, now);
     }
-    return delivery_->phase == FrameChunk::Kind::Header ? TakeHeader(length) : TakePayload(endpoint, length);
+    return delivery->phase == FrameChunk::Kind::Header ? TakeHeader(length) : TakePayload(endpoint, length);
 }
 
 FrameChunk CameraModel::TakeHeader(std::size_t length)
 {
-    Delivery& d = *delivery_;
+    Delivery& d = *delivery;
     FrameChunk chunk;
     chunk.kind = FrameChunk::Kind::Header;
     chunk.header = d.header;
@@ -291,8 +291,8 @@ FrameChunk CameraModel::TakeHeader(std::size_t length)
     if (d.headerSent == d.header.size()) {
         d.phase = FrameChunk::Kind::Payload;
         if (d.payloadBytes == 0) {
-            ++framesSent_;
-            delivery_.reset();
+            ++framesSent;
+            delivery.reset();
         }
     }
     return chunk;
@@ -300,11 +300,11 @@ FrameChunk CameraModel::TakeHeader(std::size_t length)
 
 FrameChunk CameraModel::TakePayload(std::uint8_t endpoint, std::size_t length)
 {
-    Delivery& d = *delivery_;
+    Delivery& d = *delivery;
     FrameChunk chunk;
-    if (failPayloads_ > 0) {
-        --failPayloads_;
-        delivery_.reset();
+    if (failPayloads > 0) {
+        --failPayloads;
+        delivery.reset();
         return chunk;
     }
     chunk.kind = FrameChunk::Kind::Payload;
@@ -317,8 +317,8 @@ FrameChunk CameraModel::TakePayload(std::uint8_t endpoint, std::size_t length)
     chunk.count = std::min(length, d.payloadBytes - d.payloadSent);
     d.payloadSent += chunk.count;
     if (d.payloadSent == d.payloadBytes) {
-        ++framesSent_;
-        delivery_.reset();
+        ++framesSent;
+        delivery.reset();
     }
     return chunk;
 }

@@ -46,25 +46,25 @@ public:
     std::optional<FrameChunk> NextChunk(std::uint8_t endpoint, std::size_t length, FrameClock::Clock::time_point now);
     std::optional<FrameClock::Clock::time_point> NextFrameTime() const;
     // The endpoint this camera sends its frames on (0x83 for the single-transfer model).
-    bool IsFrameEndpoint(std::uint8_t endpoint) const { return endpoint == frameEndpoint_; }
+    bool IsFrameEndpoint(std::uint8_t endpoint) const { return endpoint == frameEndpoint; }
 
     // The FPGA's transfer logic starts over: the frame on its way and an armed request are dropped.
     void ResetTransfer();
 
-    void Trigger() { clock_.Trigger(); }
-    void SetFrameRate(int framesPerSecond, FrameClock::Clock::time_point now) { clock_.SetFrameRate(framesPerSecond, now); }
+    void Trigger() { clock.Trigger(); }
+    void SetFrameRate(int framesPerSecond, FrameClock::Clock::time_point now) { clock.SetFrameRate(framesPerSecond, now); }
     void SetScene(int scene, int level);
     // False for an unknown fault, or a head fault on a camera without the head.
     bool InjectFault(int fault, int count);
 
-    long FramesSent() const { return framesSent_; }
-    std::uint32_t FrameCounter(FrameClock::Clock::time_point now) { return clock_.Counter(now); }
-    Board& GetBoard() { return board_; }
-    CameraLog& Log() { return log_; }
-    InfoRecord& Info(int which) { return which == 1 ? info1_ : info2_; }
-    void SetBusSpeed(std::uint32_t code) { busSpeed_ = code; }
-    std::uint32_t BusSpeed() const { return busSpeed_; }
-    void SetReadyState(std::uint8_t state) { readyState_ = state; }
+    long FramesSent() const { return framesSent; }
+    std::uint32_t FrameCounter(FrameClock::Clock::time_point now) { return clock.Counter(now); }
+    Board& GetBoard() { return board; }
+    CameraLog& Log() { return log; }
+    InfoRecord& Info(int which) { return which == 1 ? info1 : info2; }
+    void SetBusSpeed(std::uint32_t code) { busSpeed = code; }
+    std::uint32_t BusSpeed() const { return busSpeed; }
+    void SetReadyState(std::uint8_t state) { readyState = state; }
 
 private:
     struct Delivery {
@@ -84,24 +84,24 @@ private:
     FrameChunk TakeHeader(std::size_t length);
     FrameChunk TakePayload(std::uint8_t endpoint, std::size_t length);
 
-    CameraLog log_;
-    FrameClock clock_;
-    Board board_;
-    FrameClock::Clock::time_point attached_;
-    InfoRecord info1_{};
-    InfoRecord info2_{};
-    std::map<std::uint16_t, std::uint32_t> registers32_;   // requests 0xD0/0xD1
-    std::map<std::uint16_t, std::uint16_t> registerWords_; // requests 0x3E/0x3F
-    std::uint8_t modeByte_ = 0;
-    std::uint8_t readyState_ = 1;
-    std::uint32_t busSpeed_ = kSuperSpeed;
-    std::uint8_t frameEndpoint_;
-    int scene_ = 3;
-    int level_ = 0;
-    int dropHeaders_ = 0;
-    int failPayloads_ = 0;
-    std::optional<Delivery> delivery_;
-    long framesSent_ = 0;
+    CameraLog log;
+    FrameClock clock;
+    Board board;
+    FrameClock::Clock::time_point attached;
+    InfoRecord info1{};
+    InfoRecord info2{};
+    std::map<std::uint16_t, std::uint32_t> registers32;   // requests 0xD0/0xD1
+    std::map<std::uint16_t, std::uint16_t> registerWords; // requests 0x3E/0x3F
+    std::uint8_t modeByte = 0;
+    std::uint8_t readyState = 1;
+    std::uint32_t busSpeed = kSuperSpeed;
+    std::uint8_t frameEndpoint;
+    int scene = 3;
+    int level = 0;
+    int dropHeaders = 0;
+    int failPayloads = 0;
+    std::optional<Delivery> delivery;
+    long framesSent = 0;
 };
 
 } // namespace kelvra::sim

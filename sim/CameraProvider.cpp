@@ -6,7 +6,7 @@ namespace kelvra::sim {
 
 std::shared_ptr<platform::DeviceConnection> CameraProvider::Open(const std::string&, DWORD& error)
 {
-    return camera_->Open(error);
+    return camera->Open(error);
 }
 
 } // namespace kelvra::sim

@@ -12,11 +12,11 @@ class Camera;
 
 class CameraProvider final : public platform::DeviceProvider {
 public:
-    explicit CameraProvider(std::shared_ptr<Camera> camera) : camera_(std::move(camera)) {}
+    explicit CameraProvider(std::shared_ptr<Camera> camera) : camera(std::move(camera)) {}
     std::shared_ptr<platform::DeviceConnection> Open(const std::string& path, DWORD& error) override;
 
 private:
-    std::shared_ptr<Camera> camera_;
+    std::shared_ptr<Camera> camera;
 };
 
 } // namespace kelvra::sim

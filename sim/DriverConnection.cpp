@@ -49,7 +49,7 @@ void DriverConnection::IoControl(std::shared_ptr<platform::IoRequest> request)
 
 void DriverConnection::CancelAll()
 {
-    camera_->Cancel(id_);
+    camera->Cancel(id);
 }
 
 void DriverConnection::ControlTransfer(platform::IoRequest& request)
@@ -74,7 +74,7 @@ void DriverConnection::ControlTransfer(platform::IoRequest& request)
         return;
     }
     ControlResult result;
-    if (DWORD error = camera_->Control(generation_, setup, data, result); error != ERROR_SUCCESS) {
+    if (DWORD error = camera->Control(generation, setup, data, result); error != ERROR_SUCCESS) {
         request.Complete(error, 0);
         return;
     }
@@ -103,7 +103,7 @@ void DriverConnection::BulkIn(const std::shared_ptr<platform::IoRequest>& reques
     const SetupTransfer setup = SetupTransfer::Parse(InputBytes(*request));
     BulkRead read;
     read.request = request;
-    read.connection = id_;
+    read.connection = id;
     read.endpoint = setup.endpointAddress;
     if (buffered) {
         const std::uint64_t needed = SetupTransfer::kSize + std::uint64_t{setup.bufferLength};
@@ -128,11 +128,11 @@ void DriverConnection::BulkIn(const std::shared_ptr<platform::IoRequest>& reques
         return;
     }
     if (read.length == 0) {
-        DWORD error = camera_->CheckPlugged(generation_);
+        DWORD error = camera->CheckPlugged(generation);
         request->Complete(error, error == ERROR_SUCCESS ? read.headerBytes : 0);
         return;
     }
-    if (DWORD error = camera_->QueueRead(generation_, std::move(read)); error != ERROR_SUCCESS)
+    if (DWORD error = camera->QueueRead(generation, std::move(read)); error != ERROR_SUCCESS)
         request->Complete(error, 0);
 }
 
@@ -140,15 +140,15 @@ void DriverConnection::EndpointRequest(platform::IoRequest& request)
 {
     DWORD error = ERROR_SUCCESS;
     if (request.code == kResetPort) {
-        error = camera_->ResetPort(generation_);
+        error = camera->ResetPort(generation);
     } else if (!request.input || request.inputSize < 1) {
         error = ERROR_INVALID_PARAMETER;
     } else {
         const std::uint8_t endpoint = InputBytes(request)[0];
         if (request.code == kAbortPipe)
-            error = IsBulkInEndpoint(endpoint) ? camera_->Abort(generation_, endpoint) : ERROR_INVALID_PARAMETER;
+            error = IsBulkInEndpoint(endpoint) ? camera->Abort(generation, endpoint) : ERROR_INVALID_PARAMETER;
         else
-            error = IsBulkInEndpoint(endpoint) || endpoint == 0 ? camera_->ResetPipe(generation_, endpoint) : ERROR_INVALID_PARAMETER;
+            error = IsBulkInEndpoint(endpoint) || endpoint == 0 ? camera->ResetPipe(generation, endpoint) : ERROR_INVALID_PARAMETER;
     }
     request.Complete(error, 0);
 }
@@ -160,7 +160,7 @@ void DriverConnection::BusSpeed(platform::IoRequest& request)
         return;
     }
     std::uint32_t code = 0;
-    if (DWORD error = camera_->BusSpeed(generation_, code); error != ERROR_SUCCESS) {
+    if (DWORD error = camera->BusSpeed(generation, code); error != ERROR_SUCCESS) {
         request.Complete(error, 0);
         return;
     }

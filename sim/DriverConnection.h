@@ -23,7 +23,7 @@ public:
     static constexpr DWORD kBusSpeed = 0x22004C;
 
     DriverConnection(std::shared_ptr<Camera> camera, std::uint64_t id, std::uint64_t generation)
-        : camera_(std::move(camera)), id_(id), generation_(generation)
+        : camera(std::move(camera)), id(id), generation(generation)
     {
     }
 
@@ -36,9 +36,9 @@ private:
     void EndpointRequest(platform::IoRequest& request);
     void BusSpeed(platform::IoRequest& request);
 
-    std::shared_ptr<Camera> camera_;
-    std::uint64_t id_;
-    std::uint64_t generation_;
+    std::shared_ptr<Camera> camera;
+    std::uint64_t id;
+    std::uint64_t generation;
 };
 
 } // namespace kelvra::sim

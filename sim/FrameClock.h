@@ -15,18 +15,18 @@ class FrameClock {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit FrameClock(Clock::time_point now) : epoch_(now) {}
+    explicit FrameClock(Clock::time_point now) : epoch(now) {}
 
     void SetFrameRate(int framesPerSecond, Clock::time_point now);
     void SetTriggerMode(bool on, Clock::time_point now);
-    bool TriggerMode() const { return triggerMode_; }
+    bool TriggerMode() const { return triggerMode; }
     // A trigger pulse; ignored while the sensor free-runs.
     void Trigger();
 
-    void Request() { requestArmed_ = true; }
-    bool RequestArmed() const { return requestArmed_; }
+    void Request() { requestArmed = true; }
+    bool RequestArmed() const { return requestArmed; }
     // The transfer logic was reset: an armed request is forgotten (the newest frame stays).
-    void CancelRequest() { requestArmed_ = false; }
+    void CancelRequest() { requestArmed = false; }
 
     // The number of the frame that answers the armed request, if one is there by now.
     std::optional<std::uint32_t> TakeFrame(Clock::time_point now);
@@ -40,13 +40,13 @@ private:
     void Advance(Clock::time_point now);
     void Rebase(Clock::time_point now);
 
-    int framesPerSecond_ = 30;
-    bool triggerMode_ = false;
-    Clock::time_point epoch_;
-    std::uint64_t ticksSeen_ = 0;
-    std::uint32_t counter_ = 0;
-    bool frameWaiting_ = false;
-    bool requestArmed_ = false;
+    int framesPerSecond = 30;
+    bool triggerMode = false;
+    Clock::time_point epoch;
+    std::uint64_t ticksSeen = 0;
+    std::uint32_t counter = 0;
+    bool frameWaiting = false;
+    bool requestArmed = false;
 };
 
 } // namespace kelvra::sim

@@ -11,7 +11,7 @@ namespace kelvra::sim {
 
 class MemoryDevice final : public I2cDevice {
 public:
-    MemoryDevice(int addressBytes, std::uint8_t erasedValue) : addressBytes_(addressBytes), erased_(erasedValue) {}
+    MemoryDevice(int addressBytes, std::uint8_t erasedValue) : addressBytes(addressBytes), erased(erasedValue) {}
 
     bool Write(std::span<const std::uint8_t> bytes) override;
     bool Read(std::span<std::uint8_t> bytes) override;
@@ -24,11 +24,11 @@ public:
 private:
     std::uint16_t Wrap(std::uint32_t reg) const;
 
-    int addressBytes_;
-    std::uint8_t erased_;
-    std::uint16_t pointer_ = 0;
-    std::map<std::uint16_t, std::uint8_t> cells_;
-    std::map<std::uint16_t, std::uint8_t> readOnly_;
+    int addressBytes;
+    std::uint8_t erased;
+    std::uint16_t pointer = 0;
+    std::map<std::uint16_t, std::uint8_t> cells;
+    std::map<std::uint16_t, std::uint8_t> readOnly;
 };
 
 } // namespace kelvra::sim

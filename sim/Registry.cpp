@@ -26,33 +26,33 @@ Registry& Registry::Instance()
 Registry::~Registry()
 {
     // At process exit the platform's table may already be on its way out: only stop the threads.
-    std::lock_guard lock(mutex_);
-    for (auto& [id, camera] : cameras_)
+    std::lock_guard lock(mutex);
+    for (auto& [id, camera] : cameras)
         camera->Shutdown();
 }
 
 int Registry::Attach(std::uint16_t productId)
 {
-    std::lock_guard lock(mutex_);
-    if (productId == 0 || cameras_.size() >= kMaxCameras)
+    std::lock_guard lock(mutex);
+    if (productId == 0 || cameras.size() >= kMaxCameras)
         return 0;
-    const int id = nextId_;
+    const int id = nextId;
     auto camera = std::make_shared<Camera>(id, productId, static_cast<std::uint16_t>(KELVRA_SIM_VENDOR_ID));
     camera->Start();
     if (!AddInterface(camera)) {
         camera->Shutdown();
         return 0;
     }
-    ++nextId_;
-    cameras_.emplace(id, std::move(camera));
+    ++nextId;
+    cameras.emplace(id, std::move(camera));
     return id;
 }
 
 bool Registry::Unplug(int id)
 {
-    std::lock_guard lock(mutex_);
-    auto it = cameras_.find(id);
-    if (it == cameras_.end())
+    std::lock_guard lock(mutex);
+    auto it = cameras.find(id);
+    if (it == cameras.end())
         return false;
     if (it->second->Unplug())
         platform::RemoveDeviceInterface(it->second->Path());
@@ -61,9 +61,9 @@ bool Registry::Unplug(int id)
 
 bool Registry::Replug(int id)
 {
-    std::lock_guard lock(mutex_);
-    auto it = cameras_.find(id);
-    if (it == cameras_.end())
+    std::lock_guard lock(mutex);
+    auto it = cameras.find(id);
+    if (it == cameras.end())
         return false;
     if (it->second->Plug() && !AddInterface(it->second)) {
         it->second->Unplug();
@@ -74,21 +74,21 @@ bool Registry::Replug(int id)
 
 void Registry::Reset()
 {
-    std::lock_guard lock(mutex_);
-    for (auto& [id, camera] : cameras_) {
+    std::lock_guard lock(mutex);
+    for (auto& [id, camera] : cameras) {
         if (camera->Unplug())
             platform::RemoveDeviceInterface(camera->Path());
         camera->Shutdown();
     }
-    cameras_.clear();
-    nextId_ = 1;
+    cameras.clear();
+    nextId = 1;
 }
 
 std::shared_ptr<Camera> Registry::Find(int id)
 {
-    std::lock_guard lock(mutex_);
-    auto it = cameras_.find(id);
-    return it == cameras_.end() ? nullptr : it->second;
+    std::lock_guard lock(mutex);
+    auto it = cameras.find(id);
+    return it == cameras.end() ? nullptr : it->second;
 }
 
 } // namespace kelvra::sim

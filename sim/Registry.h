@@ -26,9 +26,9 @@ public:
 private:
     Registry() = default;
 
-    std::mutex mutex_;
-    std::map<int, std::shared_ptr<Camera>> cameras_;
-    int nextId_ = 1;
+    std::mutex mutex;
+    std::map<int, std::shared_ptr<Camera>> cameras;
+    int nextId = 1;
 };
 
 } // namespace kelvra::sim

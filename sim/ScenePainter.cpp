@@ -52,17 +52,17 @@ void ScenePainter::Fill(const FrameShape& shape, std::uint32_t y)
     const std::uint32_t row = pattern ? 0 : y;
     const std::uint32_t samples = shape.samplesPerRow + (pattern ? kPatternPeriod : 0);
     const std::size_t bytes = std::size_t{samples} * shape.bytesPerSample;
-    source_.resize(bytes);
+    source.resize(bytes);
     // A uniform row is one sample repeated: the vertical ramp refills its row for every line.
     const std::uint32_t computed = uniform ? std::min(samples, 1u) : samples;
     for (std::uint32_t x = 0; x < computed; ++x) {
         const std::uint16_t v = Sample(base, x, row);
-        source_[std::size_t{x} * shape.bytesPerSample] = static_cast<std::uint8_t>(v);
+        source[std::size_t{x} * shape.bytesPerSample] = static_cast<std::uint8_t>(v);
         if (shape.bytesPerSample == 2)
-            source_[std::size_t{x} * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
+            source[std::size_t{x} * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
     }
     for (std::size_t done = std::size_t{computed} * shape.bytesPerSample; done < bytes; done *= 2)
-        std::memcpy(source_.data() + done, source_.data(), std::min(done, bytes - done));
+        std::memcpy(source.data() + done, source.data(), std::min(done, bytes - done));
 }
 
 const std::uint8_t* ScenePainter::Row(const FrameShape& shape, std::uint32_t y)
@@ -70,13 +70,13 @@ const std::uint8_t* ScenePainter::Row(const FrameShape& shape, std::uint32_t y)
     CacheKey key{shape.scene, shape.level, shape.samplesPerRow, shape.bytesPerSample, 0};
     if (shape.scene == KELVRA_SIM_SCENE_RAMP_V)
         key.rowValue = Sample(shape, 0, y);
-    if (!(key == cached_)) {
+    if (!(key == cached)) {
         Fill(shape, y);
-        cached_ = key;
+        cached = key;
     }
     if (shape.scene != KELVRA_SIM_SCENE_PATTERN)
-        return source_.data();
-    return source_.data() + std::size_t{PatternShift(shape, y)} * shape.bytesPerSample;
+        return source.data();
+    return source.data() + std::size_t{PatternShift(shape, y)} * shape.bytesPerSample;
 }
 
 void ScenePainter::Paint(const FrameShape& shape, std::size_t offset, std::uint8_t* out, std::size_t count)

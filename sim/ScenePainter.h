@@ -44,8 +44,8 @@ private:
         std::uint16_t rowValue = 0; // the value of a vertical-ramp row
         bool operator==(const CacheKey&) const = default;
     };
-    CacheKey cached_;
-    std::vector<std::uint8_t> source_;
+    CacheKey cached;
+    std::vector<std::uint8_t> source;
 };
 
 } // namespace kelvra::sim

@@ -10,7 +10,7 @@ namespace kelvra::sim {
 
 class SerialBridge final : public I2cDevice {
 public:
-    explicit SerialBridge(CameraHead& head) : head_(head) {}
+    explicit SerialBridge(CameraHead& head) : head(head) {}
 
     bool Write(std::span<const std::uint8_t> bytes) override;
     bool Read(std::span<std::uint8_t> bytes) override;
@@ -18,9 +18,9 @@ public:
 private:
     static constexpr std::uint16_t kCharacterPort = 0x0000;
 
-    CameraHead& head_;
-    MemoryDevice registers_{2, 0};
-    std::uint16_t pointer_ = 0;
+    CameraHead& head;
+    MemoryDevice registers{2, 0};
+    std::uint16_t pointer = 0;
 };
 
 } // namespace kelvra::sim

@@ -71,33 +71,33 @@ template <typename SampleT>
 class DemosaicJob {
 public:
     DemosaicJob(const ConverterArgs& args, const BayerParams& params)
-        : args_(args),
-          layout_(BayerLayout::ForPhase(params.phase)),
-          factorRed_(GainFactor(params.gainRed)),
-          factorBlue_(GainFactor(params.gainBlue)),
-          destStep_(args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT))),
-          width_(args.Width()),
-          height_(args.Height()) {}
+        : args(args),
+          layout(BayerLayout::ForPhase(params.phase)),
+          factorRed(GainFactor(params.gainRed)),
+          factorBlue(GainFactor(params.gainBlue)),
+          destStep(args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT))),
+          width(args.Width()),
+          height(args.Height()) {}
 
     void Interior() const {
         RunKernel([&]() KELVRA_INLINE {
-            for (int32_t y = 2; y < height_ - 2; ++y) Row(y, RowsAround(y, false));
+            for (int32_t y = 2; y < height - 2; ++y) Row(y, RowsAround(y, false));
         });
     }
 
     void Border() const {
-        const bool wideEnough = width_ > 4;
+        const bool wideEnough = width > 4;
         RunKernel([&]() KELVRA_INLINE {
-            for (int32_t y = 0; y < height_; ++y) {
+            for (int32_t y = 0; y < height; ++y) {
                 const CellRows rows = RowsAround(y, true);
-                const bool borderRow = y < 2 || y >= height_ - 2;
+                const bool borderRow = y < 2 || y >= height - 2;
                 if (borderRow && wideEnough) Row(y, rows);
                 if (borderRow && !wideEnough) {
-                    for (int32_t x = 0; x < width_; ++x) Pixel(x, y, rows);
+                    for (int32_t x = 0; x < width; ++x) Pixel(x, y, rows);
                     continue;
                 }
-                for (int32_t x = 0; x < std::min(2, width_); ++x) Pixel(x, y, rows);
-                for (int32_t x = std::max(2, width_ - 2); x < width_; ++x) Pixel(x, y, rows);
+                for (int32_t x = 0; x < std::min(2, width); ++x) Pixel(x, y, rows);
+                for (int32_t x = std::max(2, width - 2); x < width; ++x) Pixel(x, y, rows);
             }
         });
     }
@@ -113,12 +113,12 @@ private:
     };
 
     const SampleT* SourceRow(int32_t row, bool fold) const {
-        const int32_t r = fold ? FoldIndex(row, height_) : row;
-        return reinterpret_cast<const SampleT*>(args_.SourceRowAt(args_.rect.top + r));
+        const int32_t r = fold ? FoldIndex(row, height) : row;
+        return reinterpret_cast<const SampleT*>(args.SourceRowAt(args.rect.top + r));
     }
 
     CellRows RowsAround(int32_t y, bool fold) const {
-        const int32_t redRow = layout_.IsRedRow(y - 1) ? y - 1 : y;
+        const int32_t redRow = layout.IsRedRow(y - 1) ? y - 1 : y;
         const int32_t blueRow = redRow == y ? y - 1 : y;
         const int32_t redFar = redRow == y ? y - 2 : y + 1;
         const int32_t blueFar = blueRow == y ? y - 2 : y + 1;
@@ -127,28 +127,28 @@ private:
     }
 
     SampleT* DestPixel(int32_t x, int32_t y) const {
-        return reinterpret_cast<SampleT*>(args_.DestRow(y)) + static_cast<intptr_t>(x) * destStep_;
+        return reinterpret_cast<SampleT*>(args.DestRow(y)) + static_cast<intptr_t>(x) * destStep;
     }
 
     [[gnu::always_inline]] inline void Store(SampleT* d, int32_t own, int32_t other, int32_t greenSum,
                                              bool redColumn) const {
         const int32_t red = redColumn ? own : other;
         const int32_t blue = redColumn ? other : own;
-        d[0] = ScaleSum<SampleT>(blue, factorBlue_);
+        d[0] = ScaleSum<SampleT>(blue, factorBlue);
         d[1] = static_cast<SampleT>(greenSum >> 1);
-        d[2] = ScaleSum<SampleT>(red, factorRed_);
+        d[2] = ScaleSum<SampleT>(red, factorRed);
     }
 
     // Columns firstColumn .. width - 3 of output row y, in chunks so the column sums stay on
     // the stack. Step is the destination pixel size in samples, fixed so the stores vectorise.
     template <int Step>
     [[gnu::always_inline]] inline void RowWithStep(int32_t y, const CellRows& rows, int32_t firstColumn) const {
-        const int32_t redParity = layout_.columnParity0;  // (column & 1) of the red columns
+        const int32_t redParity = layout.columnParity0;  // (column & 1) of the red columns
         ColumnSum<SampleT> sums[kChunkColumns + 4];
         ColumnSum<SampleT> greens[kChunkColumns + 4];
         SampleT* d = DestPixel(0, y);
-        for (int32_t start = firstColumn; start < width_ - 2; start += kChunkColumns) {
-            const int32_t end = std::min(start + kChunkColumns, width_ - 2);
+        for (int32_t start = firstColumn; start < width - 2; start += kChunkColumns) {
+            const int32_t end = std::min(start + kChunkColumns, width - 2);
             const int32_t first = start - 2;
             const SampleT* const red = rows.red;
             const SampleT* const redFar = rows.redFar;
@@ -175,9 +175,9 @@ private:
                 const Sum own = static_cast<Sum>(3 * sums[i] + sums[i - 2]);
                 const Sum other = static_cast<Sum>(3 * sums[i - 1] + sums[i + 1]);
                 const bool redColumn = ((start + n) & 1) == redParity;
-                blueOut[n] = ScaleSum<SampleT>(redColumn ? other : own, factorBlue_);
+                blueOut[n] = ScaleSum<SampleT>(redColumn ? other : own, factorBlue);
                 greenOut[n] = static_cast<SampleT>((greens[i - 1] + greens[i]) >> 1);
-                redOut[n] = ScaleSum<SampleT>(redColumn ? own : other, factorRed_);
+                redOut[n] = ScaleSum<SampleT>(redColumn ? own : other, factorRed);
             }
             SampleT* p = d + static_cast<intptr_t>(start) * Step;
             for (int32_t n = 0; n < count; ++n) {
@@ -192,10 +192,10 @@ private:
         // The vector row does the whole row where the CPU has AVX2 and the row is at least a
         // vector wide; the scalar code does what it leaves.
         const DemosaicRowSpan<SampleT> span{rows.red,  rows.redFar, rows.blue,
-                                            rows.blueFar, DestPixel(0, y), destStep_,
-                                            width_,    layout_.columnParity0, factorRed_, factorBlue_};
+                                            rows.blueFar, DestPixel(0, y), destStep,
+                                            width,    layout.columnParity0, factorRed, factorBlue};
         const int32_t firstColumn = DemosaicRowSimd(span);
-        if (destStep_ == 3) {
+        if (destStep == 3) {
             RowWithStep<3>(y, rows, firstColumn);
         } else {
             RowWithStep<4>(y, rows, firstColumn);
@@ -208,22 +208,22 @@ private:
         int32_t sums[4], greens[4];  // columns x - 2 .. x + 1
         for (int32_t i = 0; i < 4; ++i) {
             const int32_t c = x - 2 + i;
-            const int32_t f = FoldIndex(c, width_);
-            const bool redColumn = layout_.IsRedColumn(c);
+            const int32_t f = FoldIndex(c, width);
+            const bool redColumn = layout.IsRedColumn(c);
             sums[i] = redColumn ? 3 * rows.red[f] + rows.redFar[f] : 3 * rows.blue[f] + rows.blueFar[f];
             greens[i] = redColumn ? rows.blue[f] : rows.red[f];
         }
         Store(DestPixel(x, y), 3 * sums[2] + sums[0], 3 * sums[1] + sums[3], greens[1] + greens[2],
-              layout_.IsRedColumn(x));
+              layout.IsRedColumn(x));
     }
 
-    const ConverterArgs& args_;
-    BayerLayout layout_;
-    int32_t factorRed_;
-    int32_t factorBlue_;
-    int32_t destStep_;
-    int32_t width_;
-    int32_t height_;
+    const ConverterArgs& args;
+    BayerLayout layout;
+    int32_t factorRed;
+    int32_t factorBlue;
+    int32_t destStep;
+    int32_t width;
+    int32_t height;
 };
 
 template <typename SampleT, bool BorderPass>

@@ -52,16 +52,16 @@ template <int Channels>
 class InterleavedStore {
 public:
     KELVRA_AVX2_INLINE InterleavedStore(const ShuffleBytes& bytes, __m256i fourthChannel)
-        : fourthChannel_(fourthChannel) {
+        : fourthChannel(fourthChannel) {
         for (int i = 0; i < 4; ++i)
-            shuffles_[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes[i].data()));
+            shuffles[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes[i].data()));
     }
 
     KELVRA_AVX2_INLINE void operator()(__m256i blueRed, __m256i greens, uint8_t* d) const {
         const __m256i head =
-            _mm256_or_si256(_mm256_shuffle_epi8(blueRed, shuffles_[0]), _mm256_shuffle_epi8(greens, shuffles_[1]));
+            _mm256_or_si256(_mm256_shuffle_epi8(blueRed, shuffles[0]), _mm256_shuffle_epi8(greens, shuffles[1]));
         const __m256i tail =
-            _mm256_or_si256(_mm256_shuffle_epi8(blueRed, shuffles_[2]), _mm256_shuffle_epi8(greens, shuffles_[3]));
+            _mm256_or_si256(_mm256_shuffle_epi8(blueRed, shuffles[2]), _mm256_shuffle_epi8(greens, shuffles[3]));
         if constexpr (Channels == 3) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(head));
             _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), _mm256_castsi256_si128(tail));
@@ -76,11 +76,11 @@ public:
 private:
     KELVRA_AVX2_INLINE void Merge(__m256i pixels, uint8_t* d) const {
         auto* p = reinterpret_cast<__m256i*>(d);
-        _mm256_storeu_si256(p, _mm256_or_si256(pixels, _mm256_and_si256(_mm256_loadu_si256(p), fourthChannel_)));
+        _mm256_storeu_si256(p, _mm256_or_si256(pixels, _mm256_and_si256(_mm256_loadu_si256(p), fourthChannel)));
     }
 
-    __m256i shuffles_[4];
-    __m256i fourthChannel_;
+    __m256i shuffles[4];
+    __m256i fourthChannel;
 };
 
 // Lane mask that selects the red columns, for a vector whose first column has parity firstParity.
@@ -148,13 +148,13 @@ public:
     static constexpr int32_t kLanes = Lanes::kLanes;
 
     KELVRA_AVX2_INLINE explicit DemosaicRowAvx2(const DemosaicRowSpan<Sample>& span)
-        : span_(span),
-          store_(kInterleave<sizeof(Sample), Channels>, _mm256_set1_epi64x(Lanes::kFourthChannel)),
-          factorRed_(Lanes::Factor(span.factorRed)),
-          factorBlue_(Lanes::Factor(span.factorBlue)) {}
+        : span(span),
+          store(kInterleave<sizeof(Sample), Channels>, _mm256_set1_epi64x(Lanes::kFourthChannel)),
+          factorRed(Lanes::Factor(span.factorRed)),
+          factorBlue(Lanes::Factor(span.factorBlue)) {}
 
     KELVRA_AVX2_INLINE int32_t Run() {
-        const int32_t end = span_.width - 2;
+        const int32_t end = span.width - 2;
         if (end - 2 < kLanes) return 2;
         int32_t x = 2;
         while (x < end) {
@@ -164,14 +164,14 @@ public:
             const int32_t count = std::min(kChunkColumns, (end - x) / kLanes * kLanes);
             const int32_t first = x - 2;
             // Locals, so the compiler need not reload them after each store to the sums.
-            const Rows rows{span_.red + first, span_.redFar + first, span_.blue + first, span_.blueFar + first};
-            const __m256i firstParityRed = RedColumnMask(first & 1, span_.redParity, Lanes::kWide);
+            const Rows rows{span.red + first, span.redFar + first, span.blue + first, span.blueFar + first};
+            const __m256i firstParityRed = RedColumnMask(first & 1, span.redParity, Lanes::kWide);
             for (int32_t i = 0; i < count; i += kLanes) ColumnSums(rows, i, firstParityRed);
             // The last three sums, by a vector that overlaps the one before it (an odd
             // number of columns further, so of the other parity).
-            ColumnSums(rows, count + 3 - kLanes, RedColumnMask((first + 1) & 1, span_.redParity, Lanes::kWide));
-            const __m256i redMask = RedColumnMask(x & 1, span_.redParity, Lanes::kWide);
-            uint8_t* d = reinterpret_cast<uint8_t*>(span_.dest + static_cast<intptr_t>(x) * Channels);
+            ColumnSums(rows, count + 3 - kLanes, RedColumnMask((first + 1) & 1, span.redParity, Lanes::kWide));
+            const __m256i redMask = RedColumnMask(x & 1, span.redParity, Lanes::kWide);
+            uint8_t* d = reinterpret_cast<uint8_t*>(span.dest + static_cast<intptr_t>(x) * Channels);
             for (int32_t n = 0; n < count; n += kLanes) {
                 Pixels(n, redMask, d + static_cast<intptr_t>(n) * Channels * sizeof(Sample));
             }
@@ -194,8 +194,8 @@ private:
         const __m256i inBlueRow = Lanes::Load(rows.blue + i);
         const __m256i redSum = Times3Plus<Lanes>(inRedRow, Lanes::Load(rows.redFar + i));
         const __m256i blueSum = Times3Plus<Lanes>(inBlueRow, Lanes::Load(rows.blueFar + i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums_ + i), _mm256_blendv_epi8(blueSum, redSum, redColumns));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(greens_ + i),
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), _mm256_blendv_epi8(blueSum, redSum, redColumns));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(greens + i),
                             _mm256_blendv_epi8(inRedRow, inBlueRow, redColumns));
     }
 
@@ -205,21 +205,21 @@ private:
 
     // Output pixels from column x = first + 2 + n on; buffer index i holds column first + i.
     KELVRA_AVX2_INLINE void Pixels(int32_t n, __m256i redMask, uint8_t* d) {
-        const __m256i own = Times3Plus<Lanes>(LoadSums(sums_ + n + 2), LoadSums(sums_ + n));
-        const __m256i other = Times3Plus<Lanes>(LoadSums(sums_ + n + 1), LoadSums(sums_ + n + 3));
+        const __m256i own = Times3Plus<Lanes>(LoadSums(sums + n + 2), LoadSums(sums + n));
+        const __m256i other = Times3Plus<Lanes>(LoadSums(sums + n + 1), LoadSums(sums + n + 3));
         const __m256i redSum = _mm256_blendv_epi8(other, own, redMask);
         const __m256i blueSum = _mm256_blendv_epi8(own, other, redMask);
-        const __m256i green = Lanes::Half(Lanes::Add(LoadSums(greens_ + n + 1), LoadSums(greens_ + n + 2)));
-        const __m256i blueRed = Lanes::Pack(Lanes::Scale(blueSum, factorBlue_), Lanes::Scale(redSum, factorRed_));
-        store_(blueRed, Lanes::Pack(green, green), d);
+        const __m256i green = Lanes::Half(Lanes::Add(LoadSums(greens + n + 1), LoadSums(greens + n + 2)));
+        const __m256i blueRed = Lanes::Pack(Lanes::Scale(blueSum, factorBlue), Lanes::Scale(redSum, factorRed));
+        store(blueRed, Lanes::Pack(green, green), d);
     }
 
-    const DemosaicRowSpan<Sample> span_;
-    InterleavedStore<Channels> store_;
-    __m256i factorRed_;
-    __m256i factorBlue_;
-    alignas(32) Sum sums_[kChunkColumns + 32];
-    alignas(32) Sum greens_[kChunkColumns + 32];
+    const DemosaicRowSpan<Sample> span;
+    InterleavedStore<Channels> store;
+    __m256i factorRed;
+    __m256i factorBlue;
+    alignas(32) Sum sums[kChunkColumns + 32];
+    alignas(32) Sum greens[kChunkColumns + 32];
 };
 
 template <typename Lanes>

@@ -13,13 +13,13 @@ namespace {
 class HueSaturationAvx2 {
 public:
     KELVRA_AVX2_INLINE explicit HueSaturationAvx2(const HueSaturationSteps& steps)
-        : shiftWithin_(_mm256_set1_epi32(steps.shiftWithin)),
-          shiftSectors_(_mm256_set1_epi32(steps.shiftSectors)),
-          saturationMul_(_mm256_set1_epi32(steps.saturationMul)),
+        : shiftWithin(_mm256_set1_epi32(steps.shiftWithin)),
+          shiftSectors(_mm256_set1_epi32(steps.shiftSectors)),
+          saturationMul(_mm256_set1_epi32(steps.saturationMul)),
           // Per result sector: the channels that get the full amplitude, and the packed step
           // that the ramp moves (the sector table of the filter, indices 0 .. 5).
-          sectorMasks_(_mm256_setr_epi32(0x010001, 0x010000, 0x010100, 0x000100, 0x000101, 0x000001, 0, 0)),
-          sectorSteps_(_mm256_setr_epi32(-1, 256, -65536, 1, -256, 65536, 0, 0)) {}
+          sectorMasks(_mm256_setr_epi32(0x010001, 0x010000, 0x010100, 0x000100, 0x000101, 0x000001, 0, 0)),
+          sectorSteps(_mm256_setr_epi32(-1, 256, -65536, 1, -256, 65536, 0, 0)) {}
 
     // Pixels in the low three bytes of each lane; returns 0x00RRGGBB per lane.
     KELVRA_AVX2_INLINE __m256i Adjust(__m256i pixels) const {
@@ -44,25 +44,25 @@ public:
         const __m256i position = _mm256_add_epi32(rawPosition, _mm256_and_si256(behind, chroma));
         const __m256i half = _mm256_set1_epi32(32768);
         const __m256i scaledChroma =
-            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(saturationMul_, chroma), half), 16);
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(saturationMul, chroma), half), 16);
         const __m256i limit = _mm256_min_epi32(l2, _mm256_sub_epi32(_mm256_set1_epi32(511), l2));
         const __m256i newChroma = _mm256_min_epi32(scaledChroma, limit);
         const __m256i low = _mm256_srai_epi32(_mm256_sub_epi32(l2, newChroma), 1);
         const __m256i amplitude = _mm256_sub_epi32(_mm256_srai_epi32(_mm256_add_epi32(l2, newChroma), 1), low);
         const __m256i reciprocal = Reciprocal(chroma);
         const __m256i w0 = _mm256_add_epi32(
-            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(position, reciprocal), half), 16), shiftWithin_);
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(position, reciprocal), half), 16), shiftWithin);
         const __m256i carry = _mm256_cmpgt_epi32(w0, _mm256_set1_epi32(254));
         const __m256i w = _mm256_sub_epi32(w0, _mm256_and_si256(carry, byteMask));
         // Masks are -1 where set: behind lowers the sector by one, a carry raises it.
-        __m256i index = _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(sector, behind), shiftSectors_), carry);
+        __m256i index = _mm256_sub_epi32(_mm256_add_epi32(_mm256_add_epi32(sector, behind), shiftSectors), carry);
         index = _mm256_sub_epi32(
             index, _mm256_and_si256(_mm256_cmpgt_epi32(index, _mm256_set1_epi32(5)), _mm256_set1_epi32(6)));
         const __m256i ramp =
             _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(amplitude, w), _mm256_set1_epi32(128)), 8);
         const __m256i grey = _mm256_mullo_epi32(low, _mm256_set1_epi32(0x010101));
-        const __m256i full = _mm256_mullo_epi32(amplitude, _mm256_permutevar8x32_epi32(sectorMasks_, index));
-        const __m256i moved = _mm256_mullo_epi32(ramp, _mm256_permutevar8x32_epi32(sectorSteps_, index));
+        const __m256i full = _mm256_mullo_epi32(amplitude, _mm256_permutevar8x32_epi32(sectorMasks, index));
+        const __m256i moved = _mm256_mullo_epi32(ramp, _mm256_permutevar8x32_epi32(sectorSteps, index));
         return _mm256_add_epi32(grey, _mm256_add_epi32(full, moved));
     }
 
@@ -76,11 +76,11 @@ private:
         return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_set1_ps(16711680.0f), divisor));
     }
 
-    __m256i shiftWithin_;
-    __m256i shiftSectors_;
-    __m256i saturationMul_;
-    __m256i sectorMasks_;
-    __m256i sectorSteps_;
+    __m256i shiftWithin;
+    __m256i shiftSectors;
+    __m256i saturationMul;
+    __m256i sectorMasks;
+    __m256i sectorSteps;
 };
 
 KELVRA_AVX2_INLINE __m256i Join(__m128i low, __m128i high) {

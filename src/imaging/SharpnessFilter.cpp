@@ -16,19 +16,19 @@ template <typename SampleT, int Channels>
 class SharpenJob {
 public:
     SharpenJob(const ConverterArgs& args, int32_t strength)
-        : args_(args),
-          strength_(strength),
-          step_(args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT))),
-          width_(args.Width()),
-          height_(args.Height()) {}
+        : args(args),
+          strength(strength),
+          step(args.destBytesPerPixel / static_cast<int32_t>(sizeof(SampleT))),
+          width(args.Width()),
+          height(args.Height()) {}
 
     bool Valid() const {
-        return step_ >= Channels && step_ <= kMaxStep && args_.sourceBytesPerPixel == args_.destBytesPerPixel;
+        return step >= Channels && step <= kMaxStep && args.sourceBytesPerPixel == args.destBytesPerPixel;
     }
 
     void Run() const {
         RunKernel([&]() KELVRA_INLINE {
-            for (int32_t y = 2; y < height_ - 2; ++y) Row(y);
+            for (int32_t y = 2; y < height - 2; ++y) Row(y);
         });
     }
 
@@ -41,22 +41,22 @@ private:
     // integer (0.1f errs by 1.5e-8 relative, a non-multiple of 10 lies 0.1 from one), which
     // keeps the truncation exact while it vectorises.
     [[gnu::always_inline]] inline int32_t Correction(int32_t difference) const {
-        return static_cast<int32_t>(static_cast<float>(strength_ * difference) * 0.1f);
+        return static_cast<int32_t>(static_cast<float>(strength * difference) * 0.1f);
     }
 
     const SampleT* SourceRow(int32_t y) const {
-        return reinterpret_cast<const SampleT*>(args_.SourceRowAt(args_.rect.top + y));
+        return reinterpret_cast<const SampleT*>(args.SourceRowAt(args.rect.top + y));
     }
 
     // Samples 2 x step .. (width - 2) x step of the row, in chunks kept on the stack.
     [[gnu::always_inline]] inline void Row(int32_t y) const {
         const SampleT* rows[4] = {SourceRow(y - 2), SourceRow(y - 1), SourceRow(y), SourceRow(y + 1)};
         const SampleT* centre = rows[2];
-        auto* d = reinterpret_cast<SampleT*>(args_.DestRow(y));
-        const int32_t step = step_;
+        auto* d = reinterpret_cast<SampleT*>(args.DestRow(y));
+        const int32_t step = this->step;
         int32_t columnSums[kChunkSamples + 3 * kMaxStep];
         SampleT sharpened[kChunkSamples];
-        const int32_t rowEnd = (width_ - 2) * step;
+        const int32_t rowEnd = (width - 2) * step;
         for (int32_t start = 2 * step; start < rowEnd; start += kChunkSamples) {
             const int32_t end = std::min(start + kChunkSamples, rowEnd);
             const int32_t first = start - 2 * step;
@@ -84,11 +84,11 @@ private:
         }
     }
 
-    const ConverterArgs& args_;
-    int32_t strength_;
-    int32_t step_;
-    int32_t width_;
-    int32_t height_;
+    const ConverterArgs& args;
+    int32_t strength;
+    int32_t step;
+    int32_t width;
+    int32_t height;
 };
 
 template <typename SampleT, int Channels>

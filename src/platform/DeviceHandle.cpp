@@ -5,29 +5,29 @@
 namespace kelvra::platform {
 
 DeviceHandle::DeviceHandle(std::shared_ptr<DeviceConnection> connection, bool overlapped)
-    : connection_(std::move(connection)), overlapped_(overlapped), queue_(std::make_shared<DeviceIoQueue>())
+    : connection(std::move(connection)), overlapped(overlapped), queue(std::make_shared<DeviceIoQueue>())
 {
 }
 
 DWORD DeviceHandle::Submit(const std::shared_ptr<DeviceIoRequest>& request)
 {
-    if (DWORD error = queue_->Register(*request); error != ERROR_SUCCESS)
+    if (DWORD error = queue->Register(*request); error != ERROR_SUCCESS)
         return error;
-    connection_->IoControl(request);
-    queue_->Submitted();
+    connection->IoControl(request);
+    queue->Submitted();
     return ERROR_SUCCESS;
 }
 
 void DeviceHandle::CancelAll()
 {
-    connection_->CancelAll();
+    connection->CancelAll();
 }
 
 void DeviceHandle::OnClose()
 {
-    queue_->Close();
-    connection_->CancelAll();
-    queue_->WaitUntilIdle();
+    queue->Close();
+    connection->CancelAll();
+    queue->WaitUntilIdle();
 }
 
 }  // namespace kelvra::platform

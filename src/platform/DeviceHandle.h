@@ -17,8 +17,8 @@ public:
     DeviceHandle(std::shared_ptr<DeviceConnection> connection, bool overlapped);
 
     // Opened with FILE_FLAG_OVERLAPPED: requests with an OVERLAPPED may return before they end.
-    bool IsOverlapped() const { return overlapped_; }
-    const std::shared_ptr<DeviceIoQueue>& Queue() const { return queue_; }
+    bool IsOverlapped() const { return overlapped; }
+    const std::shared_ptr<DeviceIoQueue>& Queue() const { return queue; }
 
     // Hands a request of this handle's queue to the provider. ERROR_SUCCESS, or the error of a
     // request that never started.
@@ -31,9 +31,9 @@ public:
     void OnClose() override;
 
 private:
-    const std::shared_ptr<DeviceConnection> connection_;
-    const bool overlapped_;
-    const std::shared_ptr<DeviceIoQueue> queue_;
+    const std::shared_ptr<DeviceConnection> connection;
+    const bool overlapped;
+    const std::shared_ptr<DeviceIoQueue> queue;
 };
 
 }  // namespace kelvra::platform

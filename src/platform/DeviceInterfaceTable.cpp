@@ -37,13 +37,13 @@ bool DeviceInterfaceTable::Add(const GUID& interfaceClass, const std::string& pa
 {
     if (path.empty() || !provider)
         return false;
-    std::lock_guard order(notifyOrder_);
+    std::lock_guard order(notifyOrder);
     {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(lock);
         auto same = [&](const Entry& entry) { return IsSamePath(entry.path, path); };
-        if (std::ranges::any_of(entries_, same))
+        if (std::ranges::any_of(entries, same))
             return false;
-        entries_.push_back({interfaceClass, path, std::move(provider)});
+        entries.push_back({interfaceClass, path, std::move(provider)});
     }
     BroadcastDeviceInterfaceChange(interfaceClass, path, true);
     return true;
@@ -51,15 +51,15 @@ bool DeviceInterfaceTable::Add(const GUID& interfaceClass, const std::string& pa
 
 bool DeviceInterfaceTable::Remove(const std::string& path)
 {
-    std::lock_guard order(notifyOrder_);
+    std::lock_guard order(notifyOrder);
     Entry removed{};
     {
-        std::lock_guard guard(lock_);
-        auto it = std::ranges::find_if(entries_, [&](const Entry& entry) { return IsSamePath(entry.path, path); });
-        if (it == entries_.end())
+        std::lock_guard guard(lock);
+        auto it = std::ranges::find_if(entries, [&](const Entry& entry) { return IsSamePath(entry.path, path); });
+        if (it == entries.end())
             return false;
         removed = std::move(*it);
-        entries_.erase(it);
+        entries.erase(it);
     }
     BroadcastDeviceInterfaceChange(removed.interfaceClass, removed.path, false);
     return true;
@@ -67,15 +67,15 @@ bool DeviceInterfaceTable::Remove(const std::string& path)
 
 std::vector<DeviceInterfaceTable::Entry> DeviceInterfaceTable::Snapshot() const
 {
-    std::lock_guard guard(lock_);
-    return entries_;
+    std::lock_guard guard(lock);
+    return entries;
 }
 
 std::optional<DeviceInterfaceTable::Entry> DeviceInterfaceTable::Find(const std::string& path) const
 {
-    std::lock_guard guard(lock_);
-    auto it = std::ranges::find_if(entries_, [&](const Entry& entry) { return IsSamePath(entry.path, path); });
-    if (it == entries_.end())
+    std::lock_guard guard(lock);
+    auto it = std::ranges::find_if(entries, [&](const Entry& entry) { return IsSamePath(entry.path, path); });
+    if (it == entries.end())
         return std::nullopt;
     return *it;
 }

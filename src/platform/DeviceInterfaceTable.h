@@ -38,9 +38,9 @@ private:
 
     // Held across a change and its notification, so that windows see arrivals and removals in
     // the order the table saw them. Recursive: a window procedure may change the table itself.
-    std::recursive_mutex notifyOrder_;
-    mutable std::mutex lock_;
-    std::vector<Entry> entries_;
+    std::recursive_mutex notifyOrder;
+    mutable std::mutex lock;
+    std::vector<Entry> entries;
 };
 
 }  // namespace kelvra::platform

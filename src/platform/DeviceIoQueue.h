@@ -37,11 +37,11 @@ public:
     void WaitUntilIdle();
 
 private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<const DeviceIoRequest*> pending_;
-    int submitting_ = 0;  // registered, but the provider's IoControl has not returned yet
-    bool closed_ = false;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<const DeviceIoRequest*> pending;
+    int submitting = 0;  // registered, but the provider's IoControl has not returned yet
+    bool closed = false;
 };
 
 }  // namespace kelvra::platform

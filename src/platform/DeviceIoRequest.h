@@ -33,8 +33,8 @@ public:
 
     void Complete(DWORD error, DWORD bytesReturned) override;
 
-    OVERLAPPED* Overlapped() const { return overlapped_; }
-    std::shared_ptr<const IoOutcome> Outcome() const { return outcome_; }
+    OVERLAPPED* Overlapped() const { return overlapped; }
+    std::shared_ptr<const IoOutcome> Outcome() const { return outcome; }
 
     // The remaining members are used by DeviceIoQueue under its lock.
 
@@ -44,12 +44,12 @@ public:
     void Publish(DWORD error, DWORD bytesReturned);
 
 private:
-    std::shared_ptr<DeviceIoQueue> queue_;
-    std::vector<unsigned char> capturedInput_;
-    OVERLAPPED* overlapped_;
-    HANDLE event_;
-    std::atomic<bool> finished_{true};  // false only between Begin() and the first Complete()
-    const std::shared_ptr<IoOutcome> outcome_;
+    std::shared_ptr<DeviceIoQueue> queue;
+    std::vector<unsigned char> capturedInput;
+    OVERLAPPED* overlapped;
+    HANDLE event;
+    std::atomic<bool> finished{true};  // false only between Begin() and the first Complete()
+    const std::shared_ptr<IoOutcome> outcome;
 };
 
 }  // namespace kelvra::platform

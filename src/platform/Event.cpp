@@ -8,7 +8,7 @@ void Event::Set()
 {
     {
         std::lock_guard guard(WaitMutex());
-        signaled_ = true;
+        signaled = true;
     }
     NotifyWaiters();
 }
@@ -16,7 +16,7 @@ void Event::Set()
 void Event::Reset()
 {
     std::lock_guard guard(WaitMutex());
-    signaled_ = false;
+    signaled = false;
 }
 
 namespace {

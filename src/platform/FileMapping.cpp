@@ -49,15 +49,15 @@ bool SharedMemoryName(const char* name, std::string& result)
 class NamespaceLock {
 public:
     NamespaceLock()
-        : fd_(::shm_open((UserPrefix() + "-mappings.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+        : fd(::shm_open((UserPrefix() + "-mappings.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
     {
-        locked_ = fd_ && LockFile(fd_.Get(), LOCK_EX);
+        locked = fd && LockFile(fd.Get(), LOCK_EX);
     }
-    bool Locked() const { return locked_; }
+    bool Locked() const { return locked; }
 
 private:
-    UniqueFd fd_;
-    bool locked_ = false;
+    UniqueFd fd;
+    bool locked = false;
 };
 
 // True when no process holds the object open as a mapping user (a crashed user's lock is gone too).
@@ -175,15 +175,15 @@ std::shared_ptr<FileMapping> FileMapping::Open(const char* name, DWORD desiredAc
 
 FileMapping::~FileMapping()
 {
-    if (sharedName_.empty())
+    if (sharedName.empty())
         return;
     NamespaceLock lock;
-    fd_.Reset();  // drop this user's lock first, then see whether anyone is left
+    fd.Reset();  // drop this user's lock first, then see whether anyone is left
     if (!lock.Locked())
         return;  // the next creator removes the object if it is unused by then
-    UniqueFd probe(::shm_open(sharedName_.c_str(), O_RDWR | O_CLOEXEC, 0));
+    UniqueFd probe(::shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0));
     if (probe && IsUnused(probe.Get()))
-        ::shm_unlink(sharedName_.c_str());
+        ::shm_unlink(sharedName.c_str());
 }
 
 void* FileMapping::MapView(DWORD desiredAccess, uint64_t offset, size_t bytes, size_t& length) const
@@ -196,7 +196,7 @@ void* FileMapping::MapView(DWORD desiredAccess, uint64_t offset, size_t bytes, s
         return nullptr;
     }
     DWORD needed = write ? SECTION_MAP_WRITE : SECTION_MAP_READ;
-    if ((access_ & needed) == 0 && !(copy && (access_ & SECTION_MAP_READ))) {
+    if ((access & needed) == 0 && !(copy && (access & SECTION_MAP_READ))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
@@ -204,13 +204,13 @@ void* FileMapping::MapView(DWORD desiredAccess, uint64_t offset, size_t bytes, s
         SetLastError(ERROR_MAPPED_ALIGNMENT);
         return nullptr;
     }
-    if (offset >= size_ || bytes > size_ - offset) {
+    if (offset >= size || bytes > size - offset) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    length = bytes != 0 ? bytes : static_cast<size_t>(size_ - offset);
+    length = bytes != 0 ? bytes : static_cast<size_t>(size - offset);
     int protection = PROT_READ | (write || copy ? PROT_WRITE : 0);
-    void* address = ::mmap(nullptr, length, protection, copy ? MAP_PRIVATE : MAP_SHARED, fd_.Get(),
+    void* address = ::mmap(nullptr, length, protection, copy ? MAP_PRIVATE : MAP_SHARED, fd.Get(),
                            static_cast<off_t>(offset));
     if (address == MAP_FAILED) {
         SetLastErrorFromErrno();

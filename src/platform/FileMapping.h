@@ -23,7 +23,7 @@ public:
     static std::shared_ptr<FileMapping> Open(const char* name, DWORD desiredAccess);
 
     FileMapping(UniqueFd fd, std::string sharedName, uint64_t size, DWORD access)
-        : fd_(std::move(fd)), sharedName_(std::move(sharedName)), size_(size), access_(access)
+        : fd(std::move(fd)), sharedName(std::move(sharedName)), size(size), access(access)
     {
     }
     ~FileMapping() override;
@@ -32,10 +32,10 @@ public:
     void* MapView(DWORD desiredAccess, uint64_t offset, size_t bytes, size_t& length) const;
 
 private:
-    UniqueFd fd_;
-    const std::string sharedName_;  // empty for a private mapping
-    const uint64_t size_;
-    const DWORD access_;  // SECTION_* rights this handle grants to its views
+    UniqueFd fd;
+    const std::string sharedName;  // empty for a private mapping
+    const uint64_t size;
+    const DWORD access;  // SECTION_* rights this handle grants to its views
 };
 
 }  // namespace kelvra::platform

@@ -27,52 +27,52 @@ public:
     // Handles from the shared sequence above.
     HandleTable() = default;
     // Handles of this table alone, from base on in steps of 4.
-    explicit HandleTable(uintptr_t base) : next_(base) {}
+    explicit HandleTable(uintptr_t base) : next(base) {}
 
     uintptr_t Insert(std::shared_ptr<T> object)
     {
-        std::lock_guard lock(mutex_);
-        uintptr_t handle = next_;
+        std::lock_guard lock(mutex);
+        uintptr_t handle = next;
         if (handle == 0)
             handle = NextUserHandle();
         else
-            next_ += 4;
-        objects_.emplace(handle, std::move(object));
+            next += 4;
+        objects.emplace(handle, std::move(object));
         return handle;
     }
 
     std::shared_ptr<T> Find(uintptr_t handle) const
     {
-        std::lock_guard lock(mutex_);
-        const auto found = objects_.find(handle);
-        return found == objects_.end() ? nullptr : found->second;
+        std::lock_guard lock(mutex);
+        const auto found = objects.find(handle);
+        return found == objects.end() ? nullptr : found->second;
     }
 
     std::shared_ptr<T> Remove(uintptr_t handle)
     {
-        std::lock_guard lock(mutex_);
-        const auto found = objects_.find(handle);
-        if (found == objects_.end())
+        std::lock_guard lock(mutex);
+        const auto found = objects.find(handle);
+        if (found == objects.end())
             return nullptr;
         auto object = std::move(found->second);
-        objects_.erase(found);
+        objects.erase(found);
         return object;
     }
 
     std::vector<std::shared_ptr<T>> Snapshot() const
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(mutex);
         std::vector<std::shared_ptr<T>> all;
-        all.reserve(objects_.size());
-        for (const auto& entry : objects_)
+        all.reserve(objects.size());
+        for (const auto& entry : objects)
             all.push_back(entry.second);
         return all;
     }
 
 private:
-    mutable std::mutex mutex_;
-    uintptr_t next_ = 0;  // 0: the shared sequence
-    std::unordered_map<uintptr_t, std::shared_ptr<T>> objects_;
+    mutable std::mutex mutex;
+    uintptr_t next = 0;  // 0: the shared sequence
+    std::unordered_map<uintptr_t, std::shared_ptr<T>> objects;
 };
 
 }  // namespace kelvra::platform

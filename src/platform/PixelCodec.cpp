@@ -64,19 +64,19 @@ uint32_t TableColor(const PixelFormat& format, unsigned index)
 // Nearest table entry by squared distance; remembers the last answer, as rows repeat colours.
 class NearestIndex {
 public:
-    explicit NearestIndex(const PixelFormat& format) : format_(format) {}
+    explicit NearestIndex(const PixelFormat& format) : format(format) {}
 
     unsigned operator()(uint32_t rgb)
     {
-        if (rgb == lastColor_)
-            return lastIndex_;
+        if (rgb == lastColor)
+            return lastIndex;
         uint32_t best = std::numeric_limits<uint32_t>::max();
         unsigned bestIndex = 0;
         const int r = static_cast<int>((rgb >> 16) & 0xFF);
         const int g = static_cast<int>((rgb >> 8) & 0xFF);
         const int b = static_cast<int>(rgb & 0xFF);
-        for (unsigned i = 0; i < format_.colors.size() && best != 0; ++i) {
-            const RGBQUAD& entry = format_.colors[i];
+        for (unsigned i = 0; i < format.colors.size() && best != 0; ++i) {
+            const RGBQUAD& entry = format.colors[i];
             const int dr = r - entry.rgbRed;
             const int dg = g - entry.rgbGreen;
             const int db = b - entry.rgbBlue;
@@ -86,15 +86,15 @@ public:
                 bestIndex = i;
             }
         }
-        lastColor_ = rgb;
-        lastIndex_ = bestIndex;
+        lastColor = rgb;
+        lastIndex = bestIndex;
         return bestIndex;
     }
 
 private:
-    const PixelFormat& format_;
-    uint32_t lastColor_ = 0xFFFFFFFF;
-    unsigned lastIndex_ = 0;
+    const PixelFormat& format;
+    uint32_t lastColor = 0xFFFFFFFF;
+    unsigned lastIndex = 0;
 };
 
 unsigned ReadIndex(const BYTE* row, int x, WORD bitCount)

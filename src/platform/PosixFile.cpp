@@ -8,9 +8,9 @@ namespace kelvra::platform {
 
 void UniqueFd::Reset(int fd)
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
+    if (this->fd >= 0)
+        ::close(this->fd);
+    this->fd = fd;
 }
 
 bool LockFile(int fd, int operation)

@@ -9,24 +9,24 @@ namespace kelvra::platform {
 class UniqueFd {
 public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    explicit UniqueFd(int fd) : fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
     UniqueFd& operator=(UniqueFd&& other) noexcept
     {
         if (this != &other)
-            Reset(std::exchange(other.fd_, -1));
+            Reset(std::exchange(other.fd, -1));
         return *this;
     }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     ~UniqueFd() { Reset(); }
 
-    int Get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
+    int Get() const { return fd; }
+    explicit operator bool() const { return fd >= 0; }
     void Reset(int fd = -1);
 
 private:
-    int fd_ = -1;
+    int fd = -1;
 };
 
 // flock() that resumes after signals. `operation` is LOCK_SH, LOCK_EX, optionally | LOCK_NB.

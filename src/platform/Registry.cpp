@@ -23,18 +23,18 @@ class KeyHandles {
 public:
     HKEY Insert(OpenKey key)
     {
-        std::lock_guard guard(lock_);
-        uintptr_t value = next_;
-        next_ += 4;
-        keys_.emplace(value, std::move(key));
+        std::lock_guard guard(lock);
+        uintptr_t value = next;
+        next += 4;
+        keys.emplace(value, std::move(key));
         return reinterpret_cast<HKEY>(value);
     }
 
     bool Find(HKEY handle, OpenKey& key)
     {
-        std::lock_guard guard(lock_);
-        auto it = keys_.find(reinterpret_cast<uintptr_t>(handle));
-        if (it == keys_.end())
+        std::lock_guard guard(lock);
+        auto it = keys.find(reinterpret_cast<uintptr_t>(handle));
+        if (it == keys.end())
             return false;
         key = it->second;
         return true;
@@ -42,14 +42,14 @@ public:
 
     bool Remove(HKEY handle)
     {
-        std::lock_guard guard(lock_);
-        return keys_.erase(reinterpret_cast<uintptr_t>(handle)) == 1;
+        std::lock_guard guard(lock);
+        return keys.erase(reinterpret_cast<uintptr_t>(handle)) == 1;
     }
 
 private:
-    std::mutex lock_;
-    std::unordered_map<uintptr_t, OpenKey> keys_;
-    uintptr_t next_ = 0x1000;
+    std::mutex lock;
+    std::unordered_map<uintptr_t, OpenKey> keys;
+    uintptr_t next = 0x1000;
 };
 
 KeyHandles& Handles()

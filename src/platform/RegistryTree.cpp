@@ -69,7 +69,7 @@ bool RegistryKey::DeleteValue(std::string_view name)
 RegistryTree::RegistryTree()
 {
     for (std::string_view root : kRootNames)
-        keys_.emplace(FoldCase(root), RegistryKey{std::string(root), {}});
+        keys.emplace(FoldCase(root), RegistryKey{std::string(root), {}});
 }
 
 bool RegistryTree::IsRootName(std::string_view name)
@@ -80,14 +80,14 @@ bool RegistryTree::IsRootName(std::string_view name)
 
 const RegistryKey* RegistryTree::Find(std::string_view path) const
 {
-    auto it = keys_.find(FoldCase(path));
-    return it == keys_.end() ? nullptr : &it->second;
+    auto it = keys.find(FoldCase(path));
+    return it == keys.end() ? nullptr : &it->second;
 }
 
 RegistryKey* RegistryTree::Find(std::string_view path)
 {
-    auto it = keys_.find(FoldCase(path));
-    return it == keys_.end() ? nullptr : &it->second;
+    auto it = keys.find(FoldCase(path));
+    return it == keys.end() ? nullptr : &it->second;
 }
 
 RegistryKey* RegistryTree::Create(std::string_view path, bool& created)
@@ -104,21 +104,21 @@ RegistryKey* RegistryTree::Create(std::string_view path, bool& created)
     created = true;
     // The parent's stored spelling wins over the caller's, as a key keeps the case it was made with.
     std::string stored = Find(parent)->path + std::string(path.substr(parent.size()));
-    return &keys_.emplace(FoldCase(path), RegistryKey{std::move(stored), {}}).first->second;
+    return &keys.emplace(FoldCase(path), RegistryKey{std::move(stored), {}}).first->second;
 }
 
 bool RegistryTree::HasSubkeys(std::string_view path) const
 {
     std::string prefix = FoldCase(path) + '\\';
-    auto it = keys_.lower_bound(prefix);
-    return it != keys_.end() && it->first.starts_with(prefix);
+    auto it = keys.lower_bound(prefix);
+    return it != keys.end() && it->first.starts_with(prefix);
 }
 
 bool RegistryTree::Remove(std::string_view path)
 {
     if (ParentOf(path).empty() || HasSubkeys(path))
         return false;
-    return keys_.erase(FoldCase(path)) == 1;
+    return keys.erase(FoldCase(path)) == 1;
 }
 
 }  // namespace kelvra::platform

@@ -41,10 +41,10 @@ public:
     // Removes a key without subkeys; false for a root or a missing key.
     bool Remove(std::string_view path);
 
-    const std::map<std::string, RegistryKey>& Keys() const { return keys_; }
+    const std::map<std::string, RegistryKey>& Keys() const { return keys; }
 
 private:
-    std::map<std::string, RegistryKey> keys_;  // by case-folded path: parents sort before children
+    std::map<std::string, RegistryKey> keys;  // by case-folded path: parents sort before children
 };
 
 // Validation shared by the API and the parser of the file.

@@ -22,20 +22,20 @@ public:
         std::string path;
     };
 
-    explicit DeviceInfoSet(std::vector<Interface> interfaces) : interfaces_(std::move(interfaces)) {}
+    explicit DeviceInfoSet(std::vector<Interface> interfaces) : interfaces(std::move(interfaces)) {}
 
     // The memberIndex-th interface of the class, counting only those of deviceFilter when given.
     const Interface* Member(const GUID& interfaceClass, DWORD memberIndex, ULONG_PTR deviceFilter,
                             ULONG_PTR& position) const
     {
-        for (size_t i = 0; i < interfaces_.size(); ++i) {
-            if (!IsSameGuid(interfaces_[i].interfaceClass, interfaceClass))
+        for (size_t i = 0; i < interfaces.size(); ++i) {
+            if (!IsSameGuid(interfaces[i].interfaceClass, interfaceClass))
                 continue;
             if (deviceFilter != 0 && deviceFilter != i + 1)
                 continue;
             if (memberIndex-- == 0) {
                 position = i + 1;
-                return &interfaces_[i];
+                return &interfaces[i];
             }
         }
         return nullptr;
@@ -43,11 +43,11 @@ public:
 
     const Interface* At(ULONG_PTR position) const
     {
-        return position >= 1 && position <= interfaces_.size() ? &interfaces_[position - 1] : nullptr;
+        return position >= 1 && position <= interfaces.size() ? &interfaces[position - 1] : nullptr;
     }
 
 private:
-    const std::vector<Interface> interfaces_;
+    const std::vector<Interface> interfaces;
 };
 
 // Device information sets are no kernel objects: CloseHandle and the waits refuse them.

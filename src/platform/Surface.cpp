@@ -57,13 +57,13 @@ std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp, P
     if (bits == nullptr)
         return nullptr;
     std::shared_ptr<Surface> surface(new Surface);
-    surface->width_ = width;
-    surface->height_ = height;
-    surface->stride_ = stride;
-    surface->bottomUp_ = bottomUp;
-    surface->owned_ = true;
-    surface->bits_ = bits;
-    surface->format_ = std::move(format);
+    surface->width = width;
+    surface->height = height;
+    surface->stride = stride;
+    surface->bottomUp = bottomUp;
+    surface->owned = true;
+    surface->bits = bits;
+    surface->format = std::move(format);
     return surface;
 }
 
@@ -73,43 +73,43 @@ std::shared_ptr<Surface> Surface::Wrap(BYTE* bits, int width, int height, bool b
     if (bits == nullptr || height < 0 || !StrideFor(width, format.bitCount, stride))
         return nullptr;
     std::shared_ptr<Surface> surface(new Surface);
-    surface->width_ = width;
-    surface->height_ = height;
-    surface->stride_ = stride;
-    surface->bottomUp_ = bottomUp;
-    surface->bits_ = bits;
-    surface->format_ = std::move(format);
+    surface->width = width;
+    surface->height = height;
+    surface->stride = stride;
+    surface->bottomUp = bottomUp;
+    surface->bits = bits;
+    surface->format = std::move(format);
     return surface;
 }
 
 Surface::~Surface()
 {
-    if (owned_)
-        std::free(bits_);
+    if (owned)
+        std::free(bits);
 }
 
 bool Surface::Resize(int width, int height)
 {
-    if (!owned_)
+    if (!owned)
         return false;
-    if (width == width_ && height == height_)
+    if (width == this->width && height == this->height)
         return true;
     size_t stride = 0;
-    BYTE* bits = AllocateZeroed(width, height, format_.bitCount, stride);
+    BYTE* bits = AllocateZeroed(width, height, format.bitCount, stride);
     if (bits == nullptr)
         return false;
-    const size_t keptBytes = std::min(stride, stride_);
-    const int keptRows = std::min(height, height_);
+    const size_t keptBytes = std::min(stride, this->stride);
+    const int keptRows = std::min(height, this->height);
     for (int y = 0; y < keptRows; ++y) {
-        const int from = bottomUp_ ? height_ - 1 - y : y;
-        const int to = bottomUp_ ? height - 1 - y : y;
-        std::memcpy(bits + static_cast<size_t>(to) * stride, bits_ + static_cast<size_t>(from) * stride_, keptBytes);
+        const int from = bottomUp ? this->height - 1 - y : y;
+        const int to = bottomUp ? height - 1 - y : y;
+        std::memcpy(bits + static_cast<size_t>(to) * stride, this->bits + static_cast<size_t>(from) * this->stride, keptBytes);
     }
-    std::free(bits_);
-    bits_ = bits;
-    width_ = width;
-    height_ = height;
-    stride_ = stride;
+    std::free(this->bits);
+    this->bits = bits;
+    this->width = width;
+    this->height = height;
+    this->stride = stride;
     return true;
 }
 

@@ -38,18 +38,18 @@ public:
 
     // Guards pixels, size and colour table while GDI works on them; the DC of a window is
     // drawn by worker threads while the window's thread resizes it.
-    std::mutex& Mutex() const { return mutex_; }
+    std::mutex& Mutex() const { return mutex; }
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    size_t Stride() const { return stride_; }
-    bool BottomUp() const { return bottomUp_; }
-    BYTE* Bits() const { return bits_; }
-    const PixelFormat& Format() const { return format_; }
-    PixelFormat& Format() { return format_; }
+    int Width() const { return width; }
+    int Height() const { return height; }
+    size_t Stride() const { return stride; }
+    bool BottomUp() const { return bottomUp; }
+    BYTE* Bits() const { return bits; }
+    const PixelFormat& Format() const { return format; }
+    PixelFormat& Format() { return format; }
 
     // Row y counted from the top of the image, whatever the storage order.
-    BYTE* Row(int y) const { return bits_ + static_cast<size_t>(bottomUp_ ? height_ - 1 - y : y) * stride_; }
+    BYTE* Row(int y) const { return bits + static_cast<size_t>(bottomUp ? height - 1 - y : y) * stride; }
 
     // Window surfaces follow the client size; pixels that stay inside keep their values.
     bool Resize(int width, int height);
@@ -57,14 +57,14 @@ public:
 private:
     Surface() = default;
 
-    mutable std::mutex mutex_;
-    int width_ = 0;
-    int height_ = 0;
-    size_t stride_ = 0;
-    bool bottomUp_ = false;
-    bool owned_ = false;
-    BYTE* bits_ = nullptr;
-    PixelFormat format_;
+    mutable std::mutex mutex;
+    int width = 0;
+    int height = 0;
+    size_t stride = 0;
+    bool bottomUp = false;
+    bool owned = false;
+    BYTE* bits = nullptr;
+    PixelFormat format;
 };
 
 }  // namespace kelvra::platform

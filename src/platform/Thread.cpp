@@ -59,8 +59,8 @@ bool ThreadObject::Start(const std::shared_ptr<ThreadObject>& thread, SIZE_T sta
         delete box;
         return false;
     }
-    std::unique_lock lock(thread->startLock_);
-    thread->startCondition_.wait(lock, [&] { return thread->id_ != 0; });
+    std::unique_lock lock(thread->startLock);
+    thread->startCondition.wait(lock, [&] { return thread->id != 0; });
     return true;
 }
 
@@ -78,48 +78,48 @@ void ThreadObject::Run()
     // A new thread starts at normal priority whatever its creator runs at.
     ApplyOsPriority(osId, THREAD_PRIORITY_NORMAL);
     {
-        std::unique_lock lock(startLock_);
-        id_ = osId;
-        startCondition_.notify_all();
-        startCondition_.wait(lock, [&] { return suspendCount_ == 0; });
+        std::unique_lock lock(startLock);
+        id = osId;
+        startCondition.notify_all();
+        startCondition.wait(lock, [&] { return suspendCount == 0; });
     }
     currentThread = this;
-    DWORD exitCode = routine_(parameter_);
+    DWORD exitCode = routine(parameter);
     currentThread = nullptr;
     {
-        std::lock_guard guard(startLock_);
-        exited_ = true;
+        std::lock_guard guard(startLock);
+        exited = true;
     }
     {
         std::lock_guard guard(WaitMutex());
-        exitCode_ = exitCode;
-        finished_ = true;
+        this->exitCode = exitCode;
+        finished = true;
     }
     NotifyWaiters();
 }
 
 DWORD ThreadObject::Resume()
 {
-    std::lock_guard guard(startLock_);
-    DWORD previous = suspendCount_;
-    if (suspendCount_ > 0 && --suspendCount_ == 0)
-        startCondition_.notify_all();
+    std::lock_guard guard(startLock);
+    DWORD previous = suspendCount;
+    if (suspendCount > 0 && --suspendCount == 0)
+        startCondition.notify_all();
     return previous;
 }
 
 DWORD ThreadObject::ExitCode() const
 {
     std::lock_guard guard(WaitMutex());
-    return exitCode_;
+    return exitCode;
 }
 
 void ThreadObject::SetPriority(int priority)
 {
     // The lock keeps the thread from ending meanwhile: the OS may hand an ended thread's id to another.
-    std::lock_guard guard(startLock_);
-    priority_ = priority;
-    if (!exited_)
-        ApplyOsPriority(id_, priority);
+    std::lock_guard guard(startLock);
+    this->priority = priority;
+    if (!exited)
+        ApplyOsPriority(id, priority);
 }
 
 namespace {

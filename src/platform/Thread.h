@@ -12,7 +12,7 @@ namespace kelvra::platform {
 class ThreadObject final : public KernelObject {
 public:
     ThreadObject(DWORD(WINAPI* routine)(LPVOID), LPVOID parameter, bool suspended)
-        : routine_(routine), parameter_(parameter), suspendCount_(suspended ? 1 : 0)
+        : routine(routine), parameter(parameter), suspendCount(suspended ? 1 : 0)
     {
     }
 
@@ -21,30 +21,30 @@ public:
 
     // The suspend count before the call; the thread runs once it reaches zero.
     DWORD Resume();
-    DWORD Id() const { return id_; }
+    DWORD Id() const { return id; }
     DWORD ExitCode() const;
-    int Priority() const { return priority_.load(std::memory_order_relaxed); }
+    int Priority() const { return priority.load(std::memory_order_relaxed); }
     void SetPriority(int priority);
 
     bool IsWaitable() const override { return true; }
-    bool IsSignaled() const override { return finished_; }
+    bool IsSignaled() const override { return finished; }
 
 private:
     static void* Entry(void* box);
     void Run();
 
-    DWORD(WINAPI* const routine_)(LPVOID);
-    LPVOID const parameter_;
+    DWORD(WINAPI* const routine)(LPVOID);
+    LPVOID const parameter;
 
-    std::mutex startLock_;
-    std::condition_variable startCondition_;
-    DWORD suspendCount_;  // guarded by startLock_
-    bool exited_ = false;  // the thread function returned; guarded by startLock_
-    std::atomic<DWORD> id_{0};
+    std::mutex startLock;
+    std::condition_variable startCondition;
+    DWORD suspendCount;  // guarded by startLock
+    bool exited = false;  // the thread function returned; guarded by startLock
+    std::atomic<DWORD> id{0};
 
-    std::atomic<int> priority_{0};
-    DWORD exitCode_ = STILL_ACTIVE;  // guarded by WaitMutex()
-    bool finished_ = false;  // guarded by WaitMutex()
+    std::atomic<int> priority{0};
+    DWORD exitCode = STILL_ACTIVE;  // guarded by WaitMutex()
+    bool finished = false;  // guarded by WaitMutex()
 };
 
 }  // namespace kelvra::platform

@@ -99,17 +99,17 @@ std::shared_ptr<ThreadQueue> FindQueue(DWORD threadId)
 bool ThreadQueue::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::shared_ptr<void> payload)
 {
     std::lock_guard lock(QueueMutex());
-    if (closed_)
+    if (closed)
         return false;
-    posted_.push_back({MakeMessage(hwnd, message, wParam, lParam), std::move(payload)});
-    wake_.notify_all();
+    posted.push_back({MakeMessage(hwnd, message, wParam, lParam), std::move(payload)});
+    wake.notify_all();
     return true;
 }
 
 LRESULT ThreadQueue::SendFrom(ThreadQueue& caller, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     std::unique_lock lock(QueueMutex());
-    if (closed_)
+    if (closed)
         return 0;
     auto sent = std::make_shared<Sent>();
     sent->hwnd = hwnd;
@@ -117,53 +117,53 @@ LRESULT ThreadQueue::SendFrom(ThreadQueue& caller, HWND hwnd, UINT message, WPAR
     sent->wParam = wParam;
     sent->lParam = lParam;
     sent->sender = &caller;
-    inbox_.push_back(sent);
-    wake_.notify_all();
+    inbox.push_back(sent);
+    wake.notify_all();
     while (!sent->done) {
         caller.ServeSentLocked(lock);
         if (!sent->done)
-            caller.wake_.wait(lock);
+            caller.wake.wait(lock);
     }
     return sent->result;
 }
 
 void ThreadQueue::ServeSentLocked(std::unique_lock<std::mutex>& lock)
 {
-    while (!inbox_.empty()) {
-        auto sent = std::move(inbox_.front());
-        inbox_.pop_front();
+    while (!inbox.empty()) {
+        auto sent = std::move(inbox.front());
+        inbox.pop_front();
         lock.unlock();
         const LRESULT result = CallWindowProcedure(sent->hwnd, sent->message, sent->wParam, sent->lParam);
         lock.lock();
         sent->result = result;
         sent->done = true;
-        sent->sender->wake_.notify_all();
+        sent->sender->wake.notify_all();
     }
 }
 
 bool ThreadQueue::TakeLocked(MSG& out, const MessageFilter& filter, bool remove)
 {
-    const auto posted = std::find_if(posted_.begin(), posted_.end(), [&](const Posted& entry) {
+    const auto found = std::find_if(posted.begin(), posted.end(), [&](const Posted& entry) {
         return filter.Matches(entry.msg.hwnd, entry.msg.message);
     });
-    if (posted != posted_.end()) {
-        out = posted->msg;
+    if (found != posted.end()) {
+        out = found->msg;
         if (remove) {
-            currentPayload_ = std::move(posted->payload);
-            posted_.erase(posted);
+            currentPayload = std::move(found->payload);
+            posted.erase(found);
         }
         return true;
     }
     if (remove)
-        currentPayload_.reset();
-    if (quitPending_ && filter.Matches(nullptr, WM_QUIT)) {
-        out = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0);
+        currentPayload.reset();
+    if (quitPending && filter.Matches(nullptr, WM_QUIT)) {
+        out = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0);
         if (remove)
-            quitPending_ = false;
+            quitPending = false;
         return true;
     }
     // A paint stays pending until the window procedure validates the window.
-    for (HWND hwnd : paintPending_) {
+    for (HWND hwnd : paintPending) {
         if (filter.Matches(hwnd, WM_PAINT)) {
             out = MakeMessage(hwnd, WM_PAINT, 0, 0);
             return true;
@@ -181,7 +181,7 @@ bool ThreadQueue::Retrieve(MSG& out, const MessageFilter& filter, bool remove, b
             return true;
         if (!wait)
             return false;
-        wake_.wait(lock);
+        wake.wait(lock);
     }
 }
 
@@ -190,51 +190,51 @@ void ThreadQueue::WaitForInput()
     std::unique_lock lock(QueueMutex());
     for (;;) {
         ServeSentLocked(lock);
-        if (!posted_.empty() || quitPending_ || !paintPending_.empty())
+        if (!posted.empty() || quitPending || !paintPending.empty())
             return;
-        wake_.wait(lock);
+        wake.wait(lock);
     }
 }
 
 void ThreadQueue::PostQuit(int exitCode)
 {
     std::lock_guard lock(QueueMutex());
-    quitPending_ = true;
-    quitCode_ = exitCode;
-    wake_.notify_all();
+    quitPending = true;
+    quitCode = exitCode;
+    wake.notify_all();
 }
 
 void ThreadQueue::SetPaintPending(HWND hwnd, bool pending)
 {
     std::lock_guard lock(QueueMutex());
-    const auto found = std::find(paintPending_.begin(), paintPending_.end(), hwnd);
-    if (pending && found == paintPending_.end()) {
-        paintPending_.push_back(hwnd);
-        wake_.notify_all();
-    } else if (!pending && found != paintPending_.end()) {
-        paintPending_.erase(found);
+    const auto found = std::find(paintPending.begin(), paintPending.end(), hwnd);
+    if (pending && found == paintPending.end()) {
+        paintPending.push_back(hwnd);
+        wake.notify_all();
+    } else if (!pending && found != paintPending.end()) {
+        paintPending.erase(found);
     }
 }
 
 void ThreadQueue::DiscardWindow(HWND hwnd)
 {
     std::lock_guard lock(QueueMutex());
-    std::erase_if(posted_, [hwnd](const Posted& entry) { return entry.msg.hwnd == hwnd; });
-    std::erase(paintPending_, hwnd);
+    std::erase_if(posted, [hwnd](const Posted& entry) { return entry.msg.hwnd == hwnd; });
+    std::erase(paintPending, hwnd);
 }
 
 void ThreadQueue::Close()
 {
     std::lock_guard lock(QueueMutex());
-    closed_ = true;
-    for (auto& sent : inbox_) {
+    closed = true;
+    for (auto& sent : inbox) {
         sent->done = true;
-        sent->sender->wake_.notify_all();
+        sent->sender->wake.notify_all();
     }
-    inbox_.clear();
-    posted_.clear();
-    paintPending_.clear();
-    currentPayload_.reset();
+    inbox.clear();
+    posted.clear();
+    paintPending.clear();
+    currentPayload.reset();
 }
 
 }  // namespace kelvra::platform

@@ -21,9 +21,9 @@ struct MessageFilter {
 
 class ThreadQueue {
 public:
-    explicit ThreadQueue(DWORD threadId) : threadId_(threadId) {}
+    explicit ThreadQueue(DWORD threadId) : threadId(threadId) {}
 
-    DWORD ThreadId() const { return threadId_; }
+    DWORD ThreadId() const { return threadId; }
 
     // Any thread. payload keeps what lParam points to alive until the owner removes its next
     // message. False once the owning thread has ended.
@@ -65,15 +65,15 @@ private:
     void ServeSentLocked(std::unique_lock<std::mutex>& lock);
     bool TakeLocked(MSG& out, const MessageFilter& filter, bool remove);
 
-    const DWORD threadId_;
-    std::condition_variable wake_;
-    std::deque<Posted> posted_;
-    std::deque<std::shared_ptr<Sent>> inbox_;
-    std::vector<HWND> paintPending_;
-    std::shared_ptr<void> currentPayload_;
-    bool quitPending_ = false;
-    int quitCode_ = 0;
-    bool closed_ = false;
+    const DWORD threadId;
+    std::condition_variable wake;
+    std::deque<Posted> posted;
+    std::deque<std::shared_ptr<Sent>> inbox;
+    std::vector<HWND> paintPending;
+    std::shared_ptr<void> currentPayload;
+    bool quitPending = false;
+    int quitCode = 0;
+    bool closed = false;
 };
 
 // The queue of the calling thread, created on first use and closed when the thread ends.

@@ -21,14 +21,14 @@ CFx3Api::~CFx3Api() = default;
 
 int CFx3Api::EnumerateDevices()
 {
-    return EnumerateDeviceInterfaces(interfaceClass_, table_);
+    return EnumerateDeviceInterfaces(interfaceClass, table);
 }
 
 HANDLE CFx3Api::OpenDeviceRow(int row, bool overlapped)
 {
-    if (row < 0 || row >= kDeviceTableRows || row >= table_.EntryCount())
+    if (row < 0 || row >= kDeviceTableRows || row >= table.EntryCount())
         return nullptr;
-    const UsbDeviceEntry entry = table_.Entry(row);
+    const UsbDeviceEntry entry = table.Entry(row);
     HANDLE device = deviceio::OpenPath(entry.devicePath, overlapped);
     if (!deviceio::IsOpen(device))
         return nullptr;
@@ -48,7 +48,7 @@ int CFx3Api::FormatDeviceName(int row, char* buffer, std::size_t capacity)
 {
     if (!IsDeviceRowPresent(row))
         return 0;
-    const UsbDeviceEntry entry = table_.Entry(row);
+    const UsbDeviceEntry entry = table.Entry(row);
     return FormatModelName(entry.productId, entry.deviceNumber, buffer, capacity) ? 1 : 0;
 }
 
@@ -59,7 +59,7 @@ int CFx3Api::CountDevices(int productId)
         return entryCount;
     int count = 0;
     for (int row = 0; row < entryCount && row < kDeviceTableRows; ++row) {
-        if (MatchesProduct(table_.Entry(row), productId) && IsDeviceRowPresent(row))
+        if (MatchesProduct(table.Entry(row), productId) && IsDeviceRowPresent(row))
             ++count;
     }
     return count;
@@ -70,7 +70,7 @@ bool CFx3Api::IsDeviceNumberPresent(int productId, int deviceNumber)
     if (productId == -1)
         return false;
     for (int row = 0; row < kDeviceTableRows; ++row) {
-        const UsbDeviceEntry entry = table_.Entry(row);
+        const UsbDeviceEntry entry = table.Entry(row);
         if (MatchesProduct(entry, productId) && entry.deviceNumber == deviceNumber && IsDeviceRowPresent(row))
             return true;
     }
@@ -80,7 +80,7 @@ bool CFx3Api::IsDeviceNumberPresent(int productId, int deviceNumber)
 int CFx3Api::FindDeviceRow(int productId, int deviceNumber)
 {
     for (int row = 0; row < kDeviceTableRows; ++row) {
-        const UsbDeviceEntry entry = table_.Entry(row);
+        const UsbDeviceEntry entry = table.Entry(row);
         if (MatchesProduct(entry, productId) && entry.deviceNumber == deviceNumber)
             return row;
     }

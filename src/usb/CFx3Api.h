@@ -54,20 +54,20 @@ public:
     bool IsDeviceNumberPresent(int productId, int deviceNumber);
     int FindDeviceRow(int productId, int deviceNumber);  // -1 when none
 
-    UsbDeviceEntry DeviceEntry(int row) const { return table_.Entry(row); }
-    int EntryCount() const { return table_.EntryCount(); }
-    int SelectedRow() const { return selectedRow_; }
+    UsbDeviceEntry DeviceEntry(int row) const { return table.Entry(row); }
+    int EntryCount() const { return table.EntryCount(); }
+    int SelectedRow() const { return selectedRow; }
     // 0 when the latest direct transfer completed at once, else the system error of its submission.
-    int SubmissionOutcome() const { return submissionOutcome_; }
+    int SubmissionOutcome() const { return submissionOutcome; }
 
 protected:
-    void SetInterfaceClass(const GUID& interfaceClass) { interfaceClass_ = interfaceClass; }
-    void SetSelectedRow(int row) { selectedRow_ = row; }
-    void SetSubmissionOutcome(int outcome) { submissionOutcome_ = outcome; }
+    void SetInterfaceClass(const GUID& interfaceClass) { this->interfaceClass = interfaceClass; }
+    void SetSelectedRow(int row) { selectedRow = row; }
+    void SetSubmissionOutcome(int outcome) { submissionOutcome = outcome; }
 
 private:
-    kelvra::usb::DeviceTable table_;
-    int selectedRow_ = 0;
-    GUID interfaceClass_{};
-    int submissionOutcome_ = 0;
+    kelvra::usb::DeviceTable table;
+    int selectedRow = 0;
+    GUID interfaceClass{};
+    int submissionOutcome = 0;
 };

@@ -33,7 +33,7 @@ uint8_t ReadForm(uint8_t address)
 
 }  // namespace
 
-CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass) : directEvent_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass) : directEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
     SetInterfaceClass(interfaceClass ? *interfaceClass : kCameraInterfaceClass);
 }
@@ -41,14 +41,14 @@ CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass) : directEvent_(CreateEventA
 CKelvCy3Cam::~CKelvCy3Cam()
 {
     Close();
-    if (directEvent_ != nullptr)
-        CloseHandle(directEvent_);
+    if (directEvent != nullptr)
+        CloseHandle(directEvent);
 }
 
 void CKelvCy3Cam::Close()
 {
     CloseStream();
-    transferBuffer_.reset();
+    transferBuffer.reset();
 }
 
 int CKelvCy3Cam::SelectDevice(int row)
@@ -163,7 +163,7 @@ int CKelvCy3Cam::ReadRegisterWord(uint16_t address, int* value)
 int CKelvCy3Cam::WriteFpgaRegister(uint8_t reg, uint8_t value)
 {
     const uint8_t data[] = {reg, 0x00, value};
-    std::lock_guard guard(fpgaLock_);
+    std::lock_guard guard(fpgaLock);
     return I2cWrite(kFpgaAddress, data, sizeof data, kI2cTimeoutMs);
 }
 
@@ -172,7 +172,7 @@ int CKelvCy3Cam::ReadFpgaRegister(uint8_t reg, uint8_t* value)
     if (value == nullptr)
         return 0;
     uint8_t contents[2] = {};
-    std::lock_guard guard(fpgaLock_);
+    std::lock_guard guard(fpgaLock);
     if (!I2cWrite(kFpgaAddress, &reg, 1, kI2cTimeoutMs) || !I2cRead(kFpgaAddress, contents, 2, kI2cTimeoutMs))
         return 0;
     *value = contents[1];
@@ -311,9 +311,9 @@ int CKelvCy3Cam::GetBusSpeed(int* speed)
 
 int CKelvCy3Cam::AllocateTransferBuffer()
 {
-    if (!transferBuffer_) {
-        transferBuffer_.reset(new (std::nothrow) uint8_t[kTransferBufferBytes]);
-        if (!transferBuffer_)
+    if (!transferBuffer) {
+        transferBuffer.reset(new (std::nothrow) uint8_t[kTransferBufferBytes]);
+        if (!transferBuffer)
             return 0;
     }
     // A fresh port is a courtesy to the first stream; the stream's own resets follow anyway.

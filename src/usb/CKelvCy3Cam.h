@@ -64,7 +64,7 @@ public:
     [[nodiscard]] int ReadReadyState(uint8_t* state);
     [[nodiscard]] int GetBusSpeed(int* speed);
 
-    HANDLE StreamHandle() const { return streamHandle_; }
+    HANDLE StreamHandle() const { return streamHandle; }
 
 private:
     struct ControlReply {
@@ -91,11 +91,11 @@ private:
     bool EnsureStream(bool& openedHere);
     void CloseStreamIf(bool openedHere);
 
-    HANDLE streamHandle_ = nullptr;
+    HANDLE streamHandle = nullptr;
     // Direct transfers carry the frames: they reuse one event, taken one transfer at a time, so
     // a frame costs no allocation. Null only when the system is out of handles.
-    HANDLE directEvent_ = nullptr;
-    std::mutex directLock_;  // the shared event and the transfer it serves, one transfer at a time
-    std::unique_ptr<uint8_t[]> transferBuffer_;
-    std::mutex fpgaLock_;  // FPGA register write-then-read pairs never interleave
+    HANDLE directEvent = nullptr;
+    std::mutex directLock;  // the shared event and the transfer it serves, one transfer at a time
+    std::unique_ptr<uint8_t[]> transferBuffer;
+    std::mutex fpgaLock;  // FPGA register write-then-read pairs never interleave
 };

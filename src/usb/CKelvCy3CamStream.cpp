@@ -26,20 +26,20 @@ constexpr uint32_t kFrameHeaderBytes = sizeof(FrameRequest::header);
 // An auto-reset event for one overlapped request; closed with the scope.
 class RequestEvent {
 public:
-    RequestEvent() : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+    RequestEvent() : event(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
     ~RequestEvent()
     {
-        if (event_ != nullptr)
-            CloseHandle(event_);
+        if (event != nullptr)
+            CloseHandle(event);
     }
     RequestEvent(const RequestEvent&) = delete;
     RequestEvent& operator=(const RequestEvent&) = delete;
 
-    HANDLE get() const { return event_; }
-    bool WaitMs(DWORD milliseconds) const { return WaitForSingleObject(event_, milliseconds) == WAIT_OBJECT_0; }
+    HANDLE get() const { return event; }
+    bool WaitMs(DWORD milliseconds) const { return WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0; }
 
 private:
-    HANDLE event_;
+    HANDLE event;
 };
 
 }  // namespace
@@ -66,8 +66,8 @@ void CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint)
 
 int CKelvCy3Cam::AbortStream()
 {
-    if (streamHandle_ != nullptr)
-        AbortPipe(streamHandle_, kFrameEndpoint);
+    if (streamHandle != nullptr)
+        AbortPipe(streamHandle, kFrameEndpoint);
     return 1;
 }
 
@@ -85,9 +85,9 @@ void CKelvCy3Cam::AbortPendingTransfer(HANDLE device, uint8_t endpoint, HANDLE c
 
 int CKelvCy3Cam::TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count)
 {
-    if (length > kMaxTransferLength || device == nullptr || !transferBuffer_ || (buffer == nullptr && length > 0))
+    if (length > kMaxTransferLength || device == nullptr || !transferBuffer || (buffer == nullptr && length > 0))
         return 0;
-    uint8_t* record = transferBuffer_.get();
+    uint8_t* record = transferBuffer.get();
     const uint32_t recordBytes = kTransferHeaderBytes + length;
     std::memset(record, 0, recordBytes);
     SetupTransfer setup{};
@@ -129,15 +129,15 @@ int CKelvCy3Cam::TransferBuffered(HANDLE device, void* buffer, uint32_t length, 
 int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
                                      uint32_t waitMs)
 {
-    if (length > kMaxTransferLength || device == nullptr || !transferBuffer_ || (buffer == nullptr && length > 0))
+    if (length > kMaxTransferLength || device == nullptr || !transferBuffer || (buffer == nullptr && length > 0))
         return 0;
-    std::lock_guard<std::mutex> guard(directLock_);
-    if (directEvent_ == nullptr)
+    std::lock_guard<std::mutex> guard(directLock);
+    if (directEvent == nullptr)
         return 0;
     // A transfer that completed at once left the event set: the next one must not see it.
-    ResetEvent(directEvent_);
+    ResetEvent(directEvent);
     OVERLAPPED overlapped{};
-    overlapped.hEvent = directEvent_;
+    overlapped.hEvent = directEvent;
     SetupTransfer setup{};
     setup.endpointAddress = endpoint;
 
@@ -148,7 +148,7 @@ int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t lengt
     SetLastError(0);
 
     const bool pending = SubmissionOutcome() == ERROR_IO_PENDING;
-    const bool complete = SubmissionOutcome() == 0 || (pending && WaitForSingleObject(directEvent_, waitMs) == WAIT_OBJECT_0);
+    const bool complete = SubmissionOutcome() == 0 || (pending && WaitForSingleObject(directEvent, waitMs) == WAIT_OBJECT_0);
     int result = 0;
     DWORD transferred = 0;
     if (complete) {
@@ -156,7 +156,7 @@ int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t lengt
                  setup.usbStatus == 0;
     } else if (pending) {
         // A submission that failed outright left nothing pending to abort or wait for.
-        AbortPendingTransfer(device, endpoint, directEvent_);
+        AbortPendingTransfer(device, endpoint, directEvent);
     }
     if (count != nullptr)
         *count = transferred;
@@ -172,23 +172,23 @@ int CKelvCy3Cam::TransferDirect(HANDLE device, void* buffer, uint32_t length, ui
 
 int CKelvCy3Cam::OpenStream()
 {
-    if (streamHandle_ != nullptr)
+    if (streamHandle != nullptr)
         return 1;
-    streamHandle_ = OpenDeviceRow(SelectedRow(), true);
-    return streamHandle_ != nullptr;
+    streamHandle = OpenDeviceRow(SelectedRow(), true);
+    return streamHandle != nullptr;
 }
 
 void CKelvCy3Cam::CloseStream()
 {
-    if (streamHandle_ == nullptr)
+    if (streamHandle == nullptr)
         return;
-    deviceio::Close(streamHandle_);
-    streamHandle_ = nullptr;
+    deviceio::Close(streamHandle);
+    streamHandle = nullptr;
 }
 
 bool CKelvCy3Cam::EnsureStream(bool& openedHere)
 {
-    openedHere = streamHandle_ == nullptr;
+    openedHere = streamHandle == nullptr;
     return OpenStream() != 0;
 }
 
@@ -204,13 +204,13 @@ int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/)
     if (frame == nullptr || !EnsureStream(openedHere))
         return 0;
     uint8_t header[kFrameHeaderBytes] = {};
-    if (!RequestFrame(streamHandle_)) {
+    if (!RequestFrame(streamHandle)) {
         CloseStreamIf(openedHere);
         return 0;
     }
     for (int attempt = 0; attempt < kHeaderAttempts; ++attempt) {
         uint32_t received = 0;
-        if (TransferDirectTimed(streamHandle_, header, kFrameHeaderBytes, kFrameEndpoint, &received, kHeaderWaitMs)) {
+        if (TransferDirectTimed(streamHandle, header, kFrameHeaderBytes, kFrameEndpoint, &received, kHeaderWaitMs)) {
             std::memcpy(frame->header, header, kFrameHeaderBytes);
             frame->frameNumber = HeaderWord(*frame, kHeaderFrameNumberOffset);
             return 1;
@@ -222,7 +222,7 @@ int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/)
         if (!raised || !lowered) DebugLog(LogCategory::Usb, "frame resync pulse not written");
         Sleep(kFrameResyncSettleMs);
         std::memset(header, 0, sizeof header);
-        if (!RequestFrame(streamHandle_))
+        if (!RequestFrame(streamHandle))
             break;
     }
     CloseStreamIf(openedHere);
@@ -245,7 +245,7 @@ int CKelvCy3Cam::ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs)
         const uint32_t piece = std::min(kPayloadPieceBytes, payloadBytes - offset);
         uint32_t received = 0;
         // A short piece would leave the rest of the frame stale: the read fails.
-        if (!TransferDirectTimed(streamHandle_, frame->destination + offset, piece, kFrameEndpoint, &received,
+        if (!TransferDirectTimed(streamHandle, frame->destination + offset, piece, kFrameEndpoint, &received,
                                  timeoutMs) ||
             received != piece) {
             result = 0;
@@ -267,7 +267,7 @@ int CKelvCy3Cam::ReadFrameEndpoint83(FrameRequest* frame, uint32_t /*timeoutMs*/
         return 0;
     }
     uint32_t received = 0;
-    if (!TransferDirect(streamHandle_, frame->destination, frameBytes, kWholeFrameEndpoint, &received)) {
+    if (!TransferDirect(streamHandle, frame->destination, frameBytes, kWholeFrameEndpoint, &received)) {
         CloseStreamIf(openedHere);
         return 0;
     }

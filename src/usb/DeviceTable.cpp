@@ -83,24 +83,24 @@ void DeviceTable::Attach()
 
     bool existed = true;
     const char* name = MappingName().c_str();
-    mapping_ = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
-    if (mapping_ == nullptr) {
+    mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
+    if (mapping == nullptr) {
         SetLastError(ERROR_SUCCESS);
-        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedDeviceTable),
+        mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedDeviceTable),
                                       name);
         // Another process may have created it between our open and create; its rows count then.
-        existed = mapping_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+        existed = mapping != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
     }
-    if (mapping_ == nullptr)
+    if (mapping == nullptr)
         return;
-    view_ = MapWhole(mapping_);
-    if (view_ == nullptr) {
-        CloseHandle(mapping_);
-        mapping_ = nullptr;
+    view = MapWhole(mapping);
+    if (view == nullptr) {
+        CloseHandle(mapping);
+        mapping = nullptr;
         return;
     }
     if (existed)
-        TakeFromView(copy, *view_);
+        TakeFromView(copy, *view);
     if (copy.instanceCount == 0)
         ResetRows(copy);
     ++copy.instanceCount;
@@ -109,21 +109,21 @@ void DeviceTable::Attach()
 
 void DeviceTable::Detach()
 {
-    if (view_ == nullptr)
+    if (view == nullptr)
         return;
     std::lock_guard guard(ProcessLock());
     SharedDeviceTable& copy = ProcessCopy();
     --copy.instanceCount;
     WriteToView(copy);
-    UnmapViewOfFile(view_);
-    CloseHandle(mapping_);
-    view_ = nullptr;
-    mapping_ = nullptr;
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    view = nullptr;
+    mapping = nullptr;
 }
 
 void DeviceTable::WriteToView(const SharedDeviceTable& copy)
 {
-    CopyFields(*view_, copy);
+    CopyFields(*view, copy);
 }
 
 void DeviceTable::Update(const std::function<void(SharedDeviceTable&)>& change)
@@ -131,7 +131,7 @@ void DeviceTable::Update(const std::function<void(SharedDeviceTable&)>& change)
     std::lock_guard guard(ProcessLock());
     SharedDeviceTable& copy = ProcessCopy();
     change(copy);
-    if (view_ != nullptr)
+    if (view != nullptr)
         WriteToView(copy);
 }
 

@@ -27,7 +27,7 @@ public:
     DeviceTable& operator=(const DeviceTable&) = delete;
 
     // False when the mapping could be neither opened nor created; such a controller cannot enumerate.
-    bool HasView() const { return view_ != nullptr; }
+    bool HasView() const { return view != nullptr; }
 
     // Runs change on the process copy under the process lock, then writes the copy to the view.
     void Update(const std::function<void(SharedDeviceTable&)>& change);
@@ -41,8 +41,8 @@ private:
     void Detach();
     void WriteToView(const SharedDeviceTable& copy);
 
-    HANDLE mapping_ = nullptr;
-    SharedDeviceTable* view_ = nullptr;
+    HANDLE mapping = nullptr;
+    SharedDeviceTable* view = nullptr;
 };
 
 }  // namespace kelvra::usb

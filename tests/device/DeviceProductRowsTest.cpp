@@ -59,20 +59,20 @@ public:
 class TriggerPulses {
 public:
     explicit TriggerPulses(int camera)
-        : thread_([this, camera] {
-              while (!stop_.load()) {
+        : thread([this, camera] {
+              while (!stop.load()) {
                   KelvraSim_Trigger(camera);
                   Sleep(5);
               }
           }) {}
     ~TriggerPulses() {
-        stop_.store(true);
-        thread_.join();
+        stop.store(true);
+        thread.join();
     }
 
 private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::atomic<bool> stop{false};
+    std::thread thread;
 };
 
 class DeviceProductRows : public ScriptedDevice {

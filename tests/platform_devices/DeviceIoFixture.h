@@ -13,10 +13,10 @@ class DeviceIoFixture : public ::testing::Test {
 protected:
     HANDLE Open(DWORD flags)
     {
-        HANDLE handle = CreateFileA(device_.path.c_str(), GENERIC_READ | GENERIC_WRITE,
+        HANDLE handle = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
         EXPECT_NE(handle, INVALID_HANDLE_VALUE);
-        connection_ = device_.provider->lastConnection;
+        connection = device.provider->lastConnection;
         return handle;
     }
 
@@ -24,7 +24,7 @@ protected:
     {
         OVERLAPPED overlapped{};
         overlapped.hEvent = CreateEventA(nullptr, manualReset, FALSE, nullptr);
-        events_.push_back(overlapped.hEvent);
+        events.push_back(overlapped.hEvent);
         return overlapped;
     }
 
@@ -32,13 +32,13 @@ protected:
 
     void TearDown() override
     {
-        for (HANDLE event : events_)
+        for (HANDLE event : events)
             CloseHandle(event);
     }
 
-    PluggedDevice device_{{0x0badcafe, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}}, "\\\\?\\usb#vid_04b4&pid_3180#io#{0badcafe}"};
-    std::shared_ptr<TestConnection> connection_;
-    std::vector<HANDLE> events_;
+    PluggedDevice device{{0x0badcafe, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}}, "\\\\?\\usb#vid_04b4&pid_3180#io#{0badcafe}"};
+    std::shared_ptr<TestConnection> connection;
+    std::vector<HANDLE> events;
 };
 
 }  // namespace kelvra::test

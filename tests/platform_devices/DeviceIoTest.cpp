@@ -70,7 +70,7 @@ TEST_F(DeviceIo, PendingRequestCompletesThroughOverlappedAndEvent)
     EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, &bytes, FALSE));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_IO_INCOMPLETE});
 
-    ASSERT_TRUE(connection_->CompleteOldest(ERROR_SUCCESS, 0xA5));
+    ASSERT_TRUE(connection->CompleteOldest(ERROR_SUCCESS, 0xA5));
     EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped));
     EXPECT_TRUE(IsSignaled(overlapped.hEvent));
     ASSERT_TRUE(GetOverlappedResult(handle, &overlapped, &bytes, FALSE));
@@ -80,7 +80,7 @@ TEST_F(DeviceIo, PendingRequestCompletesThroughOverlappedAndEvent)
     // Whatever error the provider completes with comes back unchanged.
     for (long code : {ERROR_OPERATION_ABORTED, ERROR_DEVICE_NOT_CONNECTED, ERROR_NO_MORE_ITEMS, 31337L}) {
         EXPECT_FALSE(DeviceIoControl(handle, kIoPend, nullptr, 0, data.data(), 8, nullptr, &overlapped));
-        ASSERT_TRUE(connection_->CompleteOldest(static_cast<DWORD>(code), 0));
+        ASSERT_TRUE(connection->CompleteOldest(static_cast<DWORD>(code), 0));
         EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, &bytes, TRUE));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(code));
     }
@@ -94,7 +94,7 @@ TEST_F(DeviceIo, BufferedInputIsCapturedAtTheCall)
     unsigned char endpoint = 0x81;
     EXPECT_FALSE(DeviceIoControl(handle, TestCode(0x810), &endpoint, 1, nullptr, 0, nullptr, &overlapped));
     endpoint = 0;
-    auto request = connection_->TakeOldest();
+    auto request = connection->TakeOldest();
     ASSERT_NE(request, nullptr);
     EXPECT_EQ(*static_cast<const unsigned char*>(request->input), 0x81);
     request->Complete(ERROR_SUCCESS, 0);
@@ -118,7 +118,7 @@ TEST_F(DeviceIo, CancelIoAndCloseHandleAbortWhatIsPending)
 
     EXPECT_FALSE(DeviceIoControl(handle, kIoPend, nullptr, 0, a, sizeof a, nullptr, &first));
     EXPECT_TRUE(CloseHandle(handle));
-    EXPECT_EQ(connection_->PendingCount(), 0u);
+    EXPECT_EQ(connection->PendingCount(), 0u);
     EXPECT_EQ(first.Internal, 0xC0000120u) << "STATUS_CANCELLED, as the system leaves it";
     EXPECT_TRUE(IsSignaled(first.hEvent));
 }
@@ -126,7 +126,7 @@ TEST_F(DeviceIo, CancelIoAndCloseHandleAbortWhatIsPending)
 TEST_F(DeviceIo, OpenHandleOutlivesTheInterface)
 {
     HANDLE handle = Open(0);
-    device_.Unplug();
+    device.Unplug();
     char in[] = "still", out[8] = {};
     DWORD bytes = 0;
     EXPECT_TRUE(DeviceIoControl(handle, kIoEcho, in, sizeof in, out, sizeof out, &bytes, nullptr));

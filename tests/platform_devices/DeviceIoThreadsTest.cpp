@@ -22,8 +22,8 @@ TEST_F(DeviceIoThreads, CallersWaitForALateCompletion)
         std::array<unsigned char, 32> data{};
         DWORD bytes = 0;
         std::thread completer([&] {
-            connection_->WaitForPending(1);
-            connection_->CompleteOldest(ERROR_SUCCESS, 0x3C);
+            connection->WaitForPending(1);
+            connection->CompleteOldest(ERROR_SUCCESS, 0x3C);
         });
         EXPECT_TRUE(DeviceIoControl(handle, kIoPend, nullptr, 0, data.data(), data.size(), &bytes, nullptr)) << flags;
         completer.join();
@@ -36,7 +36,7 @@ TEST_F(DeviceIoThreads, CallersWaitForALateCompletion)
     OVERLAPPED overlapped = Overlapped();
     std::array<unsigned char, 16> data{};
     EXPECT_FALSE(DeviceIoControl(handle, kIoPend, nullptr, 0, data.data(), data.size(), nullptr, &overlapped));
-    std::thread completer([&] { connection_->CompleteOldest(ERROR_SUCCESS, 0x77); });
+    std::thread completer([&] { connection->CompleteOldest(ERROR_SUCCESS, 0x77); });
     DWORD bytes = 0;
     EXPECT_TRUE(GetOverlappedResult(handle, &overlapped, &bytes, TRUE));
     completer.join();
@@ -51,7 +51,7 @@ TEST_F(DeviceIoThreads, RacingCompletionsFinishARequestOnce)
         OVERLAPPED overlapped{};
         std::array<unsigned char, 8> data{};
         EXPECT_FALSE(DeviceIoControl(handle, kIoPend, nullptr, 0, data.data(), data.size(), nullptr, &overlapped));
-        auto request = connection_->TakeOldest();
+        auto request = connection->TakeOldest();
         std::thread success([&] { request->Complete(ERROR_SUCCESS, 5); });
         std::thread abort([&] { request->Complete(ERROR_OPERATION_ABORTED, 0); });
         success.join();
@@ -73,7 +73,7 @@ TEST_F(DeviceIoThreads, CloseHandleWaitsForARequestTheProviderIsStillServing)
     std::array<std::array<unsigned char, 64>, 3> buffers{};
     for (size_t i = 0; i < overlapped.size(); ++i)
         EXPECT_FALSE(DeviceIoControl(handle, kIoPend, nullptr, 0, buffers[i].data(), 64, nullptr, &overlapped[i]));
-    auto serving = connection_->TakeOldest();
+    auto serving = connection->TakeOldest();
     std::atomic<bool> closing{false};
     std::thread provider([&] {
         while (!closing.load())

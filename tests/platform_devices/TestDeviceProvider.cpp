@@ -24,9 +24,9 @@ void TestConnection::IoControl(std::shared_ptr<platform::IoRequest> request)
     case kIoDrop:
         return;
     default: {
-        std::lock_guard guard(lock_);
-        pending_.push_back(std::move(request));
-        changed_.notify_all();
+        std::lock_guard guard(lock);
+        pending.push_back(std::move(request));
+        changed.notify_all();
     }
     }
 }
@@ -35,8 +35,8 @@ void TestConnection::CancelAll()
 {
     std::deque<std::shared_ptr<platform::IoRequest>> cancelled;
     {
-        std::lock_guard guard(lock_);
-        cancelled.swap(pending_);
+        std::lock_guard guard(lock);
+        cancelled.swap(pending);
     }
     for (auto& request : cancelled)
         request->Complete(ERROR_OPERATION_ABORTED, 0);
@@ -44,11 +44,11 @@ void TestConnection::CancelAll()
 
 std::shared_ptr<platform::IoRequest> TestConnection::TakeOldest()
 {
-    std::lock_guard guard(lock_);
-    if (pending_.empty())
+    std::lock_guard guard(lock);
+    if (pending.empty())
         return nullptr;
-    auto request = std::move(pending_.front());
-    pending_.pop_front();
+    auto request = std::move(pending.front());
+    pending.pop_front();
     return request;
 }
 
@@ -65,14 +65,14 @@ bool TestConnection::CompleteOldest(DWORD error, unsigned char fill)
 
 void TestConnection::WaitForPending(size_t count)
 {
-    std::unique_lock guard(lock_);
-    changed_.wait(guard, [&] { return pending_.size() >= count; });
+    std::unique_lock guard(lock);
+    changed.wait(guard, [&] { return pending.size() >= count; });
 }
 
 size_t TestConnection::PendingCount()
 {
-    std::lock_guard guard(lock_);
-    return pending_.size();
+    std::lock_guard guard(lock);
+    return pending.size();
 }
 
 std::shared_ptr<platform::DeviceConnection> TestProvider::Open(const std::string& path, DWORD& error)

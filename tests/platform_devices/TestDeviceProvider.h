@@ -34,9 +34,9 @@ public:
     size_t PendingCount();
 
 private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::deque<std::shared_ptr<platform::IoRequest>> pending_;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::shared_ptr<platform::IoRequest>> pending;
 };
 
 class TestProvider final : public platform::DeviceProvider {

@@ -51,12 +51,12 @@ protected:
     void SetUp() override { DrainQueue(); }
     void TearDown() override { DrainQueue(); }
 
-    TestClass windows_{"DeviceNotificationTest"};
+    TestClass windows{"DeviceNotificationTest"};
 };
 
 TEST_F(DeviceNotificationTest, RegisteredWindowHearsArrivalAndRemovalOfItsClassOnly)
 {
-    const HWND window = windows_.Create(0, HWND_MESSAGE);
+    const HWND window = windows.Create(0, HWND_MESSAGE);
     ASSERT_NE(window, nullptr);
     const HDEVNOTIFY notify = Register(window, kCameraClass);
     ASSERT_NE(notify, nullptr);
@@ -93,7 +93,7 @@ TEST_F(DeviceNotificationTest, RegisteredWindowHearsArrivalAndRemovalOfItsClassO
 
 TEST_F(DeviceNotificationTest, AllInterfaceClassesFlagHearsEveryClass)
 {
-    const HWND window = windows_.Create(0, HWND_MESSAGE);
+    const HWND window = windows.Create(0, HWND_MESSAGE);
     const HDEVNOTIFY notify = Register(window, kCameraClass, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
     ASSERT_NE(notify, nullptr);
     Plug(kOtherClass, "\\\\?\\other#gdi2");
@@ -107,7 +107,7 @@ TEST_F(DeviceNotificationTest, AllInterfaceClassesFlagHearsEveryClass)
 
 TEST_F(DeviceNotificationTest, RegistrationChecksItsArguments)
 {
-    const HWND window = windows_.Create(0, HWND_MESSAGE);
+    const HWND window = windows.Create(0, HWND_MESSAGE);
     DEV_BROADCAST_HDR handleFilter{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_HANDLE, 0};
     EXPECT_EQ(RegisterDeviceNotificationA(window, &handleFilter, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
     EXPECT_EQ(RegisterDeviceNotificationA(window, nullptr, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
@@ -118,7 +118,7 @@ TEST_F(DeviceNotificationTest, RegistrationChecksItsArguments)
 
 TEST_F(DeviceNotificationTest, WindowThatIsGoneMissesTheNewsWithoutHarm)
 {
-    const HWND window = windows_.Create(0, HWND_MESSAGE);
+    const HWND window = windows.Create(0, HWND_MESSAGE);
     const HDEVNOTIFY notify = Register(window, kCameraClass);
     ASSERT_NE(notify, nullptr);
     DestroyWindow(window);

@@ -22,12 +22,12 @@ protected:
     }
     void TearDown() override { DrainQueue(); }
 
-    TestClass windows_{"MessageQueueTest"};
+    TestClass windows{"MessageQueueTest"};
 };
 
 TEST_F(MessageQueueTest, PostToWindowReachesTheCreatorsQueueNotThePosters)
 {
-    const HWND window = windows_.Create(0);
+    const HWND window = windows.Create(0);
     ASSERT_NE(window, nullptr);
 
     std::thread poster([window] {
@@ -75,8 +75,8 @@ TEST_F(MessageQueueTest, PostWithoutWindowLandsInTheCallersQueue)
 
 TEST_F(MessageQueueTest, PeekFiltersByRangeAndWindow)
 {
-    const HWND first = windows_.Create(0);
-    const HWND second = windows_.Create(0);
+    const HWND first = windows.Create(0);
+    const HWND second = windows.Create(0);
     ASSERT_TRUE(PostMessageA(first, WM_USER + 1, 1, 0));
     ASSERT_TRUE(PostMessageA(second, WM_USER + 2, 2, 0));
     ASSERT_TRUE(PostMessageA(nullptr, WM_USER + 3, 3, 0));
@@ -111,7 +111,7 @@ TEST_F(MessageQueueTest, FilterOnAnotherThreadsWindowIsRefused)
     std::promise<HWND> made;
     std::promise<void> done;
     std::thread owner([&] {
-        made.set_value(windows_.Create(0));
+        made.set_value(windows.Create(0));
         done.get_future().wait();
     });
     const HWND foreign = made.get_future().get();
@@ -155,7 +155,7 @@ TEST_F(MessageQueueTest, GetMessageBlocksUntilAnotherThreadPosts)
 
 TEST_F(MessageQueueTest, DispatchAndSendReachTheWindowProcedureOnItsThread)
 {
-    const HWND window = windows_.Create(0);
+    const HWND window = windows.Create(0);
     MessageLog::Instance().Take();
     ASSERT_TRUE(PostMessageA(window, WM_APP + 4, 8, 9));
     MSG msg;
@@ -183,7 +183,7 @@ TEST_F(MessageQueueTest, DispatchAndSendReachTheWindowProcedureOnItsThread)
 
 TEST_F(MessageQueueTest, TranslatedKeyStrokesPostCharacters)
 {
-    const HWND window = windows_.Create(0);
+    const HWND window = windows.Create(0);
     MSG key{};
     key.hwnd = window;
     key.message = WM_KEYDOWN;
@@ -201,7 +201,7 @@ TEST_F(MessageQueueTest, TranslatedKeyStrokesPostCharacters)
 
 TEST_F(MessageQueueTest, DestroyedWindowLosesItsMessagesAndRefusesNewOnes)
 {
-    const HWND window = windows_.Create(0);
+    const HWND window = windows.Create(0);
     ASSERT_TRUE(PostMessageA(window, WM_APP + 5, 0, 0));
     ASSERT_TRUE(DestroyWindow(window));
     MSG msg;
@@ -214,7 +214,7 @@ TEST_F(MessageQueueTest, DestroyedWindowLosesItsMessagesAndRefusesNewOnes)
 
 TEST_F(MessageQueueTest, OnlyTheOwningThreadDestroysAWindow)
 {
-    const HWND window = windows_.Create(0);
+    const HWND window = windows.Create(0);
     std::thread other([window] {
         EXPECT_FALSE(DestroyWindow(window));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -226,7 +226,7 @@ TEST_F(MessageQueueTest, OnlyTheOwningThreadDestroysAWindow)
 
 TEST_F(MessageQueueTest, ConcurrentPostersLoseNothing)
 {
-    const HWND window = windows_.Create(0);
+    const HWND window = windows.Create(0);
     constexpr int kThreads = 4;
     constexpr int kEach = 200;
     std::vector<std::thread> posters;

@@ -28,14 +28,14 @@ public:
 
     void Add(const RecordedMessage& message)
     {
-        std::lock_guard lock(mutex_);
-        messages_.push_back(message);
+        std::lock_guard lock(mutex);
+        messages.push_back(message);
     }
 
     std::vector<RecordedMessage> Take()
     {
-        std::lock_guard lock(mutex_);
-        return std::exchange(messages_, {});
+        std::lock_guard lock(mutex);
+        return std::exchange(messages, {});
     }
 
     // The messages of one kind, in order.
@@ -50,8 +50,8 @@ public:
     }
 
 private:
-    std::mutex mutex_;
-    std::vector<RecordedMessage> messages_;
+    std::mutex mutex;
+    std::vector<RecordedMessage> messages;
 };
 
 inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -66,7 +66,7 @@ inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LP
 class TestClass {
 public:
     explicit TestClass(const char* name, WNDPROC proc = RecordingProc, HBRUSH background = nullptr)
-        : name_(name)
+        : name(name)
     {
         WNDCLASSEXA info{};
         info.cbSize = sizeof(info);
@@ -75,25 +75,25 @@ public:
         info.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         info.hbrBackground = background;
         info.lpszClassName = name;
-        atom_ = RegisterClassExA(&info);
+        atom = RegisterClassExA(&info);
     }
-    ~TestClass() { UnregisterClassA(name_.c_str(), GetModuleHandleA(nullptr)); }
+    ~TestClass() { UnregisterClassA(name.c_str(), GetModuleHandleA(nullptr)); }
     TestClass(const TestClass&) = delete;
     TestClass& operator=(const TestClass&) = delete;
 
-    ATOM Atom() const { return atom_; }
-    const char* Name() const { return name_.c_str(); }
+    ATOM Atom() const { return atom; }
+    const char* Name() const { return name.c_str(); }
 
     HWND Create(DWORD style = WS_OVERLAPPEDWINDOW, HWND parent = nullptr, int id = 0, int x = 10, int y = 20,
                 int width = 320, int height = 240) const
     {
-        return CreateWindowExA(0, name_.c_str(), "test", style, x, y, width, height, parent,
+        return CreateWindowExA(0, name.c_str(), "test", style, x, y, width, height, parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
     }
 
 private:
-    std::string name_;
-    ATOM atom_ = 0;
+    std::string name;
+    ATOM atom = 0;
 };
 
 // Handles whatever the calling thread still has queued (paints stay queued until handled).

@@ -28,21 +28,21 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments)
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid_ = -1;
+    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[0]);
     ::close(fromChild[1]);
-    input_ = toChild[1];
-    output_ = fromChild[0];
+    input = toChild[1];
+    output = fromChild[0];
 }
 
 ChildProcess::~ChildProcess()
 {
     CloseInput();
-    if (output_ >= 0)
-        ::close(output_);
-    if (pid_ > 0) {
+    if (output >= 0)
+        ::close(output);
+    if (pid > 0) {
         Kill();
         Wait();
     }
@@ -52,34 +52,34 @@ std::string ChildProcess::ReadLine()
 {
     std::string line;
     char c;
-    while (output_ >= 0 && ::read(output_, &c, 1) == 1 && c != '\n')
+    while (output >= 0 && ::read(output, &c, 1) == 1 && c != '\n')
         line += c;
     return line;
 }
 
 void ChildProcess::CloseInput()
 {
-    if (input_ >= 0)
-        ::close(input_);
-    input_ = -1;
+    if (input >= 0)
+        ::close(input);
+    input = -1;
 }
 
 void ChildProcess::Kill()
 {
-    if (pid_ > 0)
-        ::kill(pid_, SIGKILL);
+    if (pid > 0)
+        ::kill(pid, SIGKILL);
 }
 
 int ChildProcess::Wait()
 {
-    if (pid_ <= 0)
+    if (pid <= 0)
         return -1;
     int status = 0;
     pid_t result;
     do {
-        result = ::waitpid(pid_, &status, 0);
+        result = ::waitpid(pid, &status, 0);
     } while (result < 0 && errno == EINTR);
-    pid_ = -1;
+    pid = -1;
     return result > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -12,7 +12,7 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Started() const { return pid_ > 0; }
+    bool Started() const { return pid > 0; }
     // One line of the child's output without its newline; empty at end of output.
     std::string ReadLine();
     // Closes the child's stdin, which tells a holding helper to finish.
@@ -22,9 +22,9 @@ public:
     int Wait();
 
 private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
+    pid_t pid = -1;
+    int input = -1;
+    int output = -1;
 };
 
 // Path of the helper executable, built next to the tests.

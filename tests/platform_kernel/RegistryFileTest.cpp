@@ -31,7 +31,7 @@ TEST_F(RegistryTest, OddValuesSurviveTheTextFormatExactly)
                   ERROR_SUCCESS);
     HKEY reopened = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Odd%Key\\Tab\tKey", 0, KEY_READ, &reopened), ERROR_SUCCESS);
-    opened_.push_back(reopened);
+    opened.push_back(reopened);
     for (const Case& c : cases) {
         DWORD type = 0;
         EXPECT_EQ(GetBytes(reopened, c.name, type), c.data) << c.name;
@@ -45,7 +45,7 @@ TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept)
     std::string deepPath = "[HKEY_CURRENT_USER";
     for (int i = 0; i < 600; ++i)
         deepPath += "\\d";
-    home_.WriteRegistryFile(std::string("garbage without structure\n") + "\"Orphan\"=dword:1\n" + kValid +
+    home.WriteRegistryFile(std::string("garbage without structure\n") + "\"Orphan\"=dword:1\n" + kValid +
                             "\"NineDigits\"=dword:123456789\n"
                             "\"BadHex\"=hex:1,22,zz\n"
                             "\"Unterminated=sz:\"abc\n"
@@ -61,7 +61,7 @@ TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept)
                             "[hkey_current_user\\software\\good]\n\"Also\"=sz:\"fine\"\n");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    opened_.push_back(key);
+    opened.push_back(key);
     DWORD value = 0;
     EXPECT_EQ(GetDword(key, "Kept", value), ERROR_SUCCESS);
     EXPECT_EQ(value, 42u);
@@ -75,7 +75,7 @@ TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept)
     // A change rewrites the file from what could be read; the good values survive it.
     ASSERT_EQ(SetDword(key, "New", 1), ERROR_SUCCESS);
     EXPECT_EQ(GetDword(key, "Kept", value), ERROR_SUCCESS);
-    EXPECT_EQ(home_.ReadRegistryFile().find("garbage"), std::string::npos);
+    EXPECT_EQ(home.ReadRegistryFile().find("garbage"), std::string::npos);
 }
 
 TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader)
@@ -97,7 +97,7 @@ TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader)
             if (damaged.empty())
                 damaged = "[";
         }
-        home_.WriteRegistryFile(damaged);
+        home.WriteRegistryFile(damaged);
         HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good\\Sub", 0, KEY_READ, &key) != ERROR_SUCCESS)
             continue;
@@ -119,13 +119,13 @@ TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader)
 TEST_F(RegistryTest, AnOversizedFileIsRefusedAndLeftAlone)
 {
     std::string oversized = std::string(kValid) + "; " + std::string(33 * 1024 * 1024, 'x') + "\n";
-    home_.WriteRegistryFile(oversized);
+    home.WriteRegistryFile(oversized);
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                               nullptr),
               ERROR_REGISTRY_CORRUPT);
-    EXPECT_EQ(home_.ReadRegistryFile().size(), oversized.size());
+    EXPECT_EQ(home.ReadRegistryFile().size(), oversized.size());
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile)
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(GetBytes(again, "", type), std::vector<BYTE>({'d', 'e', 'f', 'a', 'u', 'l', 't', 0}));
 
-    std::string file = home_.ReadRegistryFile();
+    std::string file = home.ReadRegistryFile();
     EXPECT_NE(file.find("[HKEY_CURRENT_USER\\Software\\Tavrel\\Kelvra880HQLNSdk\\Camera_00]"), std::string::npos);
     EXPECT_NE(file.find("\"Size\"=dword:deadbeef"), std::string::npos) << file;
 }
@@ -64,7 +64,7 @@ TEST_F(RegistryTest, KeyNamesIgnoreCaseAndAccessRightsAreEnforced)
     HKEY readOnly = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\tavrel\\KELVRA880HQLNSDK\\camera_00", 0, KEY_READ, &readOnly),
               ERROR_SUCCESS);
-    opened_.push_back(readOnly);
+    opened.push_back(readOnly);
     DWORD value = 0;
     EXPECT_EQ(GetDword(readOnly, "Clock", value), ERROR_SUCCESS);
     EXPECT_EQ(value, 7u);
@@ -120,7 +120,7 @@ TEST_F(RegistryTest, AValueWrittenByAnotherProcessIsRead)
     ASSERT_EQ(child.Wait(), 0);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kCameraKey, 0, KEY_READ, &key), ERROR_SUCCESS);
-    opened_.push_back(key);
+    opened.push_back(key);
     DWORD value = 0;
     EXPECT_EQ(GetDword(key, "Exposure", value), ERROR_SUCCESS);
     EXPECT_EQ(value, 1234u);

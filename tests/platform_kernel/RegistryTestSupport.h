@@ -14,7 +14,7 @@ class RegistryTest : public testing::Test {
 protected:
     void TearDown() override
     {
-        for (HKEY key : opened_)
+        for (HKEY key : opened)
             RegCloseKey(key);
     }
 
@@ -24,7 +24,7 @@ protected:
         EXPECT_EQ(RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                                   disposition),
                   ERROR_SUCCESS);
-        opened_.push_back(key);
+        opened.push_back(key);
         return key;
     }
 
@@ -52,6 +52,6 @@ protected:
         return data;
     }
 
-    TemporaryConfigHome home_;
-    std::vector<HKEY> opened_;
+    TemporaryConfigHome home;
+    std::vector<HKEY> opened;
 };

@@ -11,22 +11,22 @@ TemporaryConfigHome::TemporaryConfigHome()
     std::string pattern = (std::filesystem::temp_directory_path() / "kelvra-registry-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a temporary directory");
-    directory_ = pattern;
+    directory = pattern;
     if (const char* previous = std::getenv("XDG_CONFIG_HOME")) {
-        previous_ = previous;
-        hadPrevious_ = true;
+        this->previous = previous;
+        hadPrevious = true;
     }
-    ::setenv("XDG_CONFIG_HOME", directory_.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", directory.c_str(), 1);
 }
 
 TemporaryConfigHome::~TemporaryConfigHome()
 {
-    if (hadPrevious_)
-        ::setenv("XDG_CONFIG_HOME", previous_.c_str(), 1);
+    if (hadPrevious)
+        ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
     else
         ::unsetenv("XDG_CONFIG_HOME");
     std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
+    std::filesystem::remove_all(directory, ignored);
 }
 
 std::string TemporaryConfigHome::ReadRegistryFile() const
@@ -39,6 +39,6 @@ std::string TemporaryConfigHome::ReadRegistryFile() const
 
 void TemporaryConfigHome::WriteRegistryFile(const std::string& text) const
 {
-    std::filesystem::create_directories(directory_ + "/kelvra");
+    std::filesystem::create_directories(directory + "/kelvra");
     std::ofstream(RegistryPath(), std::ios::binary | std::ios::trunc) << text;
 }

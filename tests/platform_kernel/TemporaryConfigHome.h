@@ -11,12 +11,12 @@ public:
     TemporaryConfigHome(const TemporaryConfigHome&) = delete;
     TemporaryConfigHome& operator=(const TemporaryConfigHome&) = delete;
 
-    std::string RegistryPath() const { return directory_ + "/kelvra/registry.txt"; }
+    std::string RegistryPath() const { return directory + "/kelvra/registry.txt"; }
     std::string ReadRegistryFile() const;
     void WriteRegistryFile(const std::string& text) const;
 
 private:
-    std::string directory_;
-    std::string previous_;
-    bool hadPrevious_ = false;
+    std::string directory;
+    std::string previous;
+    bool hadPrevious = false;
 };

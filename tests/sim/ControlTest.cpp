@@ -17,13 +17,13 @@ protected:
     int Attach(unsigned short product)
     {
         const int camera = KelvraSim_Attach(product);
-        device_ = std::make_unique<Device>(*sim::DevicePath(camera), false);
+        device = std::make_unique<Device>(*sim::DevicePath(camera), false);
         return camera;
     }
-    Device& Dev() { return *device_; }
+    Device& Dev() { return *device; }
 
 private:
-    std::unique_ptr<Device> device_;
+    std::unique_ptr<Device> device;
 };
 
 TEST_F(SimControl, InformationRecordsAnswerSixtyFourBytesWithTheFirmwareVersionAtByte24)

@@ -51,17 +51,17 @@ std::vector<std::string> EnumeratePaths()
 }
 
 Device::Device(const std::string& path, bool overlapped)
-    : handle_(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    : handle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                           overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr))
 {
-    if (!handle_)
-        handle_ = INVALID_HANDLE_VALUE;
+    if (!handle)
+        handle = INVALID_HANDLE_VALUE;
 }
 
 Device::~Device()
 {
     if (IsOpen())
-        CloseHandle(handle_);
+        CloseHandle(handle);
 }
 
 bool Device::SimpleIoctl(DWORD code, const std::vector<std::uint8_t>& input, DWORD* bytesReturned, void* output,
@@ -71,10 +71,10 @@ bool Device::SimpleIoctl(DWORD code, const std::vector<std::uint8_t>& input, DWO
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::vector<std::uint8_t> in = input;
     DWORD count = 0;
-    BOOL ok = DeviceIoControl(handle_, code, in.empty() ? nullptr : in.data(), static_cast<DWORD>(in.size()), output,
+    BOOL ok = DeviceIoControl(handle, code, in.empty() ? nullptr : in.data(), static_cast<DWORD>(in.size()), output,
                               outputSize, &count, &overlapped);
     if (!ok && GetLastError() == ERROR_IO_PENDING)
-        ok = GetOverlappedResult(handle_, &overlapped, &count, TRUE);
+        ok = GetOverlappedResult(handle, &overlapped, &count, TRUE);
     CloseHandle(overlapped.hEvent);
     if (bytesReturned)
         *bytesReturned = count;
@@ -98,9 +98,9 @@ Device::ControlAnswer Device::Control(std::uint8_t requestType, std::uint8_t req
     DWORD count = 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    BOOL ok = DeviceIoControl(handle_, kIoctlControl, buffer.data(), 102, buffer.data(), 102, &count, &overlapped);
+    BOOL ok = DeviceIoControl(handle, kIoctlControl, buffer.data(), 102, buffer.data(), 102, &count, &overlapped);
     if (!ok && GetLastError() == ERROR_IO_PENDING)
-        ok = GetOverlappedResult(handle_, &overlapped, &count, TRUE);
+        ok = GetOverlappedResult(handle, &overlapped, &count, TRUE);
     answer.error = ok ? 0 : GetLastError();
     CloseHandle(overlapped.hEvent);
     answer.ok = ok != FALSE;
@@ -164,45 +164,45 @@ std::string Device::ReceiveAll()
 }
 
 BulkRead::BulkRead(HANDLE device, std::uint8_t endpoint, void* buffer, DWORD length, bool buffered)
-    : device_(device), event_(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    : device(device), event(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
-    io_.assign(kSetupSize + (buffered ? length : 0), 0);
-    io_[13] = endpoint;
+    io.assign(kSetupSize + (buffered ? length : 0), 0);
+    io[13] = endpoint;
     if (buffered) {
-        Put32(&io_[30], kSetupSize);
-        Put32(&io_[34], length);
+        Put32(&io[30], kSetupSize);
+        Put32(&io[34], length);
     }
-    overlapped_.hEvent = event_;
+    overlapped.hEvent = event;
     DWORD count = 0;
-    const BOOL ok = buffered ? DeviceIoControl(device_, kIoctlBuffered, io_.data(), static_cast<DWORD>(io_.size()),
-                                               io_.data(), static_cast<DWORD>(io_.size()), &count, &overlapped_)
-                             : DeviceIoControl(device_, kIoctlDirect, io_.data(), kSetupSize, buffer, length, &count,
-                                               &overlapped_);
-    issued_ = ok || GetLastError() == ERROR_IO_PENDING;
-    finished_ = !issued_;
+    const BOOL ok = buffered ? DeviceIoControl(this->device, kIoctlBuffered, io.data(), static_cast<DWORD>(io.size()),
+                                               io.data(), static_cast<DWORD>(io.size()), &count, &overlapped)
+                             : DeviceIoControl(this->device, kIoctlDirect, io.data(), kSetupSize, buffer, length, &count,
+                                               &overlapped);
+    issued = ok || GetLastError() == ERROR_IO_PENDING;
+    finished = !issued;
 }
 
 BulkRead::~BulkRead()
 {
-    if (issued_ && !finished_) {
-        CancelIo(device_);
-        WaitForSingleObject(event_, INFINITE);
+    if (issued && !finished) {
+        CancelIo(device);
+        WaitForSingleObject(event, INFINITE);
     }
-    CloseHandle(event_);
+    CloseHandle(event);
 }
 
 bool BulkRead::Wait(DWORD milliseconds)
 {
-    if (!finished_)
-        finished_ = WaitForSingleObject(event_, milliseconds) == WAIT_OBJECT_0;
-    return finished_;
+    if (!finished)
+        finished = WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0;
+    return finished;
 }
 
 bool BulkRead::Succeeded(DWORD* count, DWORD* error)
 {
     DWORD transferred = 0;
-    const BOOL ok = issued_ && GetOverlappedResult(device_, &overlapped_, &transferred, TRUE);
-    finished_ = true;
+    const BOOL ok = issued && GetOverlappedResult(device, &overlapped, &transferred, TRUE);
+    finished = true;
     if (count)
         *count = transferred;
     if (error)
@@ -212,12 +212,12 @@ bool BulkRead::Succeeded(DWORD* count, DWORD* error)
 
 std::uint32_t BulkRead::DriverStatus() const
 {
-    return Load32(&io_[14]);
+    return Load32(&io[14]);
 }
 
 std::uint32_t BulkRead::UsbStatus() const
 {
-    return Load32(&io_[18]);
+    return Load32(&io[18]);
 }
 
 std::optional<Frame> ReadFrame(Device& device, std::size_t piece, DWORD waitMs)

@@ -33,8 +33,8 @@ public:
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Handle() const { return handle_; }
+    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
+    HANDLE Handle() const { return handle; }
 
     struct ControlAnswer {
         bool ok = false;
@@ -59,7 +59,7 @@ public:
                      void* output = nullptr, DWORD outputSize = 0);
 
 private:
-    HANDLE handle_;
+    HANDLE handle;
 };
 
 // One overlapped direct (0x22004B) or buffered (0x220024) bulk-in read.
@@ -77,15 +77,15 @@ public:
     std::uint32_t DriverStatus() const;
     std::uint32_t UsbStatus() const;
     // A buffered read's data, after its 38-byte header.
-    const std::uint8_t* BufferedData() const { return io_.data() + kSetupSize; }
+    const std::uint8_t* BufferedData() const { return io.data() + kSetupSize; }
 
 private:
-    HANDLE device_;
-    HANDLE event_;
-    OVERLAPPED overlapped_{};
-    std::vector<std::uint8_t> io_; // the SetupTransfer (direct) or header + data (buffered)
-    bool issued_ = false;
-    bool finished_ = false;
+    HANDLE device;
+    HANDLE event;
+    OVERLAPPED overlapped{};
+    std::vector<std::uint8_t> io; // the SetupTransfer (direct) or header + data (buffered)
+    bool issued = false;
+    bool finished = false;
 };
 
 // Reads a whole frame from endpoint 0x81: header, then the payload in pieces of `piece` bytes.

@@ -22,16 +22,16 @@ protected:
     void SetUp() override
     {
         UsbTest::SetUp();
-        camera_ = KelvraSim_Attach(0x3180);
-        controller_ = Opened(SimPath(camera_));
+        camera = KelvraSim_Attach(0x3180);
+        controller = Opened(SimPath(camera));
     }
 
     // Runs the operation and compares every request the camera received with `expected`.
     void Expect(const std::function<int()>& operation, const std::vector<Sent>& expected)
     {
-        sim::ClearLogs(camera_);
+        sim::ClearLogs(camera);
         EXPECT_NE(0, operation());
-        const std::vector<sim::ControlRecord> log = sim::ControlLog(camera_);
+        const std::vector<sim::ControlRecord> log = sim::ControlLog(camera);
         ASSERT_EQ(expected.size(), log.size());
         for (std::size_t i = 0; i < log.size(); ++i) {
             SCOPED_TRACE(::testing::Message() << "request 0x" << std::hex << int(expected[i].request));
@@ -44,13 +44,13 @@ protected:
         }
     }
 
-    int camera_ = 0;
-    std::unique_ptr<CKelvCy3Cam> controller_;
+    int camera = 0;
+    std::unique_ptr<CKelvCy3Cam> controller;
 };
 
 TEST_F(UsbRequestTest, EachOperationSendsItsRequestLaidOutForTheCamera)
 {
-    CKelvCy3Cam& c = *controller_;
+    CKelvCy3Cam& c = *controller;
     int word = 0;
     uint8_t byte = 0;
     uint8_t info[64];
@@ -78,44 +78,44 @@ TEST_F(UsbRequestTest, EachOperationSendsItsRequestLaidOutForTheCamera)
     Expect([&] { return c.WriteSromByte(0x0123, 0xAB); }, {{0x40, 0x30, 3, 0xA2, {0x01, 0x23, 0xAB}}});
     Expect([&] { return c.ReadSromByte(0x0123, &byte); }, {{0x40, 0x30, 2, 0xA2, {0x01, 0x23}}, {0xC0, 0x31, 1, 0xA3, {}}});
     EXPECT_EQ(0xAB, byte);
-    EXPECT_EQ(0xAB, sim::PeekEeprom(camera_, 0x0123).value_or(0));
+    EXPECT_EQ(0xAB, sim::PeekEeprom(camera, 0x0123).value_or(0));
 }
 
 TEST_F(UsbRequestTest, I2cTransfersStopAtSixtyFourBytes)
 {
     std::vector<uint8_t> bytes(65, 0xEE);
-    sim::ClearLogs(camera_);
-    EXPECT_EQ(0, controller_->I2cWrite(0x5A, bytes.data(), 65, 3000));
-    EXPECT_EQ(0, controller_->I2cRead(0x5A, bytes.data(), 65, 3000));
-    EXPECT_TRUE(sim::ControlLog(camera_).empty());
-    EXPECT_EQ(1, controller_->I2cWrite(0x5A, bytes.data(), 64, 3000));
-    EXPECT_EQ(1, controller_->I2cRead(0x5A, bytes.data(), 64, 3000));
-    ASSERT_EQ(2u, sim::ControlLog(camera_).size());
-    EXPECT_EQ(std::vector<uint8_t>(64, 0xEE), sim::ControlLog(camera_)[0].dataOut);
-    EXPECT_EQ(64, sim::ControlLog(camera_)[1].value);
+    sim::ClearLogs(camera);
+    EXPECT_EQ(0, controller->I2cWrite(0x5A, bytes.data(), 65, 3000));
+    EXPECT_EQ(0, controller->I2cRead(0x5A, bytes.data(), 65, 3000));
+    EXPECT_TRUE(sim::ControlLog(camera).empty());
+    EXPECT_EQ(1, controller->I2cWrite(0x5A, bytes.data(), 64, 3000));
+    EXPECT_EQ(1, controller->I2cRead(0x5A, bytes.data(), 64, 3000));
+    ASSERT_EQ(2u, sim::ControlLog(camera).size());
+    EXPECT_EQ(std::vector<uint8_t>(64, 0xEE), sim::ControlLog(camera)[0].dataOut);
+    EXPECT_EQ(64, sim::ControlLog(camera)[1].value);
 }
 
 TEST_F(UsbRequestTest, BoardStateReadsBackThroughTheController)
 {
-    ASSERT_TRUE(sim::PokeFpga(camera_, 0x10, 0x00AB) && sim::PokeFpga(camera_, 0x11, 0x00CD));
+    ASSERT_TRUE(sim::PokeFpga(camera, 0x10, 0x00AB) && sim::PokeFpga(camera, 0x11, 0x00CD));
     uint16_t pair = 0;
-    ASSERT_EQ(1, controller_->ReadFpgaRegisterPair(&pair));
+    ASSERT_EQ(1, controller->ReadFpgaRegisterPair(&pair));
     EXPECT_EQ(0xCDAB, pair);
     uint8_t info[64] = {};
-    ASSERT_EQ(1, controller_->ReadCameraInfo(info));
-    const auto record = sim::GetInfoRecord(camera_, 1);
+    ASSERT_EQ(1, controller->ReadCameraInfo(info));
+    const auto record = sim::GetInfoRecord(camera, 1);
     ASSERT_TRUE(record);
     EXPECT_TRUE(std::equal(record->begin(), record->end(), info));
-    ASSERT_TRUE(sim::SetBusSpeed(camera_, 3));
+    ASSERT_TRUE(sim::SetBusSpeed(camera, 3));
     int speed = 0;
-    EXPECT_EQ(1, controller_->GetBusSpeed(&speed));
+    EXPECT_EQ(1, controller->GetBusSpeed(&speed));
     EXPECT_EQ(3, speed);
 
-    KelvraSim_Unplug(camera_);
-    sim::ClearLogs(camera_);
-    EXPECT_EQ(0, controller_->WriteRegister32(1, 1));
-    EXPECT_EQ(0, controller_->GetBusSpeed(&speed));
-    EXPECT_TRUE(sim::ControlLog(camera_).empty());
+    KelvraSim_Unplug(camera);
+    sim::ClearLogs(camera);
+    EXPECT_EQ(0, controller->WriteRegister32(1, 1));
+    EXPECT_EQ(0, controller->GetBusSpeed(&speed));
+    EXPECT_TRUE(sim::ControlLog(camera).empty());
 }
 
 // Answer lengths the simulated camera never gives, from a scripted driver.

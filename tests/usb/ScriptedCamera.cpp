@@ -20,12 +20,12 @@ constexpr uint32_t kStatusCancelled = 0xC0000120;
 
 class Connection : public kelvra::platform::DeviceConnection {
 public:
-    explicit Connection(std::shared_ptr<ScriptedCamera> camera) : camera_(std::move(camera)) {}
-    void IoControl(std::shared_ptr<IoRequest> request) override { camera_->Handle(this, request); }
-    void CancelAll() override { camera_->CancelAll(this); }
+    explicit Connection(std::shared_ptr<ScriptedCamera> camera) : camera(std::move(camera)) {}
+    void IoControl(std::shared_ptr<IoRequest> request) override { camera->Handle(this, request); }
+    void CancelAll() override { camera->CancelAll(this); }
 
 private:
-    std::shared_ptr<ScriptedCamera> camera_;
+    std::shared_ptr<ScriptedCamera> camera;
 };
 
 // The driver reports its status in the header the caller handed in: in place for direct transfers,
@@ -54,59 +54,59 @@ std::string ScriptedCamera::PathFor(uint16_t productId, const std::string& seria
 std::shared_ptr<ScriptedCamera> ScriptedCamera::PlugAt(const std::string& path)
 {
     auto camera = std::make_shared<ScriptedCamera>();
-    camera->path_ = path;
+    camera->path = path;
     return kelvra::platform::AddDeviceInterface(kScriptedClass, path, camera) ? camera : nullptr;
 }
 
 ScriptedCamera::~ScriptedCamera()
 {
-    for (auto& thread : completers_)
+    for (auto& thread : completers)
         thread.join();
 }
 
 void ScriptedCamera::Unplug()
 {
-    kelvra::platform::RemoveDeviceInterface(path_);
+    kelvra::platform::RemoveDeviceInterface(path);
 }
 
 void ScriptedCamera::SetReply(uint8_t request, std::vector<uint8_t> data, uint32_t bytesReturned)
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(lock);
     data.resize(64);
-    replies_[request] = {std::move(data), bytesReturned};
+    replies[request] = {std::move(data), bytesReturned};
 }
 
 void ScriptedCamera::ScriptTransfer(TransferScript script)
 {
-    std::lock_guard guard(lock_);
-    scripts_.push_back(script);
+    std::lock_guard guard(lock);
+    scripts.push_back(script);
 }
 
 void ScriptedCamera::SetAbortBehaviour(bool ignored, int latencyMs)
 {
-    std::lock_guard guard(lock_);
-    abortIgnored_ = ignored;
-    abortLatencyMs_ = latencyMs;
+    std::lock_guard guard(lock);
+    abortIgnored = ignored;
+    abortLatencyMs = latencyMs;
 }
 
 std::vector<BulkCall> ScriptedCamera::BulkCalls(DWORD code) const
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(lock);
     std::vector<BulkCall> calls;
-    std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(calls), [code](auto& c) { return c.code == code; });
+    std::copy_if(this->calls.begin(), this->calls.end(), std::back_inserter(calls), [code](auto& c) { return c.code == code; });
     return calls;
 }
 
 int ScriptedCamera::Pending() const
 {
-    std::lock_guard guard(lock_);
-    return int(pending_.size());
+    std::lock_guard guard(lock);
+    return int(pending.size());
 }
 
 int ScriptedCamera::Aborted() const
 {
-    std::lock_guard guard(lock_);
-    return aborted_;
+    std::lock_guard guard(lock);
+    return aborted;
 }
 
 std::shared_ptr<kelvra::platform::DeviceConnection> ScriptedCamera::Open(const std::string&, DWORD& error)
@@ -121,27 +121,27 @@ void ScriptedCamera::Handle(const void* connection, const std::shared_ptr<IoRequ
         return Transfer(connection, request);
     if (request->code == kAbort) {
         std::vector<std::shared_ptr<IoRequest>> ending;
-        std::unique_lock guard(lock_);
+        std::unique_lock guard(lock);
         const uint8_t endpoint = *static_cast<const uint8_t*>(request->input);
-        calls_.push_back({kAbort, endpoint, 0});
-        for (auto it = pending_.begin(); !abortIgnored_ && it != pending_.end();)
+        calls.push_back({kAbort, endpoint, 0});
+        for (auto it = pending.begin(); !abortIgnored && it != pending.end();)
             if (it->endpoint == endpoint) {
                 ending.push_back(it->request);
-                it = pending_.erase(it);
+                it = pending.erase(it);
             } else {
                 ++it;
             }
-        const int latency = abortLatencyMs_;
+        const int latency = abortLatencyMs;
         guard.unlock();
         End(std::move(ending), latency);
         return request->Complete(ERROR_SUCCESS, 0);
     }
     if (request->code != kControl || request->outputSize != 102)
         return request->Complete(ERROR_INVALID_FUNCTION, 0);
-    std::unique_lock guard(lock_);
+    std::unique_lock guard(lock);
     const uint8_t number = static_cast<const uint8_t*>(request->input)[1];
-    const auto reply = replies_.find(number);
-    if (reply == replies_.end())
+    const auto reply = replies.find(number);
+    if (reply == replies.end())
         return guard.unlock(), request->Complete(ERROR_SUCCESS, 102);
     std::memcpy(static_cast<uint8_t*>(request->output) + kHeader, reply->second.first.data(), 64);
     const uint32_t bytesReturned = reply->second.second;
@@ -154,15 +154,15 @@ void ScriptedCamera::Transfer(const void* connection, const std::shared_ptr<IoRe
     const uint8_t endpoint = static_cast<const uint8_t*>(request->input)[13];
     const std::size_t dataOffset = request->code == kBuffered ? kHeader : 0;
     const uint32_t room = uint32_t(request->outputSize - dataOffset);
-    std::unique_lock guard(lock_);
-    calls_.push_back({request->code, endpoint, room});
+    std::unique_lock guard(lock);
+    calls.push_back({request->code, endpoint, room});
     TransferScript script{TransferScript::kComplete, room, 0};
-    if (!scripts_.empty()) {
-        script = scripts_.front();
-        scripts_.pop_front();
+    if (!scripts.empty()) {
+        script = scripts.front();
+        scripts.pop_front();
     }
     if (script.kind == TransferScript::kPend)
-        return pending_.push_back({connection, endpoint, request});
+        return pending.push_back({connection, endpoint, request});
     guard.unlock();
     if (script.kind == TransferScript::kReject)
         return request->Complete(ERROR_GEN_FAILURE, 0);
@@ -173,14 +173,14 @@ void ScriptedCamera::Transfer(const void* connection, const std::shared_ptr<IoRe
 
 void ScriptedCamera::End(std::vector<std::shared_ptr<IoRequest>> requests, int latencyMs)
 {
-    std::lock_guard guard(lock_);
-    aborted_ += int(requests.size());
+    std::lock_guard guard(lock);
+    aborted += int(requests.size());
     if (latencyMs == 0) {
         for (const auto& request : requests)
             CompleteAborted(*request);
         return;
     }
-    completers_.emplace_back([requests = std::move(requests), latencyMs] {
+    completers.emplace_back([requests = std::move(requests), latencyMs] {
         std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
         for (const auto& request : requests)
             CompleteAborted(*request);
@@ -191,11 +191,11 @@ void ScriptedCamera::CancelAll(const void* connection)
 {
     std::vector<std::shared_ptr<IoRequest>> ending;
     {
-        std::lock_guard guard(lock_);
-        for (auto it = pending_.begin(); it != pending_.end();)
+        std::lock_guard guard(lock);
+        for (auto it = pending.begin(); it != pending.end();)
             if (it->connection == connection) {
                 ending.push_back(it->request);
-                it = pending_.erase(it);
+                it = pending.erase(it);
             } else {
                 ++it;
             }

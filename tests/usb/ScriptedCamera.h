@@ -41,7 +41,7 @@ public:
     static std::shared_ptr<ScriptedCamera> PlugAt(const std::string& path);
     ~ScriptedCamera() override;
     void Unplug();
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return path; }
 
     std::atomic<bool> openable{true};
     // The data area of every answer to `request`, and the byte count the driver reports for the record.
@@ -67,16 +67,16 @@ private:
     void Transfer(const void* connection, const std::shared_ptr<kelvra::platform::IoRequest>& request);
     void End(std::vector<std::shared_ptr<kelvra::platform::IoRequest>> requests, int latencyMs);
 
-    std::string path_;
-    mutable std::mutex lock_;
-    std::map<uint8_t, std::pair<std::vector<uint8_t>, uint32_t>> replies_;
-    std::deque<TransferScript> scripts_;
-    bool abortIgnored_ = false;
-    int abortLatencyMs_ = 0;
-    std::vector<BulkCall> calls_;
-    std::vector<PendingTransfer> pending_;
-    int aborted_ = 0;
-    std::vector<std::thread> completers_;
+    std::string path;
+    mutable std::mutex lock;
+    std::map<uint8_t, std::pair<std::vector<uint8_t>, uint32_t>> replies;
+    std::deque<TransferScript> scripts;
+    bool abortIgnored = false;
+    int abortLatencyMs = 0;
+    std::vector<BulkCall> calls;
+    std::vector<PendingTransfer> pending;
+    int aborted = 0;
+    std::vector<std::thread> completers;
 };
 
 }  // namespace usbtest

@@ -16,9 +16,9 @@ protected:
     void SetUp() override
     {
         UsbTest::SetUp();
-        camera_ = PlugScripted(0x3180, "A");
-        controller_ = Opened(camera_->Path(), &kScriptedClass);
-        stream_ = controller_->StreamHandle();
+        camera = PlugScripted(0x3180, "A");
+        controller = Opened(camera->Path(), &kScriptedClass);
+        stream = controller->StreamHandle();
     }
 
     // A frame record whose header announces payloadBytes for destination.
@@ -31,34 +31,34 @@ protected:
         return frame;
     }
 
-    std::shared_ptr<ScriptedCamera> camera_;
-    std::unique_ptr<CKelvCy3Cam> controller_;
-    HANDLE stream_ = nullptr;
+    std::shared_ptr<ScriptedCamera> camera;
+    std::unique_ptr<CKelvCy3Cam> controller;
+    HANDLE stream = nullptr;
 };
 
 TEST_F(UsbTransferTest, DirectTransferSucceedsOnlyWhenTheDriverReportsNoError)
 {
     uint8_t buffer[256] = {};
     uint32_t count = 0;
-    camera_->ScriptTransfer({TransferScript::kComplete, 200, 0});
-    EXPECT_EQ(1, controller_->TransferDirectTimed(stream_, buffer, sizeof buffer, 0x81, &count, 100));
+    camera->ScriptTransfer({TransferScript::kComplete, 200, 0});
+    EXPECT_EQ(1, controller->TransferDirectTimed(stream, buffer, sizeof buffer, 0x81, &count, 100));
     EXPECT_EQ(200u, count);
-    EXPECT_EQ(0, controller_->SubmissionOutcome());
-    camera_->ScriptTransfer({TransferScript::kComplete, 256, 0xC0000001});
-    EXPECT_EQ(0, controller_->TransferDirectTimed(stream_, buffer, sizeof buffer, 0x81, &count, 100));
+    EXPECT_EQ(0, controller->SubmissionOutcome());
+    camera->ScriptTransfer({TransferScript::kComplete, 256, 0xC0000001});
+    EXPECT_EQ(0, controller->TransferDirectTimed(stream, buffer, sizeof buffer, 0x81, &count, 100));
 
     // A submission the driver refuses leaves nothing pending: no abort, no wait.
-    camera_->ScriptTransfer({TransferScript::kReject, 0, 0});
-    EXPECT_EQ(0, controller_->TransferDirectTimed(stream_, buffer, sizeof buffer, 0x81, &count, 100));
-    EXPECT_EQ(int(ERROR_GEN_FAILURE), controller_->SubmissionOutcome());
+    camera->ScriptTransfer({TransferScript::kReject, 0, 0});
+    EXPECT_EQ(0, controller->TransferDirectTimed(stream, buffer, sizeof buffer, 0x81, &count, 100));
+    EXPECT_EQ(int(ERROR_GEN_FAILURE), controller->SubmissionOutcome());
     EXPECT_EQ(0u, GetLastError());
-    EXPECT_TRUE(camera_->BulkCalls(kAbort).empty());
+    EXPECT_TRUE(camera->BulkCalls(kAbort).empty());
 
-    EXPECT_EQ(0, controller_->TransferDirectTimed(nullptr, buffer, sizeof buffer, 0x81, &count, 100));
-    EXPECT_EQ(0, controller_->TransferDirectTimed(stream_, buffer, 64u * 1024 * 1024 + 1, 0x81, &count, 100));
-    controller_->Close();  // frees the transfer buffer
-    EXPECT_EQ(0, controller_->TransferDirectTimed(stream_, buffer, sizeof buffer, 0x81, &count, 100));
-    EXPECT_EQ(3u, camera_->BulkCalls(kDirect).size());
+    EXPECT_EQ(0, controller->TransferDirectTimed(nullptr, buffer, sizeof buffer, 0x81, &count, 100));
+    EXPECT_EQ(0, controller->TransferDirectTimed(stream, buffer, 64u * 1024 * 1024 + 1, 0x81, &count, 100));
+    controller->Close();  // frees the transfer buffer
+    EXPECT_EQ(0, controller->TransferDirectTimed(stream, buffer, sizeof buffer, 0x81, &count, 100));
+    EXPECT_EQ(3u, camera->BulkCalls(kDirect).size());
 }
 
 TEST_F(UsbTransferTest, PendingTransferIsAbortedOnItsOwnEndpointAndAwaited)
@@ -66,32 +66,32 @@ TEST_F(UsbTransferTest, PendingTransferIsAbortedOnItsOwnEndpointAndAwaited)
     uint8_t buffer[64];
     uint32_t count = 99;
     for (uint8_t endpoint : {uint8_t(0x81), uint8_t(0x83)}) {
-        camera_->ScriptTransfer({TransferScript::kPend, 0, 0});
-        EXPECT_EQ(0, controller_->TransferDirectTimed(stream_, buffer, sizeof buffer, endpoint, &count, 20));
-        EXPECT_EQ(int(ERROR_IO_PENDING), controller_->SubmissionOutcome());
+        camera->ScriptTransfer({TransferScript::kPend, 0, 0});
+        EXPECT_EQ(0, controller->TransferDirectTimed(stream, buffer, sizeof buffer, endpoint, &count, 20));
+        EXPECT_EQ(int(ERROR_IO_PENDING), controller->SubmissionOutcome());
         EXPECT_EQ(0u, count);
-        EXPECT_EQ(endpoint, camera_->BulkCalls(kAbort).back().endpoint);
+        EXPECT_EQ(endpoint, camera->BulkCalls(kAbort).back().endpoint);
     }
     // A driver that ignores the abort: the transfer is cancelled before its memory goes.
-    camera_->SetAbortBehaviour(true, 0);
-    camera_->ScriptTransfer({TransferScript::kPend, 0, 0});
-    EXPECT_EQ(0, controller_->TransferDirectTimed(stream_, buffer, sizeof buffer, 0x81, &count, 20));
-    EXPECT_EQ(0, camera_->Pending());
-    EXPECT_EQ(3, camera_->Aborted());
+    camera->SetAbortBehaviour(true, 0);
+    camera->ScriptTransfer({TransferScript::kPend, 0, 0});
+    EXPECT_EQ(0, controller->TransferDirectTimed(stream, buffer, sizeof buffer, 0x81, &count, 20));
+    EXPECT_EQ(0, camera->Pending());
+    EXPECT_EQ(3, camera->Aborted());
 
     // The buffered path waits for its aborted transfer as well.
-    camera_->SetAbortBehaviour(false, 0);
-    camera_->ScriptTransfer({TransferScript::kPend, 0, 0});
-    EXPECT_EQ(0, controller_->TransferBuffered(stream_, buffer, sizeof buffer, 0x81, &count));
-    EXPECT_EQ(0, camera_->Pending());
+    camera->SetAbortBehaviour(false, 0);
+    camera->ScriptTransfer({TransferScript::kPend, 0, 0});
+    EXPECT_EQ(0, controller->TransferBuffered(stream, buffer, sizeof buffer, 0x81, &count));
+    EXPECT_EQ(0, camera->Pending());
 }
 
 TEST_F(UsbTransferTest, BufferedTransferCopiesOnlyWhatFits)
 {
     std::vector<uint8_t> buffer(100, 0);
     uint32_t count = 0;
-    camera_->ScriptTransfer({TransferScript::kComplete, 60, 0});
-    EXPECT_EQ(1, controller_->TransferBuffered(stream_, buffer.data(), 100, 0x81, &count));
+    camera->ScriptTransfer({TransferScript::kComplete, 60, 0});
+    EXPECT_EQ(1, controller->TransferBuffered(stream, buffer.data(), 100, 0x81, &count));
     EXPECT_EQ(60u, count);
     EXPECT_EQ(0x5A, buffer[59]);
     EXPECT_EQ(0, buffer[60]);
@@ -105,11 +105,11 @@ TEST_F(UsbTransferTest, PayloadIsReadInPiecesOfHalfAMebibyte)
         {piece, {piece}}, {piece + 1, {piece, 1}}, {2 * piece, {piece, piece}}, {0, {}}};
     for (const auto& [payload, pieces] : cases) {
         SCOPED_TRACE(payload);
-        const std::size_t before = camera_->BulkCalls(kDirect).size();
+        const std::size_t before = camera->BulkCalls(kDirect).size();
         FrameRequest frame = Frame(payload, destination);
-        EXPECT_EQ(1, controller_->ReadFramePayload(&frame, 1000));
+        EXPECT_EQ(1, controller->ReadFramePayload(&frame, 1000));
         std::vector<DWORD> lengths;
-        for (const BulkCall& call : camera_->BulkCalls(kDirect))
+        for (const BulkCall& call : camera->BulkCalls(kDirect))
             lengths.push_back(call.length);
         EXPECT_EQ(pieces, std::vector<DWORD>(lengths.begin() + before, lengths.end()));
     }
@@ -120,23 +120,23 @@ TEST_F(UsbTransferTest, HeaderValuesNeverTakeAReadPastItsDestination)
     std::vector<uint8_t> destination(1000);
     for (uint32_t payload : {1001u, 0xFFFFFFFFu}) {
         FrameRequest frame = Frame(payload, destination);
-        EXPECT_EQ(0, controller_->ReadFramePayload(&frame, 1000));
+        EXPECT_EQ(0, controller->ReadFramePayload(&frame, 1000));
     }
     FrameRequest nowhere = Frame(10, destination);
     nowhere.destination = nullptr;
-    EXPECT_EQ(0, controller_->ReadFramePayload(&nowhere, 1000));
+    EXPECT_EQ(0, controller->ReadFramePayload(&nowhere, 1000));
     FrameRequest whole = Frame(0, destination);
     whole.expectedSize = 1001;
-    EXPECT_EQ(0, controller_->ReadFrameEndpoint83(&whole, 3000));
-    EXPECT_TRUE(camera_->BulkCalls(kDirect).empty());
+    EXPECT_EQ(0, controller->ReadFrameEndpoint83(&whole, 3000));
+    EXPECT_TRUE(camera->BulkCalls(kDirect).empty());
 
     // A piece that comes back short leaves the frame incomplete.
     FrameRequest shortPiece = Frame(1000, destination);
-    camera_->ScriptTransfer({TransferScript::kComplete, 999, 0});
-    EXPECT_EQ(0, controller_->ReadFramePayload(&shortPiece, 1000));
+    camera->ScriptTransfer({TransferScript::kComplete, 999, 0});
+    EXPECT_EQ(0, controller->ReadFramePayload(&shortPiece, 1000));
     whole.expectedSize = 1000;
-    EXPECT_EQ(1, controller_->ReadFrameEndpoint83(&whole, 3000));
-    EXPECT_EQ(0x83, camera_->BulkCalls(kDirect).back().endpoint);
+    EXPECT_EQ(1, controller->ReadFrameEndpoint83(&whole, 3000));
+    EXPECT_EQ(0x83, camera->BulkCalls(kDirect).back().endpoint);
 }
 
 TEST_F(UsbTransferTest, SimulatedFrameArrivesThroughHeaderAndPayload)

@@ -11,34 +11,34 @@ std::string IsolatedTableName()
 
 TableView::TableView(const std::string& name)
 {
-    mapping_ = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
-    if (mapping_ != nullptr)
-        view_ = static_cast<const uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+    mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
+    if (mapping != nullptr)
+        view = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
 }
 
 TableView::~TableView()
 {
-    if (view_ != nullptr)
-        UnmapViewOfFile(view_);
-    if (mapping_ != nullptr)
-        CloseHandle(mapping_);
+    if (view != nullptr)
+        UnmapViewOfFile(view);
+    if (mapping != nullptr)
+        CloseHandle(mapping);
 }
 
 int32_t TableView::Int(std::size_t offset) const
 {
     int32_t value;
-    std::memcpy(&value, view_ + offset, sizeof value);
+    std::memcpy(&value, view + offset, sizeof value);
     return value;
 }
 
 uint16_t TableView::Word(std::size_t offset) const
 {
-    return uint16_t(view_[offset] | view_[offset + 1] << 8);
+    return uint16_t(view[offset] | view[offset + 1] << 8);
 }
 
 std::string TableView::Path(int row) const
 {
-    const char* path = reinterpret_cast<const char*>(view_ + 4 + 268 * row + 8);
+    const char* path = reinterpret_cast<const char*>(view + 4 + 268 * row + 8);
     return std::string(path, strnlen(path, 260));
 }
 
@@ -51,7 +51,7 @@ void UsbTest::SetUp()
 void UsbTest::TearDown()
 {
     KelvraSim_Reset();
-    for (auto& camera : scripted_)
+    for (auto& camera : scripted)
         camera->Unplug();
 }
 
@@ -59,7 +59,7 @@ std::shared_ptr<ScriptedCamera> UsbTest::PlugScripted(uint16_t productId, const 
 {
     auto camera = ScriptedCamera::PlugAt(ScriptedCamera::PathFor(productId, serial));
     if (camera)
-        scripted_.push_back(camera);
+        scripted.push_back(camera);
     return camera;
 }
 

@@ -23,14 +23,14 @@ class TableView {
 public:
     explicit TableView(const std::string& name);
     ~TableView();
-    bool Exists() const { return view_ != nullptr; }
+    bool Exists() const { return view != nullptr; }
     int32_t Int(std::size_t offset) const;
     uint16_t Word(std::size_t offset) const;
     std::string Path(int row) const;
 
 private:
-    HANDLE mapping_ = nullptr;
-    const uint8_t* view_ = nullptr;
+    HANDLE mapping = nullptr;
+    const uint8_t* view = nullptr;
 };
 
 class UsbTest : public ::testing::Test {
@@ -45,7 +45,7 @@ protected:
     // allocated and its stream open.
     static std::unique_ptr<CKelvCy3Cam> Opened(const std::string& path, const GUID* interfaceClass = nullptr);
 
-    std::vector<std::shared_ptr<ScriptedCamera>> scripted_;
+    std::vector<std::shared_ptr<ScriptedCamera>> scripted;
 };
 
 }  // namespace usbtest
