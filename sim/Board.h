@@ -59,4 +59,4 @@ private:
     std::map<std::uint8_t, MemoryDevice> generic;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -2,10 +2,8 @@
 
 namespace kelvra::sim {
 
-bool BoardFpga::Write(std::span<const std::uint8_t> bytes)
-{
-    if (bytes.empty())
-        return true;
+bool BoardFpga::Write(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return true;
     pointer = bytes[0];
     // A trailing odd byte is half a value: the FPGA only latches complete words.
     for (std::size_t i = 1; i + 1 < bytes.size(); i += 2) {
@@ -18,24 +16,19 @@ bool BoardFpga::Write(std::span<const std::uint8_t> bytes)
     return true;
 }
 
-bool BoardFpga::Read(std::span<std::uint8_t> bytes)
-{
+bool BoardFpga::Read(std::span<std::uint8_t> bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const std::uint16_t value = Peek(pointer);
         bytes[i] = static_cast<std::uint8_t>(i % 2 == 0 ? value >> 8 : value);
-        if (i % 2 == 1)
-            ++pointer;
+        if (i % 2 == 1) ++pointer;
     }
     return true;
 }
 
-std::uint16_t BoardFpga::Peek(std::uint8_t reg) const
-{
-    if (reg == kFrameCounter)
-        return observer.FrameCounter();
-    if (reg == kSensorReadyStatus)
-        return registers[reg] | 0x02;
+std::uint16_t BoardFpga::Peek(std::uint8_t reg) const {
+    if (reg == kFrameCounter) return observer.FrameCounter();
+    if (reg == kSensorReadyStatus) return registers[reg] | 0x02;
     return registers[reg];
 }
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

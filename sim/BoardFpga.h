@@ -30,7 +30,7 @@ public:
     static constexpr std::uint8_t kImageWidthHigh = 69;
     static constexpr std::uint8_t kFrameRestart = 0x6C;
     static constexpr std::uint8_t kTransferReset = 108;
-    static constexpr std::uint8_t kSensorReadyStatus = 0x81; // bit 1: the sensor's VD is running
+    static constexpr std::uint8_t kSensorReadyStatus = 0x81;  // bit 1: the sensor's VD is running
     static constexpr std::uint8_t kTransferResetAlt = 150;
     static constexpr std::uint8_t kAltImageHeightLow = 154;
     static constexpr std::uint8_t kAltImageHeightHigh = 155;
@@ -57,4 +57,4 @@ private:
     std::uint8_t pointer = 0;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

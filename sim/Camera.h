@@ -26,8 +26,8 @@ struct BulkRead {
     std::uint8_t endpoint = 0;
     std::uint8_t* data = nullptr;
     std::size_t length = 0;
-    std::uint8_t* statusHeader = nullptr; // the SetupTransfer whose status words the driver fills
-    DWORD headerBytes = 0;                // counted in bytesReturned before the data (buffered reads)
+    std::uint8_t* statusHeader = nullptr;  // the SetupTransfer whose status words the driver fills
+    DWORD headerBytes = 0;                 // counted in bytesReturned before the data (buffered reads)
 };
 
 class Camera : public std::enable_shared_from_this<Camera> {
@@ -67,8 +67,7 @@ public:
 
     // Runs f on the model under the camera's lock, then lets the camera thread look again.
     template <class F>
-    auto WithModel(F&& f)
-    {
+    auto WithModel(F&& f) {
         struct Wake {
             Camera& camera;
             ~Wake() { camera.wake.notify_all(); }
@@ -99,9 +98,9 @@ private:
         std::uint64_t connection;
         std::uint8_t endpoint;
     };
-    std::optional<Busy> inProgress; // the read the thread is filling outside the lock
-    ScenePainter painter;               // used by the camera thread only
+    std::optional<Busy> inProgress;  // the read the thread is filling outside the lock
+    ScenePainter painter;            // used by the camera thread only
     std::thread thread;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -14,51 +14,42 @@ const char* const kReplyOk = "OK\r\n";
 const char* const kReplyRejected = "NG\r\n";
 const char* const kDebugPassword = "5820364";
 
-std::vector<std::string> Words(const std::string& line)
-{
+std::vector<std::string> Words(const std::string& line) {
     std::istringstream stream(line);
     std::vector<std::string> words;
-    for (std::string word; stream >> word;)
-        words.push_back(word);
+    for (std::string word; stream >> word;) words.push_back(word);
     return words;
 }
 
 // A whole-word number in [0, max]; false for anything else (signs, garbage, overflow).
-bool ParseNumber(const std::string& text, int base, unsigned max, unsigned& out)
-{
-    if (text.empty() || text[0] == '+' || text[0] == '-')
-        return false;
+bool ParseNumber(const std::string& text, int base, unsigned max, unsigned& out) {
+    if (text.empty() || text[0] == '+' || text[0] == '-') return false;
     const char* end = text.data() + text.size();
     auto [next, error] = std::from_chars(text.data(), end, out, base);
     return error == std::errc() && next == end && out <= max;
 }
 
 // "x" followed by one or two hexadecimal digits.
-bool ParseHexByte(const std::string& text, unsigned& out)
-{
+bool ParseHexByte(const std::string& text, unsigned& out) {
     return text.size() >= 2 && text.size() <= 3 && text[0] == 'x' && ParseNumber(text.substr(1), 16, 0xFF, out);
 }
 
-} // namespace
+}  // namespace
 
-void CameraHead::Receive(char c)
-{
+void CameraHead::Receive(char c) {
     if (c == '\n') {
         EndLine();
         return;
     }
-    if (c == '\0')
-        return;
+    if (c == '\0') return;
     if (line.size() == kMaxLine)
         lineTooLong = true;
     else
         line.push_back(c);
 }
 
-char CameraHead::NextReplyChar()
-{
-    if (replyRead == reply.size())
-        return 0;
+char CameraHead::NextReplyChar() {
+    if (replyRead == reply.size()) return 0;
     const char c = reply[replyRead++];
     if (replyRead == reply.size()) {
         reply.clear();
@@ -67,15 +58,12 @@ char CameraHead::NextReplyChar()
     return c;
 }
 
-void CameraHead::EndLine()
-{
+void CameraHead::EndLine() {
     std::string command = std::move(line);
     line.clear();
     const bool tooLong = std::exchange(lineTooLong, false);
-    if (!command.empty() && command.back() == '\r')
-        command.pop_back();
-    if (command.empty() && !tooLong)
-        return; // a bare line end is not a command; the head waits for the next one
+    if (!command.empty() && command.back() == '\r') command.pop_back();
+    if (command.empty() && !tooLong) return;  // a bare line end is not a command; the head waits for the next one
 
     std::string reply;
     if (ignoreCommands > 0)
@@ -89,12 +77,10 @@ void CameraHead::EndLine()
     log.Add({command, reply});
 }
 
-std::string CameraHead::Execute(const std::string& command)
-{
+std::string CameraHead::Execute(const std::string& command) {
     const auto words = Words(command);
     unsigned number = 0;
-    if (words == std::vector<std::string>{"n"})
-        return "KELVRA-880HQLN-CL\r\n";
+    if (words == std::vector<std::string>{"n"}) return "KELVRA-880HQLN-CL\r\n";
     if (words == std::vector<std::string>{"x", "-c"}) {
         state.commandModeCleared = true;
         return kReplyOk;
@@ -122,8 +108,7 @@ std::string CameraHead::Execute(const std::string& command)
     return kReplyRejected;
 }
 
-std::string CameraHead::WriteFpga(unsigned reg, unsigned value)
-{
+std::string CameraHead::WriteFpga(unsigned reg, unsigned value) {
     const std::uint8_t old = fpga[reg];
     fpga[reg] = static_cast<std::uint8_t>(value);
     // The head takes over the trigger setting on the rising edge of its apply bit.
@@ -134,4 +119,4 @@ std::string CameraHead::WriteFpga(unsigned reg, unsigned value)
     return reply;
 }
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

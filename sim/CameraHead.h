@@ -47,4 +47,4 @@ private:
     int ignoreCommands = 0;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -14,10 +14,8 @@ class BoundedLog {
 public:
     static constexpr std::size_t kCapacity = 65536;
 
-    void Add(Entry entry)
-    {
-        if (entries.size() == kCapacity)
-            entries.pop_front();
+    void Add(Entry entry) {
+        if (entries.size() == kCapacity) entries.pop_front();
         entries.push_back(std::move(entry));
     }
     std::vector<Entry> Snapshot() const { return {entries.begin(), entries.end()}; }
@@ -34,8 +32,7 @@ struct CameraLog {
     BoundedLog<HeadCommand> headCommands;
     BoundedLog<EndpointRequest> endpoints;
 
-    void Clear()
-    {
+    void Clear() {
         endpoints.Clear();
         control.Clear();
         i2c.Clear();
@@ -44,4 +41,4 @@ struct CameraLog {
     }
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -36,49 +36,47 @@ enum Request : std::uint8_t {
 };
 
 // The request type each request must carry; the firmware stalls any other.
-std::optional<std::uint8_t> ExpectedType(std::uint8_t request)
-{
+std::optional<std::uint8_t> ExpectedType(std::uint8_t request) {
     switch (request) {
-    case kI2cWrite:
-    case kModeByteWrite:
-    case kRegisterPairWrite:
-    case kResetStream:
-    case kRegister32Write:
-        return kVendorOut;
-    case kI2cRead:
-    case kModeByteRead:
-    case kRegisterWordRead:
-    case kCameraInfo:
-    case kCameraInfo2:
-    case kReadyState:
-    case kRegister16Read:
-        return kVendorIn;
-    case kRequestFrame:
-    case kRequestCC:
-        return kVendorOutEndpoint;
-    default:
-        return std::nullopt;
+        case kI2cWrite:
+        case kModeByteWrite:
+        case kRegisterPairWrite:
+        case kResetStream:
+        case kRegister32Write:
+            return kVendorOut;
+        case kI2cRead:
+        case kModeByteRead:
+        case kRegisterWordRead:
+        case kCameraInfo:
+        case kCameraInfo2:
+        case kReadyState:
+        case kRegister16Read:
+            return kVendorIn;
+        case kRequestFrame:
+        case kRequestCC:
+            return kVendorOutEndpoint;
+        default:
+            return std::nullopt;
     }
 }
 
-void PutText(InfoRecord& record, std::size_t offset, std::size_t capacity, const char* text)
-{
+void PutText(InfoRecord& record, std::size_t offset, std::size_t capacity, const char* text) {
     std::memcpy(record.data() + offset, text, std::min(capacity, std::strlen(text)));
 }
 
-std::vector<std::uint8_t> Padded(std::initializer_list<std::uint8_t> bytes, std::size_t size)
-{
+std::vector<std::uint8_t> Padded(std::initializer_list<std::uint8_t> bytes, std::size_t size) {
     std::vector<std::uint8_t> out(bytes);
     out.resize(size, 0);
     return out;
 }
 
-} // namespace
+}  // namespace
 
 CameraModel::CameraModel(int id, std::uint16_t vendorId, std::uint16_t productId, FrameClock::Clock::time_point now)
-    : clock(now), board(productId, *this, log), attached(now),
-      frameEndpoint(productId == 0x3042 ? kWholeFrameEndpoint : kHeaderEndpoint)
-{
+    : clock(now),
+      board(productId, *this, log),
+      attached(now),
+      frameEndpoint(productId == 0x3042 ? kWholeFrameEndpoint : kHeaderEndpoint) {
     SetupTransfer::Store16(info1.data(), vendorId);
     SetupTransfer::Store16(info1.data() + 2, productId);
     char model[17];
@@ -88,14 +86,13 @@ CameraModel::CameraModel(int id, std::uint16_t vendorId, std::uint16_t productId
     SetupTransfer::Store32(info1.data() + 20, static_cast<std::uint32_t>(id));
     SetupTransfer::Store16(info1.data() + 24, kFirmwareVersion);
     SetupTransfer::Store16(info2.data(), static_cast<std::uint16_t>(board.Fpga().Peek(BoardFpga::kVersionLow) |
-                                                                     board.Fpga().Peek(BoardFpga::kVersionHigh) << 8));
+                                                                    board.Fpga().Peek(BoardFpga::kVersionHigh) << 8));
     PutText(info2, 2, 16, "U3-G5 BOARD");
     PutText(info2, 18, 10, "2026-01-15");
 }
 
 ControlResult CameraModel::Control(const SetupTransfer& setup, std::span<const std::uint8_t> data,
-                                   FrameClock::Clock::time_point now)
-{
+                                   FrameClock::Clock::time_point now) {
     ControlResult result;
     const auto expected = ExpectedType(setup.request);
     result.accepted = expected && *expected == setup.requestType && HandleRequest(setup, data, result);
@@ -105,144 +102,134 @@ ControlResult CameraModel::Control(const SetupTransfer& setup, std::span<const s
     }
     // A register write may have switched the trigger mode of the board or the head.
     clock.SetTriggerMode(board.TriggerMode(), now);
-    log.control.Add({setup.requestType, setup.request, setup.value, setup.index,
-                      {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(result.dataOutCount, data.size()))},
-                      result.dataIn, result.accepted});
+    log.control.Add(
+        {setup.requestType,
+         setup.request,
+         setup.value,
+         setup.index,
+         {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(result.dataOutCount, data.size()))},
+         result.dataIn,
+         result.accepted});
     return result;
 }
 
-bool CameraModel::HandleRequest(const SetupTransfer& setup, std::span<const std::uint8_t> data, ControlResult& result)
-{
+bool CameraModel::HandleRequest(const SetupTransfer& setup, std::span<const std::uint8_t> data, ControlResult& result) {
     auto takeOut = [&](std::size_t count) {
-        if (data.size() < count)
-            return false;
+        if (data.size() < count) return false;
         result.dataOutCount = count;
         return true;
     };
     switch (setup.request) {
-    case kI2cWrite:
-        // The 8-bit write form: bit 0 clear.
-        if (setup.value > kMaxI2cBytes || setup.index > 0xFF || (setup.index & 1) != 0 || !takeOut(setup.value))
+        case kI2cWrite:
+            // The 8-bit write form: bit 0 clear.
+            if (setup.value > kMaxI2cBytes || setup.index > 0xFF || (setup.index & 1) != 0 || !takeOut(setup.value))
+                return false;
+            return board.Write(static_cast<std::uint8_t>(setup.index), data.first(setup.value));
+        case kI2cRead:
+            if (setup.value > kMaxI2cBytes || setup.index > 0xFF || (setup.index & 1) == 0) return false;
+            result.dataIn.resize(setup.value);
+            return board.Read(static_cast<std::uint8_t>(setup.index & 0xFE), result.dataIn);
+        case kRegister32Write: {
+            if (!takeOut(4) || setup.value > 1 || setup.index > 0x7FFF) return false;
+            const auto address = static_cast<std::uint16_t>(setup.value << 15 | setup.index);
+            registers32[address] = SetupTransfer::Load32(data.data());
+            return true;
+        }
+        case kRegister16Read: {
+            const std::uint32_t value = registers32.contains(setup.index) ? registers32[setup.index] : 0;
+            result.dataIn =
+                Padded({static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}, kInfoBytes);
+            return true;
+        }
+        case kRegisterPairWrite:
+            if (!takeOut(4)) return false;
+            registerWords[static_cast<std::uint16_t>(data[0] << 8 | data[1])] =
+                static_cast<std::uint16_t>(data[2] << 8 | data[3]);
+            return true;
+        case kRegisterWordRead: {
+            const std::uint16_t value = registerWords.contains(setup.value) ? registerWords[setup.value] : 0;
+            result.dataIn = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
+            return true;
+        }
+        case kModeByteWrite:
+            if (!takeOut(4)) return false;
+            modeByte = data[0];
+            return true;
+        case kModeByteRead:
+            result.dataIn = {modeByte};
+            return true;
+        case kCameraInfo:
+        case kCameraInfo2: {
+            const InfoRecord& record = setup.request == kCameraInfo ? info1 : info2;
+            result.dataIn.assign(record.begin(), record.end());
+            return true;
+        }
+        case kReadyState:
+            result.dataIn = Padded({readyState}, kInfoBytes);
+            return true;
+        case kResetStream:
+            ResetTransfer();
+            return true;
+        case kRequestFrame:
+            clock.Request();
+            return true;
+        case kRequestCC:
+            return true;
+        default:
             return false;
-        return board.Write(static_cast<std::uint8_t>(setup.index), data.first(setup.value));
-    case kI2cRead:
-        if (setup.value > kMaxI2cBytes || setup.index > 0xFF || (setup.index & 1) == 0)
-            return false;
-        result.dataIn.resize(setup.value);
-        return board.Read(static_cast<std::uint8_t>(setup.index & 0xFE), result.dataIn);
-    case kRegister32Write: {
-        if (!takeOut(4) || setup.value > 1 || setup.index > 0x7FFF)
-            return false;
-        const auto address = static_cast<std::uint16_t>(setup.value << 15 | setup.index);
-        registers32[address] = SetupTransfer::Load32(data.data());
-        return true;
-    }
-    case kRegister16Read: {
-        const std::uint32_t value = registers32.contains(setup.index) ? registers32[setup.index] : 0;
-        result.dataIn = Padded({static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)}, kInfoBytes);
-        return true;
-    }
-    case kRegisterPairWrite:
-        if (!takeOut(4))
-            return false;
-        registerWords[static_cast<std::uint16_t>(data[0] << 8 | data[1])] = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
-        return true;
-    case kRegisterWordRead: {
-        const std::uint16_t value = registerWords.contains(setup.value) ? registerWords[setup.value] : 0;
-        result.dataIn = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
-        return true;
-    }
-    case kModeByteWrite:
-        if (!takeOut(4))
-            return false;
-        modeByte = data[0];
-        return true;
-    case kModeByteRead:
-        result.dataIn = {modeByte};
-        return true;
-    case kCameraInfo:
-    case kCameraInfo2: {
-        const InfoRecord& record = setup.request == kCameraInfo ? info1 : info2;
-        result.dataIn.assign(record.begin(), record.end());
-        return true;
-    }
-    case kReadyState:
-        result.dataIn = Padded({readyState}, kInfoBytes);
-        return true;
-    case kResetStream:
-        ResetTransfer();
-        return true;
-    case kRequestFrame:
-        clock.Request();
-        return true;
-    case kRequestCC:
-        return true;
-    default:
-        return false;
     }
 }
 
-std::uint16_t CameraModel::FrameCounter()
-{
+std::uint16_t CameraModel::FrameCounter() {
     return static_cast<std::uint16_t>(clock.Counter(FrameClock::Clock::now()));
 }
 
-void CameraModel::OnFpgaWrite(std::uint8_t reg, std::uint16_t, std::uint16_t newValue)
-{
+void CameraModel::OnFpgaWrite(std::uint8_t reg, std::uint16_t, std::uint16_t newValue) {
     log.fpgaWrites.Add({reg, newValue});
     const bool transferReset =
         reg == BoardFpga::kFrameRestart || reg == BoardFpga::kTransferReset || reg == BoardFpga::kTransferResetAlt;
-    if (transferReset && newValue != 0)
-        ResetTransfer();
+    if (transferReset && newValue != 0) ResetTransfer();
 }
 
-void CameraModel::ResetTransfer()
-{
+void CameraModel::ResetTransfer() {
     delivery.reset();
     clock.CancelRequest();
 }
 
-void CameraModel::SetScene(int scene, int level)
-{
+void CameraModel::SetScene(int scene, int level) {
     this->scene = scene;
     this->level = level;
 }
 
-bool CameraModel::InjectFault(int fault, int count)
-{
+bool CameraModel::InjectFault(int fault, int count) {
     CameraHead* head = board.Head();
     switch (fault) {
-    case KELVRA_SIM_FAULT_DROP_HEADER:
-        dropHeaders = count;
-        return true;
-    case KELVRA_SIM_FAULT_FAIL_PAYLOAD:
-        failPayloads = count;
-        return true;
-    case KELVRA_SIM_FAULT_HEAD_NG:
-        if (head)
-            head->InjectRejections(count);
-        return head != nullptr;
-    case KELVRA_SIM_FAULT_HEAD_SILENT:
-        if (head)
-            head->InjectSilence(count);
-        return head != nullptr;
-    default:
-        return false;
+        case KELVRA_SIM_FAULT_DROP_HEADER:
+            dropHeaders = count;
+            return true;
+        case KELVRA_SIM_FAULT_FAIL_PAYLOAD:
+            failPayloads = count;
+            return true;
+        case KELVRA_SIM_FAULT_HEAD_NG:
+            if (head) head->InjectRejections(count);
+            return head != nullptr;
+        case KELVRA_SIM_FAULT_HEAD_SILENT:
+            if (head) head->InjectSilence(count);
+            return head != nullptr;
+        default:
+            return false;
     }
 }
 
-std::optional<FrameClock::Clock::time_point> CameraModel::NextFrameTime() const
-{
+std::optional<FrameClock::Clock::time_point> CameraModel::NextFrameTime() const {
     return delivery ? std::nullopt : clock.NextFrameTime();
 }
 
-void CameraModel::StartDelivery(std::uint32_t frameNumber, FrameClock::Clock::time_point now)
-{
+void CameraModel::StartDelivery(std::uint32_t frameNumber, FrameClock::Clock::time_point now) {
     Delivery delivery;
     delivery.shape = board.Shape();
     // The model that sends whole frames takes its sample width from the mode byte, not the FPGA.
-    if (frameEndpoint == kWholeFrameEndpoint)
-        delivery.shape.bytesPerSample = modeByte != 0 ? 2 : 1;
+    if (frameEndpoint == kWholeFrameEndpoint) delivery.shape.bytesPerSample = modeByte != 0 ? 2 : 1;
     delivery.shape.scene = scene;
     delivery.shape.level = level;
     delivery.shape.frameNumber = frameNumber;
@@ -256,20 +243,16 @@ void CameraModel::StartDelivery(std::uint32_t frameNumber, FrameClock::Clock::ti
     SetupTransfer::Store32(h + kHeaderPayloadOffset, static_cast<std::uint32_t>(delivery.payloadBytes));
     SetupTransfer::Store32(h + kHeaderFrameNumberOffset, frameNumber);
     SetupTransfer::Store32(h + kHeaderTimestampOffset, static_cast<std::uint32_t>(sinceAttach));
-    if (frameEndpoint == kWholeFrameEndpoint)
-        delivery.phase = FrameChunk::Kind::Payload;
+    if (frameEndpoint == kWholeFrameEndpoint) delivery.phase = FrameChunk::Kind::Payload;
     this->delivery = delivery;
 }
 
 std::optional<FrameChunk> CameraModel::NextChunk(std::uint8_t endpoint, std::size_t length,
-                                                 FrameClock::Clock::time_point now)
-{
-    if (endpoint != frameEndpoint)
-        return std::nullopt;
+                                                 FrameClock::Clock::time_point now) {
+    if (endpoint != frameEndpoint) return std::nullopt;
     if (!delivery) {
         const auto frameNumber = clock.TakeFrame(now);
-        if (!frameNumber)
-            return std::nullopt;
+        if (!frameNumber) return std::nullopt;
         if (dropHeaders > 0) {
             --dropHeaders;
             return std::nullopt;
@@ -279,8 +262,7 @@ std::optional<FrameChunk> CameraModel::NextChunk(std::uint8_t endpoint, std::siz
     return delivery->phase == FrameChunk::Kind::Header ? TakeHeader(length) : TakePayload(endpoint, length);
 }
 
-FrameChunk CameraModel::TakeHeader(std::size_t length)
-{
+FrameChunk CameraModel::TakeHeader(std::size_t length) {
     Delivery& d = *delivery;
     FrameChunk chunk;
     chunk.kind = FrameChunk::Kind::Header;
@@ -298,8 +280,7 @@ FrameChunk CameraModel::TakeHeader(std::size_t length)
     return chunk;
 }
 
-FrameChunk CameraModel::TakePayload(std::uint8_t endpoint, std::size_t length)
-{
+FrameChunk CameraModel::TakePayload(std::uint8_t endpoint, std::size_t length) {
     Delivery& d = *delivery;
     FrameChunk chunk;
     if (failPayloads > 0) {
@@ -312,8 +293,7 @@ FrameChunk CameraModel::TakePayload(std::uint8_t endpoint, std::size_t length)
     chunk.payloadOffset = d.payloadSent;
     // The whole-frame endpoint sends the frame the host asks for in one transfer: its geometry
     // lives in the sensor chip, which this board does not model.
-    if (endpoint == kWholeFrameEndpoint)
-        d.payloadBytes = std::min(length, kMaxPayload);
+    if (endpoint == kWholeFrameEndpoint) d.payloadBytes = std::min(length, kMaxPayload);
     chunk.count = std::min(length, d.payloadBytes - d.payloadSent);
     d.payloadSent += chunk.count;
     if (d.payloadSent == d.payloadBytes) {
@@ -323,4 +303,4 @@ FrameChunk CameraModel::TakePayload(std::uint8_t endpoint, std::size_t length)
     return chunk;
 }
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

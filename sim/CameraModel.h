@@ -16,17 +16,17 @@ namespace kelvra::sim {
 
 struct ControlResult {
     bool accepted = false;
-    std::vector<std::uint8_t> dataIn; // answered bytes of a device-to-host request
-    std::size_t dataOutCount = 0;     // bytes the camera took of a host-to-device request
+    std::vector<std::uint8_t> dataIn;  // answered bytes of a device-to-host request
+    std::size_t dataOutCount = 0;      // bytes the camera took of a host-to-device request
 };
 
 // One bulk-in transfer's worth of a frame.
 struct FrameChunk {
     enum class Kind { Header, Payload, Failure };
     Kind kind = Kind::Failure;
-    std::array<std::uint8_t, 64> header{}; // Header: the bytes, from headerOffset
+    std::array<std::uint8_t, 64> header{};  // Header: the bytes, from headerOffset
     std::size_t headerOffset = 0;
-    FrameShape shape;            // Payload: what to paint
+    FrameShape shape;  // Payload: what to paint
     std::size_t payloadOffset = 0;
     std::size_t count = 0;
 };
@@ -35,12 +35,13 @@ class CameraModel final : private FpgaObserver {
 public:
     static constexpr std::uint8_t kHeaderEndpoint = 0x81;
     static constexpr std::uint8_t kWholeFrameEndpoint = 0x83;
-    static constexpr std::size_t kMaxPayload = 64u << 20; // what the FPGA can hold of one frame
+    static constexpr std::size_t kMaxPayload = 64u << 20;  // what the FPGA can hold of one frame
     static constexpr std::uint32_t kSuperSpeed = 4;
 
     CameraModel(int id, std::uint16_t vendorId, std::uint16_t productId, FrameClock::Clock::time_point now);
 
-    ControlResult Control(const SetupTransfer& setup, std::span<const std::uint8_t> data, FrameClock::Clock::time_point now);
+    ControlResult Control(const SetupTransfer& setup, std::span<const std::uint8_t> data,
+                          FrameClock::Clock::time_point now);
 
     // The next piece of data a read of `length` bytes on the endpoint gets, if any is there.
     std::optional<FrameChunk> NextChunk(std::uint8_t endpoint, std::size_t length, FrameClock::Clock::time_point now);
@@ -52,7 +53,9 @@ public:
     void ResetTransfer();
 
     void Trigger() { clock.Trigger(); }
-    void SetFrameRate(int framesPerSecond, FrameClock::Clock::time_point now) { clock.SetFrameRate(framesPerSecond, now); }
+    void SetFrameRate(int framesPerSecond, FrameClock::Clock::time_point now) {
+        clock.SetFrameRate(framesPerSecond, now);
+    }
     void SetScene(int scene, int level);
     // False for an unknown fault, or a head fault on a camera without the head.
     bool InjectFault(int fault, int count);
@@ -90,8 +93,8 @@ private:
     FrameClock::Clock::time_point attached;
     InfoRecord info1{};
     InfoRecord info2{};
-    std::map<std::uint16_t, std::uint32_t> registers32;   // requests 0xD0/0xD1
-    std::map<std::uint16_t, std::uint16_t> registerWords; // requests 0x3E/0x3F
+    std::map<std::uint16_t, std::uint32_t> registers32;    // requests 0xD0/0xD1
+    std::map<std::uint16_t, std::uint16_t> registerWords;  // requests 0x3E/0x3F
     std::uint8_t modeByte = 0;
     std::uint8_t readyState = 1;
     std::uint32_t busSpeed = kSuperSpeed;
@@ -104,4 +107,4 @@ private:
     long framesSent = 0;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

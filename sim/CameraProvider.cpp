@@ -4,9 +4,8 @@
 
 namespace kelvra::sim {
 
-std::shared_ptr<platform::DeviceConnection> CameraProvider::Open(const std::string&, DWORD& error)
-{
+std::shared_ptr<platform::DeviceConnection> CameraProvider::Open(const std::string&, DWORD& error) {
     return camera->Open(error);
 }
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -19,4 +19,4 @@ private:
     std::shared_ptr<Camera> camera;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

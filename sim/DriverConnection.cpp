@@ -9,51 +9,44 @@ namespace kelvra::sim {
 
 namespace {
 
-bool IsBulkInEndpoint(std::uint8_t endpoint)
-{
+bool IsBulkInEndpoint(std::uint8_t endpoint) {
     return endpoint == CameraModel::kHeaderEndpoint || endpoint == CameraModel::kWholeFrameEndpoint;
 }
 
-const std::uint8_t* InputBytes(const platform::IoRequest& request)
-{
+const std::uint8_t* InputBytes(const platform::IoRequest& request) {
     return static_cast<const std::uint8_t*>(request.input);
 }
 
-} // namespace
+}  // namespace
 
-void DriverConnection::IoControl(std::shared_ptr<platform::IoRequest> request)
-{
+void DriverConnection::IoControl(std::shared_ptr<platform::IoRequest> request) {
     switch (request->code) {
-    case kControlTransfer:
-        ControlTransfer(*request);
-        return;
-    case kBufferedTransfer:
-        BulkIn(request, true);
-        return;
-    case kDirectTransfer:
-        BulkIn(request, false);
-        return;
-    case kResetPipe:
-    case kResetPort:
-    case kAbortPipe:
-        EndpointRequest(*request);
-        return;
-    case kBusSpeed:
-        BusSpeed(*request);
-        return;
-    default:
-        request->Complete(ERROR_INVALID_FUNCTION, 0);
-        return;
+        case kControlTransfer:
+            ControlTransfer(*request);
+            return;
+        case kBufferedTransfer:
+            BulkIn(request, true);
+            return;
+        case kDirectTransfer:
+            BulkIn(request, false);
+            return;
+        case kResetPipe:
+        case kResetPort:
+        case kAbortPipe:
+            EndpointRequest(*request);
+            return;
+        case kBusSpeed:
+            BusSpeed(*request);
+            return;
+        default:
+            request->Complete(ERROR_INVALID_FUNCTION, 0);
+            return;
     }
 }
 
-void DriverConnection::CancelAll()
-{
-    camera->Cancel(id);
-}
+void DriverConnection::CancelAll() { camera->Cancel(id); }
 
-void DriverConnection::ControlTransfer(platform::IoRequest& request)
-{
+void DriverConnection::ControlTransfer(platform::IoRequest& request) {
     if (!request.input || request.inputSize < SetupTransfer::kSize || !request.output) {
         request.Complete(ERROR_INVALID_PARAMETER, 0);
         return;
@@ -94,8 +87,7 @@ void DriverConnection::ControlTransfer(platform::IoRequest& request)
     request.Complete(ERROR_SUCCESS, static_cast<DWORD>(SetupTransfer::kSize + dataBytes));
 }
 
-void DriverConnection::BulkIn(const std::shared_ptr<platform::IoRequest>& request, bool buffered)
-{
+void DriverConnection::BulkIn(const std::shared_ptr<platform::IoRequest>& request, bool buffered) {
     if (!request->input || request->inputSize < SetupTransfer::kSize) {
         request->Complete(ERROR_INVALID_PARAMETER, 0);
         return;
@@ -136,8 +128,7 @@ void DriverConnection::BulkIn(const std::shared_ptr<platform::IoRequest>& reques
         request->Complete(error, 0);
 }
 
-void DriverConnection::EndpointRequest(platform::IoRequest& request)
-{
+void DriverConnection::EndpointRequest(platform::IoRequest& request) {
     DWORD error = ERROR_SUCCESS;
     if (request.code == kResetPort) {
         error = camera->ResetPort(generation);
@@ -148,13 +139,13 @@ void DriverConnection::EndpointRequest(platform::IoRequest& request)
         if (request.code == kAbortPipe)
             error = IsBulkInEndpoint(endpoint) ? camera->Abort(generation, endpoint) : ERROR_INVALID_PARAMETER;
         else
-            error = IsBulkInEndpoint(endpoint) || endpoint == 0 ? camera->ResetPipe(generation, endpoint) : ERROR_INVALID_PARAMETER;
+            error = IsBulkInEndpoint(endpoint) || endpoint == 0 ? camera->ResetPipe(generation, endpoint)
+                                                                : ERROR_INVALID_PARAMETER;
     }
     request.Complete(error, 0);
 }
 
-void DriverConnection::BusSpeed(platform::IoRequest& request)
-{
+void DriverConnection::BusSpeed(platform::IoRequest& request) {
     if (!request.output || request.outputSize < sizeof(std::uint32_t)) {
         request.Complete(ERROR_INSUFFICIENT_BUFFER, 0);
         return;
@@ -168,4 +159,4 @@ void DriverConnection::BusSpeed(platform::IoRequest& request)
     request.Complete(ERROR_SUCCESS, sizeof(std::uint32_t));
 }
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -23,9 +23,7 @@ public:
     static constexpr DWORD kBusSpeed = 0x22004C;
 
     DriverConnection(std::shared_ptr<Camera> camera, std::uint64_t id, std::uint64_t generation)
-        : camera(std::move(camera)), id(id), generation(generation)
-    {
-    }
+        : camera(std::move(camera)), id(id), generation(generation) {}
 
     void IoControl(std::shared_ptr<platform::IoRequest> request) override;
     void CancelAll() override;
@@ -41,4 +39,4 @@ private:
     std::uint64_t generation;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -49,4 +49,4 @@ private:
     bool requestArmed = false;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

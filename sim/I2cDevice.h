@@ -14,4 +14,4 @@ public:
     virtual bool Read(std::span<std::uint8_t> bytes) = 0;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

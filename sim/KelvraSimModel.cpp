@@ -9,173 +9,143 @@ namespace {
 
 // f(model) for a known camera, else the empty result R{}.
 template <class R, class F>
-R OnModel(int camera, F&& f)
-{
+R OnModel(int camera, F&& f) {
     auto found = Registry::Instance().Find(camera);
-    if (!found)
-        return R{};
+    if (!found) return R{};
     return found->WithModel([&](CameraModel& model) -> R { return f(model); });
 }
 
-} // namespace
+}  // namespace
 
-std::vector<ControlRecord> ControlLog(int camera)
-{
+std::vector<ControlRecord> ControlLog(int camera) {
     return OnModel<std::vector<ControlRecord>>(camera, [](CameraModel& m) { return m.Log().control.Snapshot(); });
 }
 
-std::vector<I2cRecord> I2cLog(int camera)
-{
+std::vector<I2cRecord> I2cLog(int camera) {
     return OnModel<std::vector<I2cRecord>>(camera, [](CameraModel& m) { return m.Log().i2c.Snapshot(); });
 }
 
-std::vector<FpgaWrite> FpgaWriteLog(int camera)
-{
+std::vector<FpgaWrite> FpgaWriteLog(int camera) {
     return OnModel<std::vector<FpgaWrite>>(camera, [](CameraModel& m) { return m.Log().fpgaWrites.Snapshot(); });
 }
 
-std::vector<HeadCommand> HeadLog(int camera)
-{
+std::vector<HeadCommand> HeadLog(int camera) {
     return OnModel<std::vector<HeadCommand>>(camera, [](CameraModel& m) { return m.Log().headCommands.Snapshot(); });
 }
 
-std::vector<EndpointRequest> EndpointLog(int camera)
-{
+std::vector<EndpointRequest> EndpointLog(int camera) {
     return OnModel<std::vector<EndpointRequest>>(camera, [](CameraModel& m) { return m.Log().endpoints.Snapshot(); });
 }
 
-bool ClearLogs(int camera)
-{
+bool ClearLogs(int camera) {
     return OnModel<bool>(camera, [](CameraModel& m) {
         m.Log().Clear();
         return true;
     });
 }
 
-std::optional<std::uint16_t> PeekFpga(int camera, std::uint8_t reg)
-{
+std::optional<std::uint16_t> PeekFpga(int camera, std::uint8_t reg) {
     return OnModel<std::optional<std::uint16_t>>(camera, [&](CameraModel& m) { return m.GetBoard().Fpga().Peek(reg); });
 }
 
-bool PokeFpga(int camera, std::uint8_t reg, std::uint16_t value)
-{
+bool PokeFpga(int camera, std::uint8_t reg, std::uint16_t value) {
     return OnModel<bool>(camera, [&](CameraModel& m) {
         m.GetBoard().Fpga().Poke(reg, value);
         return true;
     });
 }
 
-std::optional<std::uint8_t> PeekEeprom(int camera, std::uint16_t address)
-{
-    return OnModel<std::optional<std::uint8_t>>(camera, [&](CameraModel& m) { return m.GetBoard().Eeprom().Peek(address); });
+std::optional<std::uint8_t> PeekEeprom(int camera, std::uint16_t address) {
+    return OnModel<std::optional<std::uint8_t>>(camera,
+                                                [&](CameraModel& m) { return m.GetBoard().Eeprom().Peek(address); });
 }
 
-bool PokeEeprom(int camera, std::uint16_t address, std::uint8_t value)
-{
+bool PokeEeprom(int camera, std::uint16_t address, std::uint8_t value) {
     return OnModel<bool>(camera, [&](CameraModel& m) {
         m.GetBoard().Eeprom().Poke(address, value);
         return true;
     });
 }
 
-std::optional<std::uint8_t> PeekI2c(int camera, std::uint8_t address, std::uint16_t reg)
-{
+std::optional<std::uint8_t> PeekI2c(int camera, std::uint8_t address, std::uint16_t reg) {
     return OnModel<std::optional<std::uint8_t>>(camera, [&](CameraModel& m) -> std::optional<std::uint8_t> {
         MemoryDevice* device = m.GetBoard().Generic(address);
-        if (!device)
-            return std::nullopt;
+        if (!device) return std::nullopt;
         return device->Peek(reg);
     });
 }
 
-bool PokeI2c(int camera, std::uint8_t address, std::uint16_t reg, std::uint8_t value)
-{
+bool PokeI2c(int camera, std::uint8_t address, std::uint16_t reg, std::uint8_t value) {
     return OnModel<bool>(camera, [&](CameraModel& m) {
         MemoryDevice* device = m.GetBoard().Generic(address);
-        if (device)
-            device->Poke(reg, value);
+        if (device) device->Poke(reg, value);
         return device != nullptr;
     });
 }
 
-bool SetBusSpeed(int camera, std::uint32_t code)
-{
+bool SetBusSpeed(int camera, std::uint32_t code) {
     return OnModel<bool>(camera, [&](CameraModel& m) {
         m.SetBusSpeed(code);
         return true;
     });
 }
 
-bool SetReadyState(int camera, std::uint8_t state)
-{
+bool SetReadyState(int camera, std::uint8_t state) {
     return OnModel<bool>(camera, [&](CameraModel& m) {
         m.SetReadyState(state);
         return true;
     });
 }
 
-bool SetChipVersion(int camera, std::uint16_t version)
-{
+bool SetChipVersion(int camera, std::uint16_t version) {
     return OnModel<bool>(camera, [&](CameraModel& m) { return m.GetBoard().SetChipVersion(version); });
 }
 
-std::optional<InfoRecord> GetInfoRecord(int camera, int which)
-{
-    if (which != 1 && which != 2)
-        return std::nullopt;
+std::optional<InfoRecord> GetInfoRecord(int camera, int which) {
+    if (which != 1 && which != 2) return std::nullopt;
     return OnModel<std::optional<InfoRecord>>(camera, [&](CameraModel& m) { return m.Info(which); });
 }
 
-bool SetInfoRecord(int camera, int which, const InfoRecord& record)
-{
-    if (which != 1 && which != 2)
-        return false;
+bool SetInfoRecord(int camera, int which, const InfoRecord& record) {
+    if (which != 1 && which != 2) return false;
     return OnModel<bool>(camera, [&](CameraModel& m) {
         m.Info(which) = record;
         return true;
     });
 }
 
-std::optional<bool> IsHeadIdentified(int camera)
-{
+std::optional<bool> IsHeadIdentified(int camera) {
     return OnModel<std::optional<bool>>(camera, [](CameraModel& m) -> std::optional<bool> {
-        if (!m.GetBoard().Head())
-            return std::nullopt;
+        if (!m.GetBoard().Head()) return std::nullopt;
         return m.GetBoard().Fpga().Peek(BoardFpga::kIdentification) == 4;
     });
 }
 
-std::optional<HeadState> GetHeadState(int camera)
-{
+std::optional<HeadState> GetHeadState(int camera) {
     return OnModel<std::optional<HeadState>>(camera, [](CameraModel& m) -> std::optional<HeadState> {
         const CameraHead* head = m.GetBoard().Head();
-        if (!head)
-            return std::nullopt;
+        if (!head) return std::nullopt;
         return head->State();
     });
 }
 
-std::optional<std::uint8_t> PeekHeadFpga(int camera, std::uint8_t reg)
-{
+std::optional<std::uint8_t> PeekHeadFpga(int camera, std::uint8_t reg) {
     return OnModel<std::optional<std::uint8_t>>(camera, [&](CameraModel& m) -> std::optional<std::uint8_t> {
         const CameraHead* head = m.GetBoard().Head();
-        if (!head)
-            return std::nullopt;
+        if (!head) return std::nullopt;
         return head->Fpga(reg);
     });
 }
 
-std::optional<std::string> DevicePath(int camera)
-{
+std::optional<std::string> DevicePath(int camera) {
     auto found = Registry::Instance().Find(camera);
-    if (!found)
-        return std::nullopt;
+    if (!found) return std::nullopt;
     return found->Path();
 }
 
-std::optional<std::uint32_t> FrameCounter(int camera)
-{
-    return OnModel<std::optional<std::uint32_t>>(camera, [](CameraModel& m) { return m.FrameCounter(FrameClock::Clock::now()); });
+std::optional<std::uint32_t> FrameCounter(int camera) {
+    return OnModel<std::optional<std::uint32_t>>(
+        camera, [](CameraModel& m) { return m.FrameCounter(FrameClock::Clock::now()); });
 }
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -31,4 +31,4 @@ private:
     std::map<std::uint16_t, std::uint8_t> readOnly;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

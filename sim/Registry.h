@@ -31,4 +31,4 @@ private:
     int nextId = 1;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

@@ -9,41 +9,34 @@ namespace kelvra::sim {
 
 namespace {
 
-std::uint32_t Mask(const FrameShape& shape)
-{
-    return shape.bytesPerSample == 2 ? 0xFFFFu : 0xFFu;
-}
+std::uint32_t Mask(const FrameShape& shape) { return shape.bytesPerSample == 2 ? 0xFFFFu : 0xFFu; }
 
-std::uint32_t PatternShift(const FrameShape& shape, std::uint32_t y)
-{
+std::uint32_t PatternShift(const FrameShape& shape, std::uint32_t y) {
     return (y + shape.frameNumber * ScenePainter::kPatternStepPerFrame) % ScenePainter::kPatternPeriod;
 }
 
-std::uint16_t PatternValue(const FrameShape& shape, std::uint32_t position)
-{
+std::uint16_t PatternValue(const FrameShape& shape, std::uint32_t position) {
     const std::uint32_t t = position % ScenePainter::kPatternPeriod;
     return static_cast<std::uint16_t>(shape.bytesPerSample == 2 ? t * 257u : t);
 }
 
-} // namespace
+}  // namespace
 
-std::uint16_t ScenePainter::Sample(const FrameShape& shape, std::uint32_t x, std::uint32_t y)
-{
+std::uint16_t ScenePainter::Sample(const FrameShape& shape, std::uint32_t x, std::uint32_t y) {
     const auto level = static_cast<std::uint32_t>(shape.level);
     switch (shape.scene) {
-    case KELVRA_SIM_SCENE_FLAT:
-        return static_cast<std::uint16_t>(level & Mask(shape));
-    case KELVRA_SIM_SCENE_RAMP_H:
-        return static_cast<std::uint16_t>((x * level) & Mask(shape));
-    case KELVRA_SIM_SCENE_RAMP_V:
-        return static_cast<std::uint16_t>((y * level) & Mask(shape));
-    default:
-        return PatternValue(shape, x + PatternShift(shape, y));
+        case KELVRA_SIM_SCENE_FLAT:
+            return static_cast<std::uint16_t>(level & Mask(shape));
+        case KELVRA_SIM_SCENE_RAMP_H:
+            return static_cast<std::uint16_t>((x * level) & Mask(shape));
+        case KELVRA_SIM_SCENE_RAMP_V:
+            return static_cast<std::uint16_t>((y * level) & Mask(shape));
+        default:
+            return PatternValue(shape, x + PatternShift(shape, y));
     }
 }
 
-void ScenePainter::Fill(const FrameShape& shape, std::uint32_t y)
-{
+void ScenePainter::Fill(const FrameShape& shape, std::uint32_t y) {
     // The pattern's source row is row 0 of frame 0, long enough for every row's slice of it.
     const bool pattern = shape.scene == KELVRA_SIM_SCENE_PATTERN;
     const bool uniform = shape.scene == KELVRA_SIM_SCENE_FLAT || shape.scene == KELVRA_SIM_SCENE_RAMP_V;
@@ -58,29 +51,24 @@ void ScenePainter::Fill(const FrameShape& shape, std::uint32_t y)
     for (std::uint32_t x = 0; x < computed; ++x) {
         const std::uint16_t v = Sample(base, x, row);
         source[std::size_t{x} * shape.bytesPerSample] = static_cast<std::uint8_t>(v);
-        if (shape.bytesPerSample == 2)
-            source[std::size_t{x} * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
+        if (shape.bytesPerSample == 2) source[std::size_t{x} * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
     }
     for (std::size_t done = std::size_t{computed} * shape.bytesPerSample; done < bytes; done *= 2)
         std::memcpy(source.data() + done, source.data(), std::min(done, bytes - done));
 }
 
-const std::uint8_t* ScenePainter::Row(const FrameShape& shape, std::uint32_t y)
-{
+const std::uint8_t* ScenePainter::Row(const FrameShape& shape, std::uint32_t y) {
     CacheKey key{shape.scene, shape.level, shape.samplesPerRow, shape.bytesPerSample, 0};
-    if (shape.scene == KELVRA_SIM_SCENE_RAMP_V)
-        key.rowValue = Sample(shape, 0, y);
+    if (shape.scene == KELVRA_SIM_SCENE_RAMP_V) key.rowValue = Sample(shape, 0, y);
     if (!(key == cached)) {
         Fill(shape, y);
         cached = key;
     }
-    if (shape.scene != KELVRA_SIM_SCENE_PATTERN)
-        return source.data();
+    if (shape.scene != KELVRA_SIM_SCENE_PATTERN) return source.data();
     return source.data() + std::size_t{PatternShift(shape, y)} * shape.bytesPerSample;
 }
 
-void ScenePainter::Paint(const FrameShape& shape, std::size_t offset, std::uint8_t* out, std::size_t count)
-{
+void ScenePainter::Paint(const FrameShape& shape, std::size_t offset, std::uint8_t* out, std::size_t count) {
     const std::size_t rowBytes = shape.RowBytes();
     while (count > 0) {
         const auto y = static_cast<std::uint32_t>(offset / rowBytes);
@@ -93,4 +81,4 @@ void ScenePainter::Paint(const FrameShape& shape, std::size_t offset, std::uint8
     }
 }
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

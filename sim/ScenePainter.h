@@ -12,7 +12,7 @@ namespace kelvra::sim {
 struct FrameShape {
     std::uint32_t samplesPerRow = 0;
     std::uint32_t rows = 0;
-    std::uint32_t bytesPerSample = 2; // 1 or 2; two-byte samples are little-endian
+    std::uint32_t bytesPerSample = 2;  // 1 or 2; two-byte samples are little-endian
     int scene = 3;
     int level = 0;
     std::uint32_t frameNumber = 0;
@@ -41,11 +41,11 @@ private:
         int level = 0;
         std::uint32_t samplesPerRow = 0;
         std::uint32_t bytesPerSample = 0;
-        std::uint16_t rowValue = 0; // the value of a vertical-ramp row
+        std::uint16_t rowValue = 0;  // the value of a vertical-ramp row
         bool operator==(const CacheKey&) const = default;
     };
     CacheKey cached;
     std::vector<std::uint8_t> source;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

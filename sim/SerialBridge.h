@@ -23,4 +23,4 @@ private:
     std::uint16_t pointer = 0;
 };
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

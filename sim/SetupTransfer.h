@@ -25,8 +25,7 @@ struct SetupTransfer {
     std::uint32_t bufferLength = 0;
 
     // bytes holds at least kSize bytes.
-    static SetupTransfer Parse(const std::uint8_t* bytes)
-    {
+    static SetupTransfer Parse(const std::uint8_t* bytes) {
         SetupTransfer s;
         s.requestType = bytes[0];
         s.request = bytes[1];
@@ -42,27 +41,22 @@ struct SetupTransfer {
         return s;
     }
 
-    static void StoreStatus(std::uint8_t* header, std::uint32_t driverStatus, std::uint32_t usbStatus)
-    {
+    static void StoreStatus(std::uint8_t* header, std::uint32_t driverStatus, std::uint32_t usbStatus) {
         Store32(header + kDriverStatusOffset, driverStatus);
         Store32(header + kUsbStatusOffset, usbStatus);
     }
 
     static std::uint16_t Load16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-    static std::uint32_t Load32(const std::uint8_t* p)
-    {
+    static std::uint32_t Load32(const std::uint8_t* p) {
         return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     }
-    static void Store16(std::uint8_t* p, std::uint16_t v)
-    {
+    static void Store16(std::uint8_t* p, std::uint16_t v) {
         p[0] = static_cast<std::uint8_t>(v);
         p[1] = static_cast<std::uint8_t>(v >> 8);
     }
-    static void Store32(std::uint8_t* p, std::uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    static void Store32(std::uint8_t* p, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
     }
 };
 
@@ -70,4 +64,4 @@ struct SetupTransfer {
 inline constexpr std::uint32_t kDriverStatusUnsuccessful = 0xC0000001u;
 inline constexpr std::uint32_t kUsbStatusStall = 0xC0000004u;
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

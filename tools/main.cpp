@@ -26,7 +26,8 @@ void PrintUsage(std::ostream& out) {
            "commands:\n";
     for (std::span<const Command> family : CommandFamilies()) {
         for (const Command& command : family) {
-            const std::string synopsis = std::string(command.name) + (*command.arguments ? " " : "") + command.arguments;
+            const std::string synopsis =
+                std::string(command.name) + (*command.arguments ? " " : "") + command.arguments;
             out << "  " << std::left << std::setw(18) << synopsis << command.summary << '\n';
         }
     }

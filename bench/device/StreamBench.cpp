@@ -31,8 +31,8 @@ void BM_ColdFrameCopy(benchmark::State& state) {
         next = (next + 1) % kColdBuffers;
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFrameBytes));
-    state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                        benchmark::Counter::kIsRate);
+    state.counters["frames_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ColdFrameCopy)->UseRealTime();
 
@@ -71,8 +71,8 @@ void BM_StreamFrames(benchmark::State& state) {
     }
     device->StopStreaming();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFrameBytes));
-    state.counters["frames_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                        benchmark::Counter::kIsRate);
+    state.counters["frames_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     device.reset();
     KelvraSim_Reset();
 }

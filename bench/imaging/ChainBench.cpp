@@ -22,7 +22,7 @@ struct Mode {
     uint16_t outputBits;  // equal to rawBits for grey modes
 };
 
-const Mode kModes[] = {{"Grey8", 8, 8}, {"Grey16", 16, 16}, {"Colour24", 8, 24},
+const Mode kModes[] = {{"Grey8", 8, 8},     {"Grey16", 16, 16},   {"Colour24", 8, 24},
                        {"Colour32", 8, 32}, {"Colour48", 16, 48}, {"Colour64", 16, 64}};
 
 void RunFrame(benchmark::State& state, Mode mode, bool filtersOn) {
@@ -51,7 +51,8 @@ void RunFrame(benchmark::State& state, Mode mode, bool filtersOn) {
         }
         if (colour) {
             TransferImage(out, wide ? Demosaic16 : Demosaic8, raw.get(), nullptr, 0, 0, &bayerSlot, nullptr);
-            TransferImage(out, wide ? Demosaic16Border : Demosaic8Border, raw.get(), nullptr, 0, 0, &bayerSlot, nullptr);
+            TransferImage(out, wide ? Demosaic16Border : Demosaic8Border, raw.get(), nullptr, 0, 0, &bayerSlot,
+                          nullptr);
         }
         ApplyFilterChain(out, scratch.get(), settings);
         benchmark::ClobberMemory();

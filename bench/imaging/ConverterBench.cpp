@@ -62,7 +62,8 @@ void RunScale(benchmark::State& state, ScaledConverterFn converter, uint16_t bit
     BenchImage source(bits), dest(bits, 800, 640);
     source.FillRandom(3);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(TransferImageScaled(dest.get(), converter, source.get(), nullptr, nullptr, nullptr, nullptr));
+        benchmark::DoNotOptimize(
+            TransferImageScaled(dest.get(), converter, source.get(), nullptr, nullptr, nullptr, nullptr));
         benchmark::ClobberMemory();
     }
     ReportFrames(state, int64_t{800} * 640);
@@ -110,9 +111,9 @@ const ConverterCase kCases[] = {
 
 const bool registered = [] {
     for (const ConverterCase& c : kCases) {
-        benchmark::RegisterBenchmark((std::string("Converter/") + c.name).c_str(),
-                                     [c](benchmark::State& state) { RunConverter(state, c); })
-            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("Converter/") + c.name).c_str(), [c](benchmark::State& state) {
+            RunConverter(state, c);
+        })->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("Demosaic/8to24", RunDemosaicPair, Demosaic8, Demosaic8Border, 8, 24)
         ->Unit(benchmark::kMillisecond);

@@ -14,8 +14,10 @@ struct FilterCase {
     int32_t value;
 };
 
-const FilterCase kFilters[] = {{"Brightness", FilterKind::Brightness, 40}, {"Contrast", FilterKind::Contrast, 30},
-                               {"Gamma", FilterKind::Gamma, 140},          {"Sharpness", FilterKind::Sharpness, 12},
+const FilterCase kFilters[] = {{"Brightness", FilterKind::Brightness, 40},
+                               {"Contrast", FilterKind::Contrast, 30},
+                               {"Gamma", FilterKind::Gamma, 140},
+                               {"Sharpness", FilterKind::Sharpness, 12},
                                {"HueSaturation", FilterKind::HueSaturation, 45}};
 
 void RunFilter(benchmark::State& state, FilterCase filter, uint16_t bits) {

@@ -12,8 +12,7 @@ struct Frame {
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
 
-    explicit Frame(WORD bitCount)
-    {
+    explicit Frame(WORD bitCount) {
         struct {
             BITMAPINFOHEADER header;
             RGBQUAD colors[256];
@@ -29,8 +28,7 @@ struct Frame {
         bitmap = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, nullptr, nullptr, 0);
         SelectObject(dc, bitmap);
     }
-    ~Frame()
-    {
+    ~Frame() {
         DeleteDC(dc);
         DeleteObject(bitmap);
     }
@@ -40,27 +38,24 @@ struct PreviewWindow {
     HWND window = nullptr;
     HDC dc = nullptr;
 
-    PreviewWindow()
-    {
+    PreviewWindow() {
         WNDCLASSEXA info{};
         info.cbSize = sizeof(info);
         info.lpfnWndProc = DefWindowProcA;
         info.lpszClassName = "Kelvra.Bench.Preview";
         RegisterClassExA(&info);
-        window = CreateWindowExA(0, info.lpszClassName, "", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                                 nullptr, nullptr);
+        window = CreateWindowExA(0, info.lpszClassName, "", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr, nullptr,
+                                 nullptr);
         dc = GetDC(window);
     }
-    ~PreviewWindow()
-    {
+    ~PreviewWindow() {
         ReleaseDC(window, dc);
         DestroyWindow(window);
         UnregisterClassA("Kelvra.Bench.Preview", nullptr);
     }
 };
 
-void FlippedFrameToWindow(benchmark::State& state)
-{
+void FlippedFrameToWindow(benchmark::State& state) {
     const Frame frame(static_cast<WORD>(state.range(0)));
     const PreviewWindow preview;
     for (auto _ : state) {
@@ -71,8 +66,7 @@ void FlippedFrameToWindow(benchmark::State& state)
 }
 BENCHMARK(FlippedFrameToWindow)->Arg(8)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond);
 
-void HalfSizeFrameToWindow(benchmark::State& state)
-{
+void HalfSizeFrameToWindow(benchmark::State& state) {
     const Frame frame(24);
     const PreviewWindow preview;
     for (auto _ : state) {

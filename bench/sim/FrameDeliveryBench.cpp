@@ -15,8 +15,7 @@ namespace {
 constexpr std::size_t kFrameBytes = 1280 * 1024 * 2;
 constexpr std::size_t kPiece = 512 * 1024;
 
-void BM_MemcpyFrame(benchmark::State& state)
-{
+void BM_MemcpyFrame(benchmark::State& state) {
     std::vector<std::uint8_t> source(kFrameBytes, 0x5A);
     std::vector<std::uint8_t> destination(kFrameBytes);
     for (auto _ : state) {
@@ -28,8 +27,7 @@ void BM_MemcpyFrame(benchmark::State& state)
 }
 BENCHMARK(BM_MemcpyFrame);
 
-void BM_DeliverFrame(benchmark::State& state)
-{
+void BM_DeliverFrame(benchmark::State& state) {
     KelvraSim_Reset();
     const int camera = KelvraSim_Attach(0x3180);
     KelvraSim_SetFrameRate(camera, 0);
@@ -68,4 +66,4 @@ BENCHMARK(BM_DeliverFrame)
     ->Arg(KELVRA_SIM_SCENE_PATTERN)
     ->UseRealTime();
 
-} // namespace
+}  // namespace

@@ -11,8 +11,7 @@
 
 namespace {
 
-void BM_HeaderAndPayload(benchmark::State& state)
-{
+void BM_HeaderAndPayload(benchmark::State& state) {
     KelvraSim_Reset();
     const int camera = KelvraSim_Attach(0x3180);
     KelvraSim_SetFrameRate(camera, 0);
@@ -20,8 +19,7 @@ void BM_HeaderAndPayload(benchmark::State& state)
     controller.EnumerateDevices();
     const std::string path = kelvra::sim::DevicePath(camera).value_or("");
     int row = 0;
-    while (row < controller.EntryCount() && path != controller.DeviceEntry(row).devicePath)
-        ++row;
+    while (row < controller.EntryCount() && path != controller.DeviceEntry(row).devicePath) ++row;
     if (!controller.SelectDevice(row) || !controller.AllocateTransferBuffer() || !controller.OpenStream()) {
         state.SkipWithError("the simulated camera did not open");
         return;

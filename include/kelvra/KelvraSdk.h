@@ -116,30 +116,30 @@ typedef enum KelvraImageFileType {
 
 /** Setting ids; the named Get and Set wrappers below call the filter-value functions with them. */
 typedef enum KelvraFilterId {
-    KELVRA_FILTER_BRIGHTNESS = 1,        /**< -255..255 */
-    KELVRA_FILTER_CONTRAST = 2,          /**< -127..127 */
-    KELVRA_FILTER_HUE = 3,               /**< -360..360 */
-    KELVRA_FILTER_SATURATION = 4,        /**< -255..255 */
-    KELVRA_FILTER_SHARPNESS = 5,         /**< 0..30 */
-    KELVRA_FILTER_BAYER_GAIN_RGB = 6,    /**< red + green * 256 + blue * 65536 */
-    KELVRA_FILTER_BAYER_GAIN_RED = 7,    /**< 0..400 */
-    KELVRA_FILTER_BAYER_GAIN_GREEN = 8,  /**< 0..400 */
-    KELVRA_FILTER_BAYER_GAIN_BLUE = 9,   /**< 0..400 */
-    KELVRA_FILTER_BAYER_GAIN_AUTO = 10,  /**< automatic white balance, 0 or 1 */
-    KELVRA_FILTER_GAMMA = 11,            /**< 0..200, 100 leaves the image unchanged */
-    KELVRA_FILTER_BAYER_MODE = 12,       /**< Bayer phase 0..3 */
-    KELVRA_FILTER_GLOBAL_GAIN = 13,      /**< the camera's gain, in its range */
-    KELVRA_FILTER_COLOR_GAIN_RED = 14,   /**< the camera's colour gains, in their range */
+    KELVRA_FILTER_BRIGHTNESS = 1,       /**< -255..255 */
+    KELVRA_FILTER_CONTRAST = 2,         /**< -127..127 */
+    KELVRA_FILTER_HUE = 3,              /**< -360..360 */
+    KELVRA_FILTER_SATURATION = 4,       /**< -255..255 */
+    KELVRA_FILTER_SHARPNESS = 5,        /**< 0..30 */
+    KELVRA_FILTER_BAYER_GAIN_RGB = 6,   /**< red + green * 256 + blue * 65536 */
+    KELVRA_FILTER_BAYER_GAIN_RED = 7,   /**< 0..400 */
+    KELVRA_FILTER_BAYER_GAIN_GREEN = 8, /**< 0..400 */
+    KELVRA_FILTER_BAYER_GAIN_BLUE = 9,  /**< 0..400 */
+    KELVRA_FILTER_BAYER_GAIN_AUTO = 10, /**< automatic white balance, 0 or 1 */
+    KELVRA_FILTER_GAMMA = 11,           /**< 0..200, 100 leaves the image unchanged */
+    KELVRA_FILTER_BAYER_MODE = 12,      /**< Bayer phase 0..3 */
+    KELVRA_FILTER_GLOBAL_GAIN = 13,     /**< the camera's gain, in its range */
+    KELVRA_FILTER_COLOR_GAIN_RED = 14,  /**< the camera's colour gains, in their range */
     KELVRA_FILTER_COLOR_GAIN_GREEN1 = 15,
     KELVRA_FILTER_COLOR_GAIN_GREEN2 = 16,
     KELVRA_FILTER_COLOR_GAIN_BLUE = 17,
-    KELVRA_FILTER_EXPOSURE_TIME = 18,    /**< the camera's integer exposure unit */
-    KELVRA_FILTER_GRAY_MODE = 19,        /**< 0 off, 1 gain and offset, 2 grey from colour */
-    KELVRA_FILTER_GRAY_GAIN_R = 20,      /**< grey channel gains 0..255 */
+    KELVRA_FILTER_EXPOSURE_TIME = 18, /**< the camera's integer exposure unit */
+    KELVRA_FILTER_GRAY_MODE = 19,     /**< 0 off, 1 gain and offset, 2 grey from colour */
+    KELVRA_FILTER_GRAY_GAIN_R = 20,   /**< grey channel gains 0..255 */
     KELVRA_FILTER_GRAY_GAIN_G1 = 21,
     KELVRA_FILTER_GRAY_GAIN_G2 = 22,
     KELVRA_FILTER_GRAY_GAIN_B = 23,
-    KELVRA_FILTER_GRAY_OFFSET_R = 24,    /**< grey channel offsets -255..255 */
+    KELVRA_FILTER_GRAY_OFFSET_R = 24, /**< grey channel offsets -255..255 */
     KELVRA_FILTER_GRAY_OFFSET_G1 = 25,
     KELVRA_FILTER_GRAY_OFFSET_G2 = 26,
     KELVRA_FILTER_GRAY_OFFSET_B = 27,
@@ -152,13 +152,13 @@ typedef enum KelvraFilterId {
     KELVRA_FILTER_CHANNEL_OFFSET_2 = 34,
     KELVRA_FILTER_CHANNEL_OFFSET_3 = 35,
     KELVRA_FILTER_CHANNEL_OFFSET_4 = 36,
-    KELVRA_FILTER_PELTIER = 100,         /**< Peltier cooler switch */
-    KELVRA_FILTER_TEMPERATURE = 101,     /**< not readable through this id: see Kelvra_GetTemperatureEx */
-    KELVRA_FILTER_DOT_FILTER = 102,      /**< defect-pixel filter, 0 or 1 */
-    KELVRA_FILTER_MASK_FILTER = 103,     /**< flat-field correction, 0 or 1 */
-    KELVRA_FILTER_GAIN_MODE = 104,       /**< the camera's gain mode */
-    KELVRA_FILTER_DEVICE_SWITCH = 105,   /**< the camera's on/off setting */
-    KELVRA_FILTER_BLACK_LEVEL = 106      /**< the camera's black level */
+    KELVRA_FILTER_PELTIER = 100,       /**< Peltier cooler switch */
+    KELVRA_FILTER_TEMPERATURE = 101,   /**< not readable through this id: see Kelvra_GetTemperatureEx */
+    KELVRA_FILTER_DOT_FILTER = 102,    /**< defect-pixel filter, 0 or 1 */
+    KELVRA_FILTER_MASK_FILTER = 103,   /**< flat-field correction, 0 or 1 */
+    KELVRA_FILTER_GAIN_MODE = 104,     /**< the camera's gain mode */
+    KELVRA_FILTER_DEVICE_SWITCH = 105, /**< the camera's on/off setting */
+    KELVRA_FILTER_BLACK_LEVEL = 106    /**< the camera's black level */
 } KelvraFilterId;
 
 /* ---- Records ---------------------------------------------------------------------------- */
@@ -180,16 +180,16 @@ typedef struct FrameInfo {
 
 /** Kelvra_GetCameraInfo: set size first; 36 bytes get the integer fields, 56 the doubles too. */
 typedef struct KelvraCameraInfo {
-    uint32_t size;          /**< size of the record the caller passes, in bytes */
-    int32_t sensorWidth;    /**< sensor width in pixels */
-    int32_t sensorHeight;   /**< sensor height in rows */
-    int32_t gainMin;        /**< global gain range */
+    uint32_t size;        /**< size of the record the caller passes, in bytes */
+    int32_t sensorWidth;  /**< sensor width in pixels */
+    int32_t sensorHeight; /**< sensor height in rows */
+    int32_t gainMin;      /**< global gain range */
     int32_t gainMax;
-    int32_t colorGainMin;   /**< colour gain range */
+    int32_t colorGainMin; /**< colour gain range */
     int32_t colorGainMax;
-    int32_t exposureMin;    /**< exposure range in the camera's integer unit */
+    int32_t exposureMin; /**< exposure range in the camera's integer unit */
     int32_t exposureMax;
-    double exposureMsMin;   /**< exposure range in milliseconds (records of 56 bytes or more) */
+    double exposureMsMin; /**< exposure range in milliseconds (records of 56 bytes or more) */
     double exposureMsMax;
 } KelvraCameraInfo;
 
@@ -302,7 +302,8 @@ KELVRA_API int32_t Kelvra_RecordW(int32_t handle, const wchar_t* path, int32_t d
 
 /** Places the next preview window: a child of parent at (x, y, width, height), or top-level
  * when parent is NULL. Records only KELVRA_ERR_NOT_READY. */
-KELVRA_API int32_t Kelvra_SetPreviewWindow(int32_t handle, HWND parent, int32_t x, int32_t y, int32_t width, int32_t height);
+KELVRA_API int32_t Kelvra_SetPreviewWindow(int32_t handle, HWND parent, int32_t x, int32_t y, int32_t width,
+                                           int32_t height);
 /** Sets the total sensor size and the capture window within it. Records KELVRA_ERR_PARAMETER
  * for a width or height other than the sensor's on a camera that cannot crop that way,
  * KELVRA_ERR_SIZE for a window out of range (the values stay stored). */

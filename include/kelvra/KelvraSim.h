@@ -30,15 +30,17 @@ extern "C" {
 /* The vendor id in the device paths of simulated cameras. */
 #define KELVRA_SIM_VENDOR_ID 0x2E5A
 
-KELVRA_SIM_API int KelvraSim_Attach(unsigned short productId); /* plug in a new camera; returns its id (>= 1), 0 on failure */
-KELVRA_SIM_API int KelvraSim_Unplug(int camera);               /* 1, or 0 for an unknown id; pending transfers fail */
-KELVRA_SIM_API int KelvraSim_Replug(int camera);               /* plugged in again at the same device path */
-KELVRA_SIM_API void KelvraSim_Reset(void);                     /* unplug and forget every simulated camera */
+KELVRA_SIM_API int KelvraSim_Attach(
+    unsigned short productId);                   /* plug in a new camera; returns its id (>= 1), 0 on failure */
+KELVRA_SIM_API int KelvraSim_Unplug(int camera); /* 1, or 0 for an unknown id; pending transfers fail */
+KELVRA_SIM_API int KelvraSim_Replug(int camera); /* plugged in again at the same device path */
+KELVRA_SIM_API void KelvraSim_Reset(void);       /* unplug and forget every simulated camera */
 KELVRA_SIM_API int KelvraSim_SetScene(int camera, int scene, int level);
-KELVRA_SIM_API int KelvraSim_SetFrameRate(int camera, int framesPerSecond); /* 0: a frame as soon as one is requested; at most 1000 */
-KELVRA_SIM_API int KelvraSim_Trigger(int camera);              /* one hardware trigger pulse (ignored unless in trigger mode) */
+KELVRA_SIM_API int KelvraSim_SetFrameRate(
+    int camera, int framesPerSecond);             /* 0: a frame as soon as one is requested; at most 1000 */
+KELVRA_SIM_API int KelvraSim_Trigger(int camera); /* one hardware trigger pulse (ignored unless in trigger mode) */
 KELVRA_SIM_API int KelvraSim_InjectFault(int camera, int fault, int count);
-KELVRA_SIM_API long KelvraSim_FramesSent(int camera);          /* frames delivered completely; -1 for an unknown id */
+KELVRA_SIM_API long KelvraSim_FramesSent(int camera); /* frames delivered completely; -1 for an unknown id */
 
 #ifdef __cplusplus
 }

@@ -17,12 +17,12 @@
 namespace kelvra::sim {
 
 // The frame header the camera sends on endpoint 0x81 before each payload (64 bytes, little-endian).
-inline constexpr std::size_t kHeaderWidthOffset = 0;        // uint32: pixels per row
-inline constexpr std::size_t kHeaderHeightOffset = 4;       // uint32: rows
-inline constexpr std::size_t kHeaderBytesPerPixelOffset = 8; // uint32: 1 or 2
-inline constexpr std::size_t kHeaderPayloadOffset = 16;     // uint32: payload bytes that follow
-inline constexpr std::size_t kHeaderFrameNumberOffset = 32; // uint32: the frame counter of this frame
-inline constexpr std::size_t kHeaderTimestampOffset = 36;   // uint32: milliseconds since the camera was attached
+inline constexpr std::size_t kHeaderWidthOffset = 0;          // uint32: pixels per row
+inline constexpr std::size_t kHeaderHeightOffset = 4;         // uint32: rows
+inline constexpr std::size_t kHeaderBytesPerPixelOffset = 8;  // uint32: 1 or 2
+inline constexpr std::size_t kHeaderPayloadOffset = 16;       // uint32: payload bytes that follow
+inline constexpr std::size_t kHeaderFrameNumberOffset = 32;   // uint32: the frame counter of this frame
+inline constexpr std::size_t kHeaderTimestampOffset = 36;     // uint32: milliseconds since the camera was attached
 
 // Camera information records (vendor requests 0xB0 and 0xB1), as a new camera reports them.
 // Record 1: vendor id (uint16 at 0), product id (uint16 at 2), model name (16 chars at 4),
@@ -36,16 +36,16 @@ struct ControlRecord {
     std::uint8_t request = 0;
     std::uint16_t value = 0;
     std::uint16_t index = 0;
-    std::vector<std::uint8_t> dataOut; // bytes the host sent
-    std::vector<std::uint8_t> dataIn;  // bytes the camera answered
-    bool accepted = false;             // false: the camera stalled the request
+    std::vector<std::uint8_t> dataOut;  // bytes the host sent
+    std::vector<std::uint8_t> dataIn;   // bytes the camera answered
+    bool accepted = false;              // false: the camera stalled the request
 };
 
 struct I2cRecord {
-    std::uint8_t address = 0; // 8-bit write form (bit 0 clear)
+    std::uint8_t address = 0;  // 8-bit write form (bit 0 clear)
     bool read = false;
-    std::vector<std::uint8_t> bytes; // written, or answered
-    bool acknowledged = false;       // false: no device answered at the address
+    std::vector<std::uint8_t> bytes;  // written, or answered
+    bool acknowledged = false;        // false: no device answered at the address
 };
 
 struct FpgaWrite {
@@ -54,23 +54,23 @@ struct FpgaWrite {
 };
 
 struct HeadCommand {
-    std::string command; // the line as received, without its line end
-    std::string reply;   // exact reply, empty when the head stayed silent
+    std::string command;  // the line as received, without its line end
+    std::string reply;    // exact reply, empty when the head stayed silent
 };
 
 // Pipe and port requests of the host's driver (I/O controls 0x22002C, 0x220030, 0x220044).
 enum class EndpointAction { ResetPipe, ResetPort, AbortPipe };
 struct EndpointRequest {
     EndpointAction action = EndpointAction::ResetPipe;
-    std::uint8_t endpoint = 0; // 0 for a port reset
+    std::uint8_t endpoint = 0;  // 0 for a port reset
 };
 
 struct HeadState {
     bool debugMode = false;
-    bool commandModeCleared = false; // "x -c" was accepted
+    bool commandModeCleared = false;  // "x -c" was accepted
     int exposure = 10000;
     int gain = 128;
-    bool triggerMode = false; // head FPGA register 0x30 as applied by the last 0x3C pulse
+    bool triggerMode = false;  // head FPGA register 0x30 as applied by the last 0x3C pulse
 };
 
 // Logs keep the most recent 65536 entries of each kind.
@@ -111,4 +111,4 @@ KELVRA_SIM_CXX std::optional<std::uint8_t> PeekHeadFpga(int camera, std::uint8_t
 KELVRA_SIM_CXX std::optional<std::string> DevicePath(int camera);
 KELVRA_SIM_CXX std::optional<std::uint32_t> FrameCounter(int camera);
 
-} // namespace kelvra::sim
+}  // namespace kelvra::sim

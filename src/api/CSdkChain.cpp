@@ -14,8 +14,8 @@ CSdkChain& CSdkChain::Instance() {
 // handle still in use are drawn again so that a lookup can never reach the wrong session.
 int32_t CSdkChain::UnusedHandle() {
     for (;;) {
-        const uint32_t mixed = static_cast<uint32_t>(GetTickCount()) + static_cast<uint32_t>(std::rand()) +
-                               static_cast<uint32_t>(Count());
+        const uint32_t mixed =
+            static_cast<uint32_t>(GetTickCount()) + static_cast<uint32_t>(std::rand()) + static_cast<uint32_t>(Count());
         const int32_t handle = static_cast<int32_t>(mixed);
         if (handle != 0 && !Find(handle)) return handle;
     }

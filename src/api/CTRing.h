@@ -28,8 +28,7 @@ public:
 
 protected:
     void Clear() {
-        while (RemoveCurrent()) {
-        }
+        while (RemoveCurrent()) {}
     }
 
 private:

@@ -1,6 +1,3 @@
 #include "kelvra/KelvraSdk.h"
 
-extern "C" KELVRA_API int32_t Kelvra_GetDllVersion(void)
-{
-    return 0x02030520;
-}
+extern "C" KELVRA_API int32_t Kelvra_GetDllVersion(void) { return 0x02030520; }

@@ -48,13 +48,11 @@ KELVRA_API int32_t Kelvra_EnumDeviceW(int32_t handle,
 }
 
 KELVRA_API int32_t Kelvra_GetDeviceName(int32_t handle, int32_t index, char* name, int32_t size) {
-    return CallSession(handle, 0,
-                       [=](CKelvra& session) { return session.GetDeviceName(index, name, size); });
+    return CallSession(handle, 0, [=](CKelvra& session) { return session.GetDeviceName(index, name, size); });
 }
 
 KELVRA_API int32_t Kelvra_GetDeviceNameW(int32_t handle, int32_t index, wchar_t* name, int32_t size) {
-    return CallSession(handle, 0,
-                       [=](CKelvra& session) { return session.GetDeviceNameW(index, name, size); });
+    return CallSession(handle, 0, [=](CKelvra& session) { return session.GetDeviceNameW(index, name, size); });
 }
 
 KELVRA_API int32_t Kelvra_GetCameraInfo(int32_t handle, KelvraCameraInfo* info) {

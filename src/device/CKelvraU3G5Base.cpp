@@ -68,31 +68,32 @@ int32_t CKelvraU3G5Base::PollReadyState() {
 int32_t CKelvraU3G5Base::ProductSpecificStartUp() {
     uint8_t value = 0;
     switch (Rules().startUp) {
-    case StartUpRule::kSensorStartSequence: {
-        const bool stopped = controller->WriteFpgaRegister(fpga::kSensorEnable, 0);
-        const bool moded = controller->WriteFpgaRegister(fpga::kSensorStartMode, 3);
-        if (!stopped || !moded) DebugLog(LogCategory::Device, "sensor start sequence: an FPGA write failed");
-        return controller->WriteFpgaRegister(fpga::kSensorEnable, 1);
-    }
-    case StartUpRule::kIdentifyHead:
-        // A head that already answers as ready was identified by an earlier open.
-        return sensor->IsCameraReady() ? 1 : sensor->Identify();
-    case StartUpRule::kAwaitReadyWhenBusy: {
-        uint8_t revision = 0;
-        // An unread register stays 0: the board then counts as an early revision that is not busy.
-        const bool revisionRead = controller->ReadFpgaRegister(fpga::kBoardRevision, &revision);
-        const bool stateRead = controller->ReadFpgaRegister(fpga::kStartUpState, &value);
-        if (!revisionRead || !stateRead) DebugLog(LogCategory::Device, "start-up: board revision or state unreadable");
-        return value != 0 || revision > 25 ? PollReadyState() : 1;
-    }
-    case StartUpRule::kAwaitReadyThenWake:
-        // Unreadable counts as idle (0): the camera then starts without the poll.
-        if (!controller->ReadFpgaRegister(fpga::kStartUpState, &value))
-            DebugLog(LogCategory::Device, "start-up: board state unreadable");
-        if (value <= 8) return 1;
-        return PollReadyState() ? sensor->WriteRegister(0, 4) : sensor->ResetSensor();
-    case StartUpRule::kNone:
-        break;
+        case StartUpRule::kSensorStartSequence: {
+            const bool stopped = controller->WriteFpgaRegister(fpga::kSensorEnable, 0);
+            const bool moded = controller->WriteFpgaRegister(fpga::kSensorStartMode, 3);
+            if (!stopped || !moded) DebugLog(LogCategory::Device, "sensor start sequence: an FPGA write failed");
+            return controller->WriteFpgaRegister(fpga::kSensorEnable, 1);
+        }
+        case StartUpRule::kIdentifyHead:
+            // A head that already answers as ready was identified by an earlier open.
+            return sensor->IsCameraReady() ? 1 : sensor->Identify();
+        case StartUpRule::kAwaitReadyWhenBusy: {
+            uint8_t revision = 0;
+            // An unread register stays 0: the board then counts as an early revision that is not busy.
+            const bool revisionRead = controller->ReadFpgaRegister(fpga::kBoardRevision, &revision);
+            const bool stateRead = controller->ReadFpgaRegister(fpga::kStartUpState, &value);
+            if (!revisionRead || !stateRead)
+                DebugLog(LogCategory::Device, "start-up: board revision or state unreadable");
+            return value != 0 || revision > 25 ? PollReadyState() : 1;
+        }
+        case StartUpRule::kAwaitReadyThenWake:
+            // Unreadable counts as idle (0): the camera then starts without the poll.
+            if (!controller->ReadFpgaRegister(fpga::kStartUpState, &value))
+                DebugLog(LogCategory::Device, "start-up: board state unreadable");
+            if (value <= 8) return 1;
+            return PollReadyState() ? sensor->WriteRegister(0, 4) : sensor->ResetSensor();
+        case StartUpRule::kNone:
+            break;
     }
     return 1;
 }

@@ -4,8 +4,8 @@
 // fixed slot order, in DeviceOperations.def.
 #pragma once
 
-#include "kelvra/win32.h"
 #include "device/FrameRing.h"
+#include "kelvra/win32.h"
 #include "sensors/SensorParameters.h"
 
 #include <atomic>

@@ -67,40 +67,40 @@ int32_t CKelvraU3G5Base::GetVideoFormat(int32_t* startX, int32_t* startY, int32_
 int32_t CKelvraU3G5Base::GetMirrorH() { return GetViaSensor(&CSensorBase::GetMirrorV); }
 int32_t CKelvraU3G5Base::GetMirrorV() { return GetViaSensor(&CSensorBase::GetMirrorH); }
 
-
 int32_t CKelvraU3G5Base::SetTriggerMode(int32_t mode, int32_t force) {
     if (!sensor) return 0;
     if (!force && mode == triggerMode) return 1;
     StopStreaming();
     switch (Rules().trigger) {
-    case TriggerSwitch::kFpgaGateWithCounterSync:
-        if (!WriteFpgaRegister(fpga::kTrigger, mode ? 1 : 0)) DebugLog(LogCategory::Device, "trigger gate not written");
-        if (!sensor->SetTriggerMode(mode)) DebugLog(LogCategory::Device, "sensor refused trigger mode %d", mode);
-        if (mode) SynchroniseFrameCounter();
-        break;
-    case TriggerSwitch::kFpgaArm: {
-        // The sensor always runs triggered here; the FPGA's arm register decides what reaches it.
-        int failed = !sensor->SetTriggerMode(1);
-        failed += !WriteFpgaRegister(fpga::kTriggerArm, 0);
-        if (mode) {
-            failed += !WriteFpgaRegister(fpga::kTriggerArm, 1);
-        } else {
-            failed += !sensor->SetTriggerMode(0);
+        case TriggerSwitch::kFpgaGateWithCounterSync:
+            if (!WriteFpgaRegister(fpga::kTrigger, mode ? 1 : 0))
+                DebugLog(LogCategory::Device, "trigger gate not written");
+            if (!sensor->SetTriggerMode(mode)) DebugLog(LogCategory::Device, "sensor refused trigger mode %d", mode);
+            if (mode) SynchroniseFrameCounter();
+            break;
+        case TriggerSwitch::kFpgaArm: {
+            // The sensor always runs triggered here; the FPGA's arm register decides what reaches it.
+            int failed = !sensor->SetTriggerMode(1);
+            failed += !WriteFpgaRegister(fpga::kTriggerArm, 0);
+            if (mode) {
+                failed += !WriteFpgaRegister(fpga::kTriggerArm, 1);
+            } else {
+                failed += !sensor->SetTriggerMode(0);
+            }
+            if (failed != 0) DebugLog(LogCategory::Device, "trigger arm: %d steps failed", failed);
+            break;
         }
-        if (failed != 0) DebugLog(LogCategory::Device, "trigger arm: %d steps failed", failed);
-        break;
-    }
-    case TriggerSwitch::kFpgaMaskedMode:
-        mode &= kMaskedTriggerBits;
-        if (!WriteFpgaRegister(fpga::kTrigger, static_cast<uint32_t>(mode)))
-            DebugLog(LogCategory::Device, "trigger mode register not written");
-        break;
-    case TriggerSwitch::kByFpgaVersion:
-        SetTriggerModeByFpgaVersion(mode);
-        break;
-    case TriggerSwitch::kSensor:
-        SetTriggerModeOnSensor(mode);
-        break;
+        case TriggerSwitch::kFpgaMaskedMode:
+            mode &= kMaskedTriggerBits;
+            if (!WriteFpgaRegister(fpga::kTrigger, static_cast<uint32_t>(mode)))
+                DebugLog(LogCategory::Device, "trigger mode register not written");
+            break;
+        case TriggerSwitch::kByFpgaVersion:
+            SetTriggerModeByFpgaVersion(mode);
+            break;
+        case TriggerSwitch::kSensor:
+            SetTriggerModeOnSensor(mode);
+            break;
     }
     triggerMode = mode;
     return 1;
@@ -172,9 +172,7 @@ int32_t CKelvraU3G5Base::GetExposureTimeDefault() { return GetViaSensor(&CSensor
 int32_t CKelvraU3G5Base::GetIntegrationRaw() { return GetViaSensor(&CSensorBase::GetExposureTime); }
 int32_t CKelvraU3G5Base::GetIntegrationRawMin() { return GetViaSensor(&CSensorBase::GetExposureTimeMin); }
 int32_t CKelvraU3G5Base::GetIntegrationRawMax() { return GetViaSensor(&CSensorBase::GetExposureTimeMax); }
-int32_t CKelvraU3G5Base::GetIntegrationRawDefault() {
-    return GetViaSensor(&CSensorBase::GetExposureTimeDefault);
-}
+int32_t CKelvraU3G5Base::GetIntegrationRawDefault() { return GetViaSensor(&CSensorBase::GetExposureTimeDefault); }
 
 int32_t CKelvraU3G5Base::SetRealExposure(double seconds) {
     // Clamped: a double beyond the 32-bit range has no defined integer conversion.
@@ -214,7 +212,6 @@ int32_t CKelvraU3G5Base::GetAuxLevelMin() { return GetViaSensor(&CSensorBase::Ge
 int32_t CKelvraU3G5Base::GetAuxLevelMax() { return GetViaSensor(&CSensorBase::GetLevelMax); }
 int32_t CKelvraU3G5Base::GetAuxLevelDefault() { return GetViaSensor(&CSensorBase::GetLevelDefault); }
 
-
 int32_t CKelvraU3G5Base::ReadSensorRegister(uint32_t address, int32_t* success) {
     uint32_t value = 0;
     if (!sensor || !sensor->ReadRegister(address, &value)) return 0;
@@ -229,8 +226,8 @@ int32_t CKelvraU3G5Base::WriteFpgaRegister(uint32_t address, uint32_t value) {
 
 int32_t CKelvraU3G5Base::ReadFpgaRegister(uint32_t address, int32_t* success) {
     uint8_t value = 0;
-    const bool read = controller && !Rules().singleTransfer &&
-                      controller->ReadFpgaRegister(static_cast<uint8_t>(address), &value);
+    const bool read =
+        controller && !Rules().singleTransfer && controller->ReadFpgaRegister(static_cast<uint8_t>(address), &value);
     if (success != nullptr) *success = read ? 1 : 0;
     return read ? value : 0;
 }
@@ -269,7 +266,6 @@ int32_t CKelvraU3G5Base::SendSensorText(const char* text, int32_t length) {
 
 int32_t CKelvraU3G5Base::GetPeltier() { return GetViaSensor(&CSensorBase::GetCoolerState); }
 
-
 int32_t CKelvraU3G5Base::GetGainStep(int32_t* value) {
     if (!sensor) return 0;
     int32_t step = 0;
@@ -298,13 +294,13 @@ uint16_t CKelvraU3G5Base::CameraFpgaVersion() {
 bool CKelvraU3G5Base::ModeSwitchSupported() {
     if (!sensor) return false;
     switch (Rules().modeSwitch) {
-    case ModeSwitchRule::kSwitchRegister:
-    case ModeSwitchRule::kAnalogMode:
-        return true;
-    case ModeSwitchRule::kFlagRegister:
-        return (CameraFpgaVersion() & kFpgaModeSwitchBit) != 0;
-    case ModeSwitchRule::kNone:
-        break;
+        case ModeSwitchRule::kSwitchRegister:
+        case ModeSwitchRule::kAnalogMode:
+            return true;
+        case ModeSwitchRule::kFlagRegister:
+            return (CameraFpgaVersion() & kFpgaModeSwitchBit) != 0;
+        case ModeSwitchRule::kNone:
+            break;
     }
     return false;
 }
@@ -314,22 +310,23 @@ int32_t CKelvraU3G5Base::HasModeSwitch() { return ModeSwitchSupported() ? 1 : 0;
 int32_t CKelvraU3G5Base::ReadModeSwitchState() {
     uint8_t value = 0;
     switch (Rules().modeSwitch) {
-    case ModeSwitchRule::kSwitchRegister:
-        return controller && controller->ReadFpgaRegister(fpga::kModeSwitch, &value) && value == kModeSwitchOn ? 1 : 0;
-    case ModeSwitchRule::kAnalogMode: {
-        // The switch of this head is its analog mode: steps 1 to 8 are on, 0 is off.
-        int32_t state = 0;
-        if (!sensor->GetAnalogMode(&state)) return 0;
-        uint8_t stored = 0;
-        // The sensor's setting is the one to keep when the SROM holds none that is valid.
-        if (ReadSromSetting(&stored) && (stored == 0 || stored > kMaxSwitchSetting) && state >= 1 &&
-            state <= kMaxSwitchSetting && !WriteSromSetting(state))
-            DebugLog(LogCategory::Device, "mode switch step not kept in the SROM");
-        return state >= 1 && state <= kMaxSwitchSetting ? 1 : 0;
-    }
-    case ModeSwitchRule::kFlagRegister:
-    case ModeSwitchRule::kNone:
-        break;
+        case ModeSwitchRule::kSwitchRegister:
+            return controller && controller->ReadFpgaRegister(fpga::kModeSwitch, &value) && value == kModeSwitchOn ? 1
+                                                                                                                   : 0;
+        case ModeSwitchRule::kAnalogMode: {
+            // The switch of this head is its analog mode: steps 1 to 8 are on, 0 is off.
+            int32_t state = 0;
+            if (!sensor->GetAnalogMode(&state)) return 0;
+            uint8_t stored = 0;
+            // The sensor's setting is the one to keep when the SROM holds none that is valid.
+            if (ReadSromSetting(&stored) && (stored == 0 || stored > kMaxSwitchSetting) && state >= 1 &&
+                state <= kMaxSwitchSetting && !WriteSromSetting(state))
+                DebugLog(LogCategory::Device, "mode switch step not kept in the SROM");
+            return state >= 1 && state <= kMaxSwitchSetting ? 1 : 0;
+        }
+        case ModeSwitchRule::kFlagRegister:
+        case ModeSwitchRule::kNone:
+            break;
     }
     return controller && controller->ReadFpgaRegister(fpga::kModeSwitchFlags, &value) && (value & 1) ? 1 : 0;
 }
@@ -341,17 +338,17 @@ int32_t CKelvraU3G5Base::SetModeSwitch(int32_t on) {
     const int32_t wanted = on ? 1 : 0;
     if (ReadModeSwitchState() == wanted) return 1;
     switch (Rules().modeSwitch) {
-    case ModeSwitchRule::kSwitchRegister:
-        return controller->WriteFpgaRegister(fpga::kModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
-    case ModeSwitchRule::kAnalogMode: {
-        if (!wanted) return sensor->SetAnalogMode(0);
-        uint8_t setting = 0;
-        if (!ReadSromSetting(&setting)) return 0;
-        return sensor->SetAnalogMode(setting);
-    }
-    case ModeSwitchRule::kFlagRegister:
-    case ModeSwitchRule::kNone:
-        break;
+        case ModeSwitchRule::kSwitchRegister:
+            return controller->WriteFpgaRegister(fpga::kModeSwitch, wanted ? kModeSwitchOn : kModeSwitchOff) ? 1 : 0;
+        case ModeSwitchRule::kAnalogMode: {
+            if (!wanted) return sensor->SetAnalogMode(0);
+            uint8_t setting = 0;
+            if (!ReadSromSetting(&setting)) return 0;
+            return sensor->SetAnalogMode(setting);
+        }
+        case ModeSwitchRule::kFlagRegister:
+        case ModeSwitchRule::kNone:
+            break;
     }
     uint8_t flags = 0;
     if (!controller->ReadFpgaRegister(fpga::kModeSwitchFlags, &flags)) return 0;

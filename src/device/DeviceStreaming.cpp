@@ -2,9 +2,9 @@
 // into the frame ring, the stream modes, and how a caller takes a finished frame out of the ring.
 #include "device/CKelvraU3G5Base.h"
 
-#include "device/FrameCopy.h"
 #include "common/DebugLog.h"
 #include "device/FpgaRegisters.h"
+#include "device/FrameCopy.h"
 #include "device/ProductRules.h"
 #include "sensors/SensorBase.h"
 #include "usb/CKelvCy3Cam.h"
@@ -200,7 +200,8 @@ void CKelvraU3G5Base::RestartAfterFailure() {
     const bool piped = !Rules().resetsPipeAfterFailure || controller->ResetPipe(kFrameEndpoint);
     PulseTransferReset();
     // A stream that does not reopen fails its next transfer, which counts towards giving up.
-    if (!controller->OpenStream() || !piped) DebugLog(LogCategory::Device, "restart after a failed transfer incomplete");
+    if (!controller->OpenStream() || !piped)
+        DebugLog(LogCategory::Device, "restart after a failed transfer incomplete");
 }
 
 int32_t CKelvraU3G5Base::FinishStreamLoop() {
@@ -370,8 +371,9 @@ int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromF
     layout.rows = static_cast<size_t>(geometry.windowHeight);
     // A window that does not fit the frame (a driver that changed it behind our back) is not copied.
     if (layout.rowBytes * layout.rows > frameBytes) return 0;
-    const FrameCopyPlan plan = Rules().copiesByBoardRevision ? PlanForRevision(sensor->Revision())
-                                                          : PlanForOrientation(sensor->ReadoutOrientation(), keepOrder);
+    const FrameCopyPlan plan = Rules().copiesByBoardRevision
+                                   ? PlanForRevision(sensor->Revision())
+                                   : PlanForOrientation(sensor->ReadoutOrientation(), keepOrder);
     auto copy = [&](const uint8_t* slot) { CopyFrameRows(buffer, slot, layout, plan); };
     *taken = fromFirstSlot ? frameRing.ReadFirst(copy) : frameRing.ReadNewest(copy);
     return 1;

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kBufferMargin = 128;          // rows and columns of slack around the window
+constexpr int kBufferMargin = 128;  // rows and columns of slack around the window
 constexpr uint64_t kBufferGranule = 8192;
 constexpr int kSuperSpeed = 4;
 constexpr int32_t kHighClock = 2;
@@ -41,8 +41,8 @@ int32_t CKelvraU3G5Base::SetVideoFormat(int32_t startX, int32_t startY, int32_t 
 
 bool CKelvraU3G5Base::WriteWordRegisters(uint8_t lowRegister, int32_t value) {
     const bool low = controller->WriteFpgaRegister(lowRegister, static_cast<uint8_t>(value & 0xFF));
-    const bool high = controller->WriteFpgaRegister(static_cast<uint8_t>(lowRegister + 1),
-                                                    static_cast<uint8_t>((value >> 8) & 0xFF));
+    const bool high =
+        controller->WriteFpgaRegister(static_cast<uint8_t>(lowRegister + 1), static_cast<uint8_t>((value >> 8) & 0xFF));
     return low && high;
 }
 
@@ -72,55 +72,54 @@ void CKelvraU3G5Base::WriteTimingRegisters(const SensorParameters& geometry) {
         written = WriteWordRegisters(fpga::kPixelTimingLow, words.pixel) && written;
     };
     switch (rules.timing) {
-    case TimingFamily::kNone:
-        break;
-    case TimingFamily::kSettle:
-        Sleep(kSettleMs);
-        break;
-    case TimingFamily::kBoardSetup:
-        written = controller->WriteFpgaRegister(fpga::kBoardSetup, rules.boardSetupValue);
-        Sleep(1);
-        break;
-    case TimingFamily::kFixed:
-        write(rules.fixedTiming);
-        break;
-    case TimingFamily::kByRevision: {
-        uint8_t revision = 0;
-        // Unread, the revision counts as 0: the early boards' zero words.
-        written = controller->ReadFpgaRegister(fpga::kTimingRevision, &revision);
-        write(revision >= 19 ? rules.fixedTiming : TimingWords{0, 0});
-        break;
-    }
-    case TimingFamily::kBinnedToEdge:
-        write(s == 1 ? TimingWords{11, 0} : TimingWords{12, fullWidth - sx - w});
-        break;
-    case TimingFamily::kBinnedLine:
-        write({s == 1 ? 11 : 12, 0});
-        break;
-    case TimingFamily::kWindowOffset:
-        write(s == 0 ? TimingWords{sy + (option == 1 ? 41 : 40), sx + 64} : TimingWords{sy + 14, sx + 32});
-        break;
-    case TimingFamily::kReadoutFlag:
-        if (s == 1) {
-            write({23, flag ? 52 : 4});
-        } else {
-            write({s == 0 && h == fullHeight ? 25 : 21, flag ? 104 : 8});
+        case TimingFamily::kNone:
+            break;
+        case TimingFamily::kSettle:
+            Sleep(kSettleMs);
+            break;
+        case TimingFamily::kBoardSetup:
+            written = controller->WriteFpgaRegister(fpga::kBoardSetup, rules.boardSetupValue);
+            Sleep(1);
+            break;
+        case TimingFamily::kFixed:
+            write(rules.fixedTiming);
+            break;
+        case TimingFamily::kByRevision: {
+            uint8_t revision = 0;
+            // Unread, the revision counts as 0: the early boards' zero words.
+            written = controller->ReadFpgaRegister(fpga::kTimingRevision, &revision);
+            write(revision >= 19 ? rules.fixedTiming : TimingWords{0, 0});
+            break;
         }
-        break;
-    case TimingFamily::kBinnedLongLine:
-        write({s != 0 ? 36 : 68, 0});
-        break;
-    case TimingFamily::kFullFrame:
-        if (s != 0) {
-            write({option == 1 ? 11 : 15, 4});
-        } else {
-            const bool full = w == fullWidth && h == fullHeight;
-            write({full && option != 1 ? 19 : 11, w == fullWidth ? 8 : 0});
-        }
-        break;
+        case TimingFamily::kBinnedToEdge:
+            write(s == 1 ? TimingWords{11, 0} : TimingWords{12, fullWidth - sx - w});
+            break;
+        case TimingFamily::kBinnedLine:
+            write({s == 1 ? 11 : 12, 0});
+            break;
+        case TimingFamily::kWindowOffset:
+            write(s == 0 ? TimingWords{sy + (option == 1 ? 41 : 40), sx + 64} : TimingWords{sy + 14, sx + 32});
+            break;
+        case TimingFamily::kReadoutFlag:
+            if (s == 1) {
+                write({23, flag ? 52 : 4});
+            } else {
+                write({s == 0 && h == fullHeight ? 25 : 21, flag ? 104 : 8});
+            }
+            break;
+        case TimingFamily::kBinnedLongLine:
+            write({s != 0 ? 36 : 68, 0});
+            break;
+        case TimingFamily::kFullFrame:
+            if (s != 0) {
+                write({option == 1 ? 11 : 15, 4});
+            } else {
+                const bool full = w == fullWidth && h == fullHeight;
+                write({full && option != 1 ? 19 : 11, w == fullWidth ? 8 : 0});
+            }
+            break;
     }
-    if (rules.clearsTransferModeAfterTiming)
-        written = controller->WriteFpgaRegister(fpga::kTransferMode, 0) && written;
+    if (rules.clearsTransferModeAfterTiming) written = controller->WriteFpgaRegister(fpga::kTransferMode, 0) && written;
     if (rules.pulsesResetAfterTiming) PulseTransferReset();
     if (!written) DebugLog(LogCategory::Device, "timing registers of product 0x%04X not all written", rules.productId);
 }

@@ -17,22 +17,30 @@ void MirrorPixels(uint8_t* destination, const uint8_t* source, size_t pixels) {
 void MirrorRow(uint8_t* destination, const uint8_t* source, size_t rowBytes, uint32_t bytesPerPixel) {
     const size_t pixels = rowBytes / bytesPerPixel;
     switch (bytesPerPixel) {
-    case 2: MirrorPixels<2>(destination, source, pixels); break;
-    case 3: MirrorPixels<3>(destination, source, pixels); break;
-    case 6: MirrorPixels<6>(destination, source, pixels); break;
-    default: std::reverse_copy(source, source + rowBytes, destination); break;
+        case 2:
+            MirrorPixels<2>(destination, source, pixels);
+            break;
+        case 3:
+            MirrorPixels<3>(destination, source, pixels);
+            break;
+        case 6:
+            MirrorPixels<6>(destination, source, pixels);
+            break;
+        default:
+            std::reverse_copy(source, source + rowBytes, destination);
+            break;
     }
 }
 
 size_t SourceRow(size_t outputRow, size_t rows, RowOrder order) {
     switch (order) {
-    case RowOrder::Reversed:
-        return rows - 1 - outputRow;
-    case RowOrder::ReversedDroppingLast:
-        return outputRow == 0 ? (rows >= 2 ? rows - 2 : 0) : rows - 1 - outputRow;
-    case RowOrder::Same:
-    default:
-        return outputRow;
+        case RowOrder::Reversed:
+            return rows - 1 - outputRow;
+        case RowOrder::ReversedDroppingLast:
+            return outputRow == 0 ? (rows >= 2 ? rows - 2 : 0) : rows - 1 - outputRow;
+        case RowOrder::Same:
+        default:
+            return outputRow;
     }
 }
 
@@ -48,8 +56,7 @@ FrameCopyPlan PlanForRevision(int32_t revision) {
     return {false, revision > kLastRevisionDroppingARow ? RowOrder::Reversed : RowOrder::ReversedDroppingLast};
 }
 
-void CopyFrameRows(uint8_t* destination, const uint8_t* source, const FrameLayout& layout,
-                   const FrameCopyPlan& plan) {
+void CopyFrameRows(uint8_t* destination, const uint8_t* source, const FrameLayout& layout, const FrameCopyPlan& plan) {
     if (!plan.mirror && plan.order == RowOrder::Same) {
         std::memcpy(destination, source, layout.rowBytes * layout.rows);
         return;

@@ -31,5 +31,4 @@ FrameCopyPlan PlanForOrientation(int32_t orientation, int32_t keepOrder);
 // The one model that turns its frames upside down itself, by sensor revision.
 FrameCopyPlan PlanForRevision(int32_t revision);
 
-void CopyFrameRows(uint8_t* destination, const uint8_t* source, const FrameLayout& layout,
-                   const FrameCopyPlan& plan);
+void CopyFrameRows(uint8_t* destination, const uint8_t* source, const FrameLayout& layout, const FrameCopyPlan& plan);

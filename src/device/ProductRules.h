@@ -33,16 +33,16 @@ enum class ModeSwitchRule : uint8_t {
 // Which formula gives the line and pixel timing words after the image size.
 enum class TimingFamily : uint8_t {
     kNone,
-    kSettle,           // no words; the board needs 200 ms
-    kBoardSetup,       // no words; one board set-up value
-    kFixed,            // the row's fixed words
-    kByRevision,       // fixed words from a timing revision on, zero before
-    kBinnedToEdge,     // binned: fixed; else the columns from the window to the right edge
-    kBinnedLine,       // binned: one line word, else another
-    kWindowOffset,     // words follow the window's start
-    kReadoutFlag,      // words depend on binning, full height and the readout option's support
-    kBinnedLongLine,   // any subsampling shortens the line word
-    kFullFrame,        // the full frame and the readout option pick the words
+    kSettle,          // no words; the board needs 200 ms
+    kBoardSetup,      // no words; one board set-up value
+    kFixed,           // the row's fixed words
+    kByRevision,      // fixed words from a timing revision on, zero before
+    kBinnedToEdge,    // binned: fixed; else the columns from the window to the right edge
+    kBinnedLine,      // binned: one line word, else another
+    kWindowOffset,    // words follow the window's start
+    kReadoutFlag,     // words depend on binning, full height and the readout option's support
+    kBinnedLongLine,  // any subsampling shortens the line word
+    kFullFrame,       // the full frame and the readout option pick the words
 };
 
 struct TimingWords {
@@ -56,8 +56,8 @@ struct ProductRules {
     TriggerSwitch trigger = TriggerSwitch::kSensor;
     ModeSwitchRule modeSwitch = ModeSwitchRule::kNone;
     TimingFamily timing = TimingFamily::kNone;
-    TimingWords fixedTiming{0, 0};      // kFixed and kByRevision
-    uint8_t boardSetupValue = 0;        // kBoardSetup
+    TimingWords fixedTiming{0, 0};  // kFixed and kByRevision
+    uint8_t boardSetupValue = 0;    // kBoardSetup
     bool pulsesResetAfterTiming = false;
     bool clearsTransferModeAfterTiming = false;
     // Data width
@@ -66,7 +66,7 @@ struct ProductRules {
     bool alternateRegisterMap = false;  // image size, data width and transfer reset elsewhere
     uint8_t samplesPerPixel = 1;
     // Streaming
-    bool singleTransfer = false;        // one transfer per frame, no FPGA register access
+    bool singleTransfer = false;          // one transfer per frame, no FPGA register access
     bool resetsPipeAfterFailure = false;  // the bulk pipe stalls after a failed transfer until reset
     bool skipsTransferResetPulse = false;
     uint16_t transferResetSettleMs = 0;

@@ -21,10 +21,15 @@ struct BayerLayout {
 // Sample ceiling of a 16-bit frame by its depth; depths other than 10, 12 and 14 use 65535.
 inline int32_t SampleCeiling(int32_t sampleBits) {
     switch (sampleBits) {
-        case 8: return 255;
-        case 10: return 1023;
-        case 12: return 4095;
-        case 14: return 16383;
-        default: return 65535;
+        case 8:
+            return 255;
+        case 10:
+            return 1023;
+        case 12:
+            return 4095;
+        case 14:
+            return 16383;
+        default:
+            return 65535;
     }
 }

@@ -47,10 +47,10 @@ struct ConverterArgs {
     }
 };
 
-#define KELVRA_CONVERTER_ARGS                                                                       \
-    ConverterArgs {                                                                                  \
-        destination, source, sourceRect ? *sourceRect : RECT{0, 0, 0, 0}, destX, destY,              \
-            destBytesPerPixel, sourceBytesPerPixel, destStride, sourceStride, param1, param2         \
+#define KELVRA_CONVERTER_ARGS                                                                              \
+    ConverterArgs {                                                                                        \
+        destination, source, sourceRect ? *sourceRect : RECT{0, 0, 0, 0}, destX, destY, destBytesPerPixel, \
+            sourceBytesPerPixel, destStride, sourceStride, param1, param2                                  \
     }
 
 // Runs rowFn(destRow, sourceRow, width, k) for each row of the rectangle.

@@ -32,9 +32,8 @@ int64_t Convert16To8(const ConverterArgs& args, bool reversed) {
 
 template <int Shift>
 int64_t Shift16(const ConverterArgs& args) {
-    return RunPixels<uint16_t, uint16_t, 1, 1>(args, false, [](uint16_t* d, const uint16_t* s) KELVRA_INLINE {
-        d[0] = static_cast<uint16_t>(s[0] << Shift);
-    });
+    return RunPixels<uint16_t, uint16_t, 1, 1>(
+        args, false, [](uint16_t* d, const uint16_t* s) KELVRA_INLINE { d[0] = static_cast<uint16_t>(s[0] << Shift); });
 }
 
 template <bool SwapRedBlue>
@@ -98,18 +97,20 @@ KELVRA_CONVERTER(Expand48To64By4Swap) { return Expand48To64<4, true>(KELVRA_CONV
 KELVRA_CONVERTER(Expand48To64By6Swap) { return Expand48To64<6, true>(KELVRA_CONVERTER_ARGS); }
 
 KELVRA_CONVERTER(Copy32InvertAlpha) {
-    return RunPixels<uint8_t, uint8_t, 4, 4>(KELVRA_CONVERTER_ARGS, false, [](uint8_t* d, const uint8_t* s) KELVRA_INLINE {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-        d[3] = static_cast<uint8_t>(255 - s[3]);
-    });
+    return RunPixels<uint8_t, uint8_t, 4, 4>(KELVRA_CONVERTER_ARGS, false,
+                                             [](uint8_t* d, const uint8_t* s) KELVRA_INLINE {
+                                                 d[0] = s[0];
+                                                 d[1] = s[1];
+                                                 d[2] = s[2];
+                                                 d[3] = static_cast<uint8_t>(255 - s[3]);
+                                             });
 }
 
 KELVRA_CONVERTER(GrayFromColor) {
-    return RunPixels<uint8_t, uint8_t, 1, 3>(KELVRA_CONVERTER_ARGS, false, [](uint8_t* d, const uint8_t* s) KELVRA_INLINE {
-        d[0] = static_cast<uint8_t>((30 * s[2] + 59 * s[1] + 11 * s[0]) / 100);
-    });
+    return RunPixels<uint8_t, uint8_t, 1, 3>(KELVRA_CONVERTER_ARGS, false,
+                                             [](uint8_t* d, const uint8_t* s) KELVRA_INLINE {
+                                                 d[0] = static_cast<uint8_t>((30 * s[2] + 59 * s[1] + 11 * s[0]) / 100);
+                                             });
 }
 
 KELVRA_CONVERTER(CopyRowsReversed) {
@@ -119,7 +120,9 @@ KELVRA_CONVERTER(CopyRowsReversed) {
     // the other image's is never read or written past.
     const size_t rowBytes = static_cast<size_t>(std::min(args.destStride, args.sourceStride));
     const int32_t rows = args.Height();
-    auto destRow = [&](int32_t k) { return args.destination + static_cast<intptr_t>(args.destY + k) * args.destStride; };
+    auto destRow = [&](int32_t k) {
+        return args.destination + static_cast<intptr_t>(args.destY + k) * args.destStride;
+    };
     auto sourceRow = [&](int32_t k) {
         return args.source + static_cast<intptr_t>(args.rect.bottom - 1 - k) * args.sourceStride;
     };

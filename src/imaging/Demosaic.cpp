@@ -47,7 +47,8 @@ inline SampleT ScaleSum(int32_t sum, int32_t factor) {
 template <>
 inline uint8_t ScaleSum<uint8_t>(int32_t sum, int32_t factor) {
     const uint32_t high = (static_cast<uint32_t>(static_cast<uint16_t>(sum << 4)) *
-                           static_cast<uint32_t>(static_cast<uint16_t>(factor << 1))) >> 16;
+                           static_cast<uint32_t>(static_cast<uint16_t>(factor << 1))) >>
+                          16;
     return static_cast<uint8_t>(high > 255 ? 255 : high);
 }
 
@@ -163,7 +164,8 @@ private:
                 const int32_t blueSum = 3 * inBlueRow + blueFar[c];
                 const int32_t redColumnMask = -(((c & 1) ^ redParity ^ 1));
                 sums[c - first] = static_cast<ColumnSum<SampleT>>(blueSum + ((redSum - blueSum) & redColumnMask));
-                greens[c - first] = static_cast<ColumnSum<SampleT>>(inRedRow + ((inBlueRow - inRedRow) & redColumnMask));
+                greens[c - first] =
+                    static_cast<ColumnSum<SampleT>>(inRedRow + ((inBlueRow - inRedRow) & redColumnMask));
             }
             // Planar channels first, then one interleaving pass: both loops stay simple
             // enough to vectorise well.
@@ -191,9 +193,9 @@ private:
     [[gnu::always_inline]] inline void Row(int32_t y, const CellRows& rows) const {
         // The vector row does the whole row where the CPU has AVX2 and the row is at least a
         // vector wide; the scalar code does what it leaves.
-        const DemosaicRowSpan<SampleT> span{rows.red,  rows.redFar, rows.blue,
-                                            rows.blueFar, DestPixel(0, y), destStep,
-                                            width,    layout.columnParity0, factorRed, factorBlue};
+        const DemosaicRowSpan<SampleT> span{rows.red,        rows.redFar, rows.blue, rows.blueFar,
+                                            DestPixel(0, y), destStep,    width,     layout.columnParity0,
+                                            factorRed,       factorBlue};
         const int32_t firstColumn = DemosaicRowSimd(span);
         if (destStep == 3) {
             RowWithStep<3>(y, rows, firstColumn);

@@ -53,8 +53,7 @@ class InterleavedStore {
 public:
     KELVRA_AVX2_INLINE InterleavedStore(const ShuffleBytes& bytes, __m256i fourthChannel)
         : fourthChannel(fourthChannel) {
-        for (int i = 0; i < 4; ++i)
-            shuffles[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes[i].data()));
+        for (int i = 0; i < 4; ++i) shuffles[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes[i].data()));
     }
 
     KELVRA_AVX2_INLINE void operator()(__m256i blueRed, __m256i greens, uint8_t* d) const {

@@ -89,7 +89,8 @@ void DestroyImage(DibImage* image) {
     if (!image) return;
     for (int i = 0; i < 3; ++i) {
         if (!image->overlayObjects[i]) continue;
-        if (image->savedOverlayObjects[i] && image->memoryDc) SelectObject(image->memoryDc, image->savedOverlayObjects[i]);
+        if (image->savedOverlayObjects[i] && image->memoryDc)
+            SelectObject(image->memoryDc, image->savedOverlayObjects[i]);
         DeleteObject(image->overlayObjects[i]);
     }
     if (image->dibSection) {
@@ -112,7 +113,8 @@ int SetImagePalette(DibImage* image, int mode, const RGBQUAD* colours, int first
         // Entries beyond the 256 of the palette are not written.
         const int entries = count < 256 - first ? count : 256 - first;
         std::memcpy(image->palette + first, colours, static_cast<size_t>(entries) * sizeof(RGBQUAD));
-        if (image->memoryDc) SetDIBColorTable(image->memoryDc, static_cast<UINT>(first), static_cast<UINT>(entries), colours);
+        if (image->memoryDc)
+            SetDIBColorTable(image->memoryDc, static_cast<UINT>(first), static_cast<UINT>(entries), colours);
     }
     return 1;
 }

@@ -34,7 +34,8 @@ bool ApplyFilterChain(DibImage* output, DibImage* scratch, const FilterSettings&
     if (settings.contrast != 0) ok &= RunFilter(output, output, FilterKind::Contrast, FilterSetting{settings.contrast});
     if (settings.sharpness != 0) {
         if (!scratch || (!SameFormat(output, scratch) && !CopyImageFormat(scratch, output))) return false;
-        std::memcpy(scratch->bits, output->bits, static_cast<size_t>(output->height) * static_cast<size_t>(output->stride));
+        std::memcpy(scratch->bits, output->bits,
+                    static_cast<size_t>(output->height) * static_cast<size_t>(output->stride));
         ok &= RunFilter(output, scratch, FilterKind::Sharpness, FilterSetting{settings.sharpness});
     }
     if (settings.brightness != 0) {

@@ -32,20 +32,29 @@ ConverterFn FilterConverterFor(FilterKind kind, uint16_t bitsPerPixel) {
     if (kind == FilterKind::HueSaturation) {
         switch (bitsPerPixel) {
             case 24:
-            case 32: return HueSaturationColor8;
-            case 48: return HueSaturation48;
-            case 64: return HueSaturation64;
-            default: return nullptr;
+            case 32:
+                return HueSaturationColor8;
+            case 48:
+                return HueSaturation48;
+            case 64:
+                return HueSaturation64;
+            default:
+                return nullptr;
         }
     }
     const FilterMembers members = MembersOf(kind);
     switch (bitsPerPixel) {
-        case 8: return members.gray8;
-        case 16: return members.gray16;
+        case 8:
+            return members.gray8;
+        case 16:
+            return members.gray16;
         case 24:
-        case 32: return members.color8;
+        case 32:
+            return members.color8;
         case 48:
-        case 64: return members.color16;
-        default: return nullptr;
+        case 64:
+            return members.color16;
+        default:
+            return nullptr;
     }
 }

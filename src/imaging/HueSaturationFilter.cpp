@@ -18,7 +18,7 @@ constexpr int32_t kChunkPixels = 256;
 int32_t HueShift(int32_t hue) {
     // Whole turns change nothing; dropping them first keeps the product within 32 bits.
     const int32_t angle = ((hue % 360) * 65536 / 360) & 0xFFFF;  // 16-bit angle
-    const int32_t s6 = (angle * 6) >> 8;                  // 1536 steps a turn
+    const int32_t s6 = (angle * 6) >> 8;                         // 1536 steps a turn
     int32_t r = s6 & 511;
     if (r >= 256) r -= 512;
     const int32_t third = ((s6 + 256) >> 9) % 3;

@@ -90,7 +90,8 @@ KELVRA_CONVERTER(RegionMean8) {
 }
 
 KELVRA_CONVERTER(RegionMean10) {
-    return RegionMean<uint16_t>(KELVRA_CONVERTER_ARGS, [](uint16_t v) { return static_cast<uint32_t>((v >> 2) & 0xFF); });
+    return RegionMean<uint16_t>(KELVRA_CONVERTER_ARGS,
+                                [](uint16_t v) { return static_cast<uint32_t>((v >> 2) & 0xFF); });
 }
 
 KELVRA_CONVERTER(WhiteBalance8) { return WhiteBalance<uint8_t>(KELVRA_CONVERTER_ARGS); }

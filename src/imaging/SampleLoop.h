@@ -48,7 +48,7 @@ int64_t ForEachChannelSample(const ConverterArgs& args, SampleFn sampleFn) {
 }
 
 // Defines the four members of a filter as instances of runTemplate<SampleT, Channels>(args).
-#define KELVRA_SAMPLE_FILTER_MEMBERS(prefix, runTemplate)                                      \
+#define KELVRA_SAMPLE_FILTER_MEMBERS(prefix, runTemplate)                                        \
     KELVRA_CONVERTER(prefix##Gray8) { return runTemplate<uint8_t, 1>(KELVRA_CONVERTER_ARGS); }   \
     KELVRA_CONVERTER(prefix##Gray16) { return runTemplate<uint16_t, 1>(KELVRA_CONVERTER_ARGS); } \
     KELVRA_CONVERTER(prefix##Color8) { return runTemplate<uint8_t, 3>(KELVRA_CONVERTER_ARGS); }  \

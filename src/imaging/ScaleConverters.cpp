@@ -30,8 +30,8 @@ int64_t ScaleNearest(BYTE* destination, const BYTE* source, const RECT* destRect
         BYTE* destRow = destination + static_cast<intptr_t>(destTop + k) * destStride +
                         static_cast<intptr_t>(destLeft) * BytesPerPixel;
         for (int32_t c = firstColumn; c < lastColumn; ++c) {
-            const int32_t column = std::clamp(sourceLeft + static_cast<int32_t>(static_cast<float>(c) * stepX), 0,
-                                              sourceWidth - 1);
+            const int32_t column =
+                std::clamp(sourceLeft + static_cast<int32_t>(static_cast<float>(c) * stepX), 0, sourceWidth - 1);
             std::memcpy(destRow + c * BytesPerPixel, sourceRow + column * BytesPerPixel, BytesPerPixel);
         }
     }
@@ -42,12 +42,12 @@ int64_t ScaleNearest(BYTE* destination, const BYTE* source, const RECT* destRect
 
 KELVRA_SCALED_CONVERTER(ScaleNearest24) {
     (void)destBytesPerPixel, (void)sourceBytesPerPixel, (void)param1, (void)param2;
-    return ScaleNearest<3>(destination, source, destRect, sourceRect, destWidth, destHeight, sourceWidth,
-                           sourceHeight, destStride, sourceStride);
+    return ScaleNearest<3>(destination, source, destRect, sourceRect, destWidth, destHeight, sourceWidth, sourceHeight,
+                           destStride, sourceStride);
 }
 
 KELVRA_SCALED_CONVERTER(ScaleNearest8) {
     (void)destBytesPerPixel, (void)sourceBytesPerPixel, (void)param1, (void)param2;
-    return ScaleNearest<1>(destination, source, destRect, sourceRect, destWidth, destHeight, sourceWidth,
-                           sourceHeight, destStride, sourceStride);
+    return ScaleNearest<1>(destination, source, destRect, sourceRect, destWidth, destHeight, sourceWidth, sourceHeight,
+                           destStride, sourceStride);
 }

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "imaging/ConverterArgs.h"
-#include "imaging/Filters.h"
 #include "imaging/CpuDispatch.h"
+#include "imaging/Filters.h"
 
 namespace {
 

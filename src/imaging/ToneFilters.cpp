@@ -23,7 +23,7 @@ int64_t ApplyTable(const ConverterArgs& args) {
         const uint16_t* table = Cache(setting->value);
         if (!table) return 0;
         return ForEachChannelSample<uint16_t, Channels, true>(args,
-                                                             [table](uint16_t v) KELVRA_INLINE { return table[v]; });
+                                                              [table](uint16_t v) KELVRA_INLINE { return table[v]; });
     }
 }
 

@@ -17,8 +17,8 @@ bool Usable(const DibImage* image) { return image && image->bits && image->width
 
 }  // namespace
 
-bool ClipTransfer(int32_t destWidth, int32_t destHeight, int32_t sourceWidth, int32_t sourceHeight,
-                  RECT& sourceRect, int32_t& destX, int32_t& destY) {
+bool ClipTransfer(int32_t destWidth, int32_t destHeight, int32_t sourceWidth, int32_t sourceHeight, RECT& sourceRect,
+                  int32_t& destX, int32_t& destY) {
     RECT& src = sourceRect;
     // 64-bit edges: a caller's rectangle near the int32 limits must not wrap while moved.
     int64_t dLeft = destX, dTop = destY;
@@ -57,9 +57,9 @@ int64_t TransferImage(DibImage* destination, ConverterFn converter, DibImage* so
     if (!ClipTransfer(destination->width, destination->height, source->width, source->height, rect, destX, destY)) {
         return 0;
     }
-    return converter(destination->bits, source->bits, &rect, destX, destY,
-                     static_cast<uint16_t>(destination->bitsPerPixel / 8), static_cast<uint16_t>(source->bitsPerPixel / 8),
-                     destination->stride, source->stride, param1, param2);
+    return converter(
+        destination->bits, source->bits, &rect, destX, destY, static_cast<uint16_t>(destination->bitsPerPixel / 8),
+        static_cast<uint16_t>(source->bitsPerPixel / 8), destination->stride, source->stride, param1, param2);
 }
 
 int64_t TransferImageScaled(DibImage* destination, ScaledConverterFn converter, DibImage* source,

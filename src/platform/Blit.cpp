@@ -19,11 +19,9 @@ struct AxisMap {
     std::vector<int> sources;
 };
 
-AxisMap MapAxis(int destOrigin, int destExtent, int destLimit, int srcOrigin, int srcExtent, int srcLimit)
-{
+AxisMap MapAxis(int destOrigin, int destExtent, int destLimit, int srcOrigin, int srcExtent, int srcLimit) {
     AxisMap map;
-    if (destExtent == 0 || srcExtent == 0)
-        return map;
+    if (destExtent == 0 || srcExtent == 0) return map;
     const int64_t destCount = destExtent > 0 ? destExtent : -int64_t{destExtent};
     const int64_t srcCount = srcExtent > 0 ? srcExtent : -int64_t{srcExtent};
     // The destination rectangle covers [low, high) whichever way it runs.
@@ -37,28 +35,23 @@ AxisMap MapAxis(int destOrigin, int destExtent, int destLimit, int srcOrigin, in
         const int64_t step = (2 * ordinal + 1) * srcCount / (2 * destCount);
         const int64_t source = srcExtent > 0 ? srcOrigin + step : srcOrigin - step;
         if (source < 0 || source >= srcLimit) {
-            if (!map.sources.empty())
-                break;
+            if (!map.sources.empty()) break;
             continue;
         }
-        if (map.sources.empty())
-            map.first = static_cast<int>(position);
+        if (map.sources.empty()) map.first = static_cast<int>(position);
         map.sources.push_back(static_cast<int>(source));
     }
     return map;
 }
 
-bool IsConsecutive(const std::vector<int>& positions)
-{
+bool IsConsecutive(const std::vector<int>& positions) {
     for (size_t i = 1; i < positions.size(); ++i) {
-        if (positions[i] != positions[0] + static_cast<int>(i))
-            return false;
+        if (positions[i] != positions[0] + static_cast<int>(i)) return false;
     }
     return true;
 }
 
-void CopyRows(Surface& destination, const AxisMap& columns, const AxisMap& rows, const Surface& source)
-{
+void CopyRows(Surface& destination, const AxisMap& columns, const AxisMap& rows, const Surface& source) {
     const int count = static_cast<int>(columns.sources.size());
     const PixelFormat& from = source.Format();
     const PixelFormat& to = destination.Format();
@@ -81,18 +74,15 @@ void CopyRows(Surface& destination, const AxisMap& columns, const AxisMap& rows,
 }
 
 // A private copy of a surface, for blits whose source and destination are the same pixels.
-std::shared_ptr<Surface> Snapshot(const Surface& surface)
-{
+std::shared_ptr<Surface> Snapshot(const Surface& surface) {
     auto copy = Surface::Create(surface.Width(), surface.Height(), surface.BottomUp(), surface.Format());
-    if (copy)
-        std::memcpy(copy->Bits(), surface.Bits(), surface.Stride() * static_cast<size_t>(surface.Height()));
+    if (copy) std::memcpy(copy->Bits(), surface.Bits(), surface.Stride() * static_cast<size_t>(surface.Height()));
     return copy;
 }
 
 }  // namespace
 
-void StretchSurface(Surface& destination, const Extent& to, const Surface& source, const Extent& from)
-{
+void StretchSurface(Surface& destination, const Extent& to, const Surface& source, const Extent& from) {
     std::unique_lock destinationLock(destination.Mutex(), std::defer_lock);
     std::unique_lock sourceLock(source.Mutex(), std::defer_lock);
     if (&destination == &source)
@@ -102,44 +92,36 @@ void StretchSurface(Surface& destination, const Extent& to, const Surface& sourc
 
     const AxisMap columns = MapAxis(to.x, to.width, destination.Width(), from.x, from.width, source.Width());
     const AxisMap rows = MapAxis(to.y, to.height, destination.Height(), from.y, from.height, source.Height());
-    if (columns.sources.empty() || rows.sources.empty())
-        return;
+    if (columns.sources.empty() || rows.sources.empty()) return;
     if (&destination == &source) {
-        if (const auto copy = Snapshot(source))
-            CopyRows(destination, columns, rows, *copy);
+        if (const auto copy = Snapshot(source)) CopyRows(destination, columns, rows, *copy);
         return;
     }
     CopyRows(destination, columns, rows, source);
 }
 
-void FillSurface(Surface& destination, const RECT& rect, uint32_t rgb)
-{
+void FillSurface(Surface& destination, const RECT& rect, uint32_t rgb) {
     std::lock_guard lock(destination.Mutex());
     const int left = std::max<int>(rect.left, 0);
     const int top = std::max<int>(rect.top, 0);
     const int right = std::min<int>(rect.right, destination.Width());
     const int bottom = std::min<int>(rect.bottom, destination.Height());
-    if (left >= right || top >= bottom)
-        return;
+    if (left >= right || top >= bottom) return;
     const std::vector<uint32_t> colors(static_cast<size_t>(right - left), rgb);
     for (int y = top; y < bottom; ++y)
         PackRow(destination.Format(), destination.Row(y), left, right - left, colors.data());
 }
 
-bool ReadPixel(const Surface& surface, int x, int y, uint32_t& rgb)
-{
+bool ReadPixel(const Surface& surface, int x, int y, uint32_t& rgb) {
     std::lock_guard lock(surface.Mutex());
-    if (x < 0 || y < 0 || x >= surface.Width() || y >= surface.Height())
-        return false;
+    if (x < 0 || y < 0 || x >= surface.Width() || y >= surface.Height()) return false;
     UnpackRow(surface.Format(), surface.Row(y), &x, 1, &rgb);
     return true;
 }
 
-bool WritePixel(Surface& surface, int x, int y, uint32_t rgb, uint32_t& written)
-{
+bool WritePixel(Surface& surface, int x, int y, uint32_t rgb, uint32_t& written) {
     std::lock_guard lock(surface.Mutex());
-    if (x < 0 || y < 0 || x >= surface.Width() || y >= surface.Height())
-        return false;
+    if (x < 0 || y < 0 || x >= surface.Width() || y >= surface.Height()) return false;
     PackRow(surface.Format(), surface.Row(y), x, 1, &rgb);
     UnpackRow(surface.Format(), surface.Row(y), &x, 1, &written);
     return true;

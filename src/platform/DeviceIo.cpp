@@ -14,21 +14,17 @@ using kelvra::platform::IoOutcome;
 
 namespace {
 
-BOOL Fail(DWORD error)
-{
+BOOL Fail(DWORD error) {
     SetLastError(error);
     return FALSE;
 }
 
-BOOL Report(DWORD error, DWORD bytesReturned, LPDWORD lpBytesReturned)
-{
-    if (lpBytesReturned)
-        *lpBytesReturned = bytesReturned;
+BOOL Report(DWORD error, DWORD bytesReturned, LPDWORD lpBytesReturned) {
+    if (lpBytesReturned) *lpBytesReturned = bytesReturned;
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
-ULONG_PTR StatusOf(const OVERLAPPED* overlapped)
-{
+ULONG_PTR StatusOf(const OVERLAPPED* overlapped) {
     return std::atomic_ref(const_cast<OVERLAPPED*>(overlapped)->Internal).load(std::memory_order_acquire);
 }
 
@@ -37,10 +33,8 @@ ULONG_PTR StatusOf(const OVERLAPPED* overlapped)
 extern "C" {
 
 WINBASEAPI HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*/, DWORD /*dwShareMode*/,
-                                     LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
-                                     DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                                     HANDLE /*hTemplateFile*/)
-{
+                                     LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
+                                     DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
     if (!lpFileName) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -64,7 +58,8 @@ WINBASEAPI HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*
             return INVALID_HANDLE_VALUE;
         }
         bool overlapped = (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
-        HANDLE handle = kelvra::platform::InsertObject(std::make_shared<DeviceHandle>(std::move(connection), overlapped));
+        HANDLE handle =
+            kelvra::platform::InsertObject(std::make_shared<DeviceHandle>(std::move(connection), overlapped));
         SetLastError(ERROR_SUCCESS);
         return handle;
     } catch (const std::bad_alloc&) {
@@ -73,24 +68,21 @@ WINBASEAPI HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD /*dwDesiredAccess*
     }
 }
 
-WINBASEAPI BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer,
-                                       DWORD nInBufferSize, LPVOID lpOutBuffer, DWORD nOutBufferSize,
-                                       LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped)
-{
+WINBASEAPI BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
+                                       LPVOID lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
+                                       LPOVERLAPPED lpOverlapped) {
     auto device = kelvra::platform::ReferenceObjectAs<DeviceHandle>(hDevice);
-    if (!device)
-        return Fail(ERROR_INVALID_HANDLE);
+    if (!device) return Fail(ERROR_INVALID_HANDLE);
     if ((!lpInBuffer && nInBufferSize > 0) || (!lpOutBuffer && nOutBufferSize > 0))
         return Fail(ERROR_INVALID_PARAMETER);
     std::shared_ptr<DeviceIoRequest> request;
     try {
-        request = std::make_shared<DeviceIoRequest>(device->Queue(), dwIoControlCode, lpInBuffer, nInBufferSize, lpOutBuffer,
-                                                    nOutBufferSize, lpOverlapped);
+        request = std::make_shared<DeviceIoRequest>(device->Queue(), dwIoControlCode, lpInBuffer, nInBufferSize,
+                                                    lpOutBuffer, nOutBufferSize, lpOverlapped);
     } catch (const std::bad_alloc&) {
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
-    if (DWORD error = device->Submit(request); error != ERROR_SUCCESS)
-        return Fail(error);
+    if (DWORD error = device->Submit(request); error != ERROR_SUCCESS) return Fail(error);
     // From here on only the provider keeps the request: one that it lets go of unfinished
     // completes as aborted instead of leaving this caller waiting.
     auto outcome = request->Outcome();
@@ -100,42 +92,33 @@ WINBASEAPI BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LP
     IoOutcome result;
     if (device->IsOverlapped() && lpOverlapped) {
         result = device->Queue()->Peek(*outcome);
-        if (!result.done)
-            return Fail(ERROR_IO_PENDING);
+        if (!result.done) return Fail(ERROR_IO_PENDING);
     } else {
         result = device->Queue()->WaitUntilDone(*outcome);
     }
     return Report(result.error, result.bytesReturned, lpBytesReturned);
 }
 
-WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
-                                           LPDWORD lpNumberOfBytesTransferred, BOOL bWait)
-{
+WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
+                                           BOOL bWait) {
     auto device = kelvra::platform::ReferenceObjectAs<DeviceHandle>(hFile);
-    if (!device)
-        return Fail(ERROR_INVALID_HANDLE);
-    if (!lpOverlapped)
-        return Fail(ERROR_INVALID_PARAMETER);
+    if (!device) return Fail(ERROR_INVALID_HANDLE);
+    if (!lpOverlapped) return Fail(ERROR_INVALID_PARAMETER);
     if (StatusOf(lpOverlapped) == STATUS_PENDING) {
-        if (!bWait)
-            return Fail(ERROR_IO_INCOMPLETE);
+        if (!bWait) return Fail(ERROR_IO_INCOMPLETE);
         device->Queue()->WaitForOverlapped(lpOverlapped);
         // Still pending: the OVERLAPPED belongs to no request of this handle.
-        if (StatusOf(lpOverlapped) == STATUS_PENDING)
-            return Fail(ERROR_INVALID_PARAMETER);
+        if (StatusOf(lpOverlapped) == STATUS_PENDING) return Fail(ERROR_INVALID_PARAMETER);
         // The system waits on the event here, which takes the signal of an auto-reset event.
-        if (lpOverlapped->hEvent)
-            WaitForSingleObject(lpOverlapped->hEvent, 0);
+        if (lpOverlapped->hEvent) WaitForSingleObject(lpOverlapped->hEvent, 0);
     }
     DWORD bytes = static_cast<DWORD>(lpOverlapped->InternalHigh);
     return Report(kelvra::platform::StatusToError(StatusOf(lpOverlapped)), bytes, lpNumberOfBytesTransferred);
 }
 
-WINBASEAPI BOOL WINAPI CancelIo(HANDLE hFile)
-{
+WINBASEAPI BOOL WINAPI CancelIo(HANDLE hFile) {
     auto device = kelvra::platform::ReferenceObjectAs<DeviceHandle>(hFile);
-    if (!device)
-        return Fail(ERROR_INVALID_HANDLE);
+    if (!device) return Fail(ERROR_INVALID_HANDLE);
     device->CancelAll();
     return TRUE;
 }

@@ -6,20 +6,17 @@
 
 namespace kelvra::platform {
 
-DWORD DeviceIoQueue::Register(DeviceIoRequest& request)
-{
+DWORD DeviceIoQueue::Register(DeviceIoRequest& request) {
     std::lock_guard guard(lock);
     // Begin() under the lock, so that a request finishing concurrently cannot signal the event
     // of an OVERLAPPED that this request now reuses.
-    if (closed || !request.Begin())
-        return ERROR_INVALID_HANDLE;
+    if (closed || !request.Begin()) return ERROR_INVALID_HANDLE;
     pending.push_back(&request);
     ++submitting;
     return ERROR_SUCCESS;
 }
 
-void DeviceIoQueue::Submitted()
-{
+void DeviceIoQueue::Submitted() {
     {
         std::lock_guard guard(lock);
         --submitting;
@@ -27,8 +24,7 @@ void DeviceIoQueue::Submitted()
     changed.notify_all();
 }
 
-void DeviceIoQueue::Finish(DeviceIoRequest& request, DWORD error, DWORD bytesReturned)
-{
+void DeviceIoQueue::Finish(DeviceIoRequest& request, DWORD error, DWORD bytesReturned) {
     {
         std::lock_guard guard(lock);
         request.Publish(error, bytesReturned);
@@ -37,36 +33,31 @@ void DeviceIoQueue::Finish(DeviceIoRequest& request, DWORD error, DWORD bytesRet
     changed.notify_all();
 }
 
-IoOutcome DeviceIoQueue::Peek(const IoOutcome& outcome)
-{
+IoOutcome DeviceIoQueue::Peek(const IoOutcome& outcome) {
     std::lock_guard guard(lock);
     return outcome;
 }
 
-IoOutcome DeviceIoQueue::WaitUntilDone(const IoOutcome& outcome)
-{
+IoOutcome DeviceIoQueue::WaitUntilDone(const IoOutcome& outcome) {
     std::unique_lock guard(lock);
     changed.wait(guard, [&] { return outcome.done; });
     return outcome;
 }
 
-void DeviceIoQueue::WaitForOverlapped(const OVERLAPPED* overlapped)
-{
+void DeviceIoQueue::WaitForOverlapped(const OVERLAPPED* overlapped) {
     std::unique_lock guard(lock);
     changed.wait(guard, [&] {
         return std::ranges::none_of(pending, [&](const DeviceIoRequest* r) { return r->Overlapped() == overlapped; });
     });
 }
 
-void DeviceIoQueue::Close()
-{
+void DeviceIoQueue::Close() {
     std::unique_lock guard(lock);
     closed = true;
     changed.wait(guard, [&] { return submitting == 0; });
 }
 
-void DeviceIoQueue::WaitUntilIdle()
-{
+void DeviceIoQueue::WaitUntilIdle() {
     std::unique_lock guard(lock);
     changed.wait(guard, [&] { return pending.empty(); });
 }

@@ -10,9 +10,10 @@ namespace kelvra::platform {
 
 DeviceIoRequest::DeviceIoRequest(std::shared_ptr<DeviceIoQueue> queue, DWORD ioControlCode, const void* inBuffer,
                                  DWORD inSize, void* outBuffer, DWORD outSize, OVERLAPPED* overlapped)
-    : queue(std::move(queue)), overlapped(overlapped), event(overlapped ? overlapped->hEvent : nullptr),
-      outcome(std::make_shared<IoOutcome>())
-{
+    : queue(std::move(queue)),
+      overlapped(overlapped),
+      event(overlapped ? overlapped->hEvent : nullptr),
+      outcome(std::make_shared<IoOutcome>()) {
     code = ioControlCode;
     input = inBuffer;
     inputSize = inSize;
@@ -25,22 +26,15 @@ DeviceIoRequest::DeviceIoRequest(std::shared_ptr<DeviceIoQueue> queue, DWORD ioC
     }
 }
 
-DeviceIoRequest::~DeviceIoRequest()
-{
-    Complete(ERROR_OPERATION_ABORTED, 0);
-}
+DeviceIoRequest::~DeviceIoRequest() { Complete(ERROR_OPERATION_ABORTED, 0); }
 
-void DeviceIoRequest::Complete(DWORD error, DWORD bytesReturned)
-{
-    if (finished.exchange(true))
-        return;
+void DeviceIoRequest::Complete(DWORD error, DWORD bytesReturned) {
+    if (finished.exchange(true)) return;
     queue->Finish(*this, error, std::min(bytesReturned, outputSize));
 }
 
-bool DeviceIoRequest::Begin()
-{
-    if (event && !ResetEvent(event))
-        return false;
+bool DeviceIoRequest::Begin() {
+    if (event && !ResetEvent(event)) return false;
     if (overlapped) {
         overlapped->InternalHigh = 0;
         std::atomic_ref(overlapped->Internal).store(STATUS_PENDING, std::memory_order_release);
@@ -49,16 +43,14 @@ bool DeviceIoRequest::Begin()
     return true;
 }
 
-void DeviceIoRequest::Publish(DWORD error, DWORD bytesReturned)
-{
+void DeviceIoRequest::Publish(DWORD error, DWORD bytesReturned) {
     *outcome = {true, error, bytesReturned};
     if (overlapped) {
         // Internal last: a caller polling it may release the OVERLAPPED as soon as it changes.
         overlapped->InternalHigh = bytesReturned;
         std::atomic_ref(overlapped->Internal).store(ErrorToStatus(error), std::memory_order_release);
     }
-    if (event)
-        SetEvent(event);
+    if (event) SetEvent(event);
 }
 
 }  // namespace kelvra::platform

@@ -24,8 +24,8 @@ class DeviceIoRequest final : public IoRequest {
 public:
     // The request keeps its own copy of the input unless the code is METHOD_NEITHER: the system
     // captures such input at the call, so a caller may reuse its buffer while the request pends.
-    DeviceIoRequest(std::shared_ptr<DeviceIoQueue> queue, DWORD ioControlCode, const void* inBuffer,
-                    DWORD inSize, void* outBuffer, DWORD outSize, OVERLAPPED* overlapped);
+    DeviceIoRequest(std::shared_ptr<DeviceIoQueue> queue, DWORD ioControlCode, const void* inBuffer, DWORD inSize,
+                    void* outBuffer, DWORD outSize, OVERLAPPED* overlapped);
 
     // A provider that lets go of a request without finishing it has abandoned it; the caller
     // must not wait forever for it.

@@ -17,8 +17,7 @@ struct Registration {
     GUID interfaceClass{};
 };
 
-HandleTable<Registration>& Registrations()
-{
+HandleTable<Registration>& Registrations() {
     static auto* table = new HandleTable<Registration>;
     return *table;
 }
@@ -26,8 +25,7 @@ HandleTable<Registration>& Registrations()
 constexpr size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
 
 // One copy per recipient: each may keep or modify what it was given until it takes its next message.
-std::shared_ptr<void> MakeBroadcast(const GUID& interfaceClass, const std::string& path)
-{
+std::shared_ptr<void> MakeBroadcast(const GUID& interfaceClass, const std::string& path) {
     const size_t size = kNameOffset + path.size() + 1;
     auto* buffer = static_cast<BYTE*>(::operator new(std::max(size, sizeof(DEV_BROADCAST_DEVICEINTERFACE_A))));
     std::memset(buffer, 0, std::max(size, sizeof(DEV_BROADCAST_DEVICEINTERFACE_A)));
@@ -41,12 +39,10 @@ std::shared_ptr<void> MakeBroadcast(const GUID& interfaceClass, const std::strin
 
 }  // namespace
 
-void BroadcastDeviceInterfaceChange(const GUID& interfaceClass, const std::string& path, bool arrived)
-{
+void BroadcastDeviceInterfaceChange(const GUID& interfaceClass, const std::string& path, bool arrived) {
     const WPARAM event = arrived ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
     for (const auto& registration : Registrations().Snapshot()) {
-        if (!registration->allClasses &&
-            std::memcmp(&registration->interfaceClass, &interfaceClass, sizeof(GUID)) != 0)
+        if (!registration->allClasses && std::memcmp(&registration->interfaceClass, &interfaceClass, sizeof(GUID)) != 0)
             continue;
         auto broadcast = MakeBroadcast(interfaceClass, path);
         const auto lParam = reinterpret_cast<LPARAM>(broadcast.get());
@@ -61,8 +57,7 @@ using namespace kelvra::platform;
 
 extern "C" {
 
-WINUSERAPI HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags)
-{
+WINUSERAPI HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags) {
     if (Flags & DEVICE_NOTIFY_SERVICE_HANDLE) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return nullptr;
@@ -77,17 +72,16 @@ WINUSERAPI HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE hRecipient, LPVO
         return nullptr;
     }
     const HWND recipient = static_cast<HWND>(hRecipient);
-    if (!FindWindowObject(recipient))
-        return nullptr;
+    if (!FindWindowObject(recipient)) return nullptr;
     auto registration = std::make_shared<Registration>();
     registration->recipient = recipient;
     registration->allClasses = (Flags & DEVICE_NOTIFY_ALL_INTERFACE_CLASSES) != 0;
-    registration->interfaceClass = static_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(NotificationFilter)->dbcc_classguid;
+    registration->interfaceClass =
+        static_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(NotificationFilter)->dbcc_classguid;
     return reinterpret_cast<HDEVNOTIFY>(Registrations().Insert(std::move(registration)));
 }
 
-WINUSERAPI BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle)
-{
+WINUSERAPI BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle) {
     if (!Registrations().Remove(reinterpret_cast<uintptr_t>(Handle))) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

@@ -9,8 +9,7 @@ namespace {
 
 struct DrawDibState {};
 
-HandleTable<DrawDibState>& DrawDibs()
-{
+HandleTable<DrawDibState>& DrawDibs() {
     static auto* table = new HandleTable<DrawDibState>;
     return *table;
 }
@@ -19,13 +18,11 @@ HandleTable<DrawDibState>& DrawDibs()
 
 extern "C" {
 
-WINBASEAPI HDRAWDIB WINAPI DrawDibOpen(void)
-{
+WINBASEAPI HDRAWDIB WINAPI DrawDibOpen(void) {
     return reinterpret_cast<HDRAWDIB>(DrawDibs().Insert(std::make_shared<DrawDibState>()));
 }
 
-WINBASEAPI BOOL WINAPI DrawDibClose(HDRAWDIB hdd)
-{
+WINBASEAPI BOOL WINAPI DrawDibClose(HDRAWDIB hdd) {
     return DrawDibs().Remove(reinterpret_cast<uintptr_t>(hdd)) ? TRUE : FALSE;
 }
 

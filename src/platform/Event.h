@@ -15,10 +15,8 @@ public:
     bool IsWaitable() const override { return true; }
     bool IsSignaled() const override { return signaled; }
     // A satisfied wait consumes an auto-reset event, so SetEvent releases exactly one waiter.
-    void Acquire() override
-    {
-        if (!manualReset)
-            signaled = false;
+    void Acquire() override {
+        if (!manualReset) signaled = false;
     }
 
 private:

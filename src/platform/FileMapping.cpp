@@ -4,31 +4,26 @@
 
 #include "kelvra/win32/kernel.h"
 
-#include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
 
 namespace kelvra::platform {
 namespace {
 
 constexpr uint64_t kAllocationGranularity = 64 * 1024;
 
-std::string UserPrefix()
-{
-    return "/kelvra-" + std::to_string(::getuid());
-}
+std::string UserPrefix() { return "/kelvra-" + std::to_string(::getuid()); }
 
 // Object names are case-sensitive and may hold any character but '\'; the shared-memory name keeps
 // the safe ones and escapes the rest. "Local\" is the default namespace, so it names the same object.
-bool SharedMemoryName(const char* name, std::string& result)
-{
+bool SharedMemoryName(const char* name, std::string& result) {
     std::string_view text(name);
-    if (text.starts_with("Local\\"))
-        text.remove_prefix(6);
+    if (text.starts_with("Local\\")) text.remove_prefix(6);
     static const char hex[] = "0123456789ABCDEF";
     result = UserPrefix() + "-map-";
     for (unsigned char c : text) {
@@ -48,9 +43,7 @@ bool SharedMemoryName(const char* name, std::string& result)
 // Serialises create, open and discard of named mappings across all processes of the user.
 class NamespaceLock {
 public:
-    NamespaceLock()
-        : fd(::shm_open((UserPrefix() + "-mappings.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-    {
+    NamespaceLock() : fd(::shm_open((UserPrefix() + "-mappings.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
         locked = fd && LockFile(fd.Get(), LOCK_EX);
     }
     bool Locked() const { return locked; }
@@ -61,36 +54,28 @@ private:
 };
 
 // True when no process holds the object open as a mapping user (a crashed user's lock is gone too).
-bool IsUnused(int fd)
-{
-    return LockFile(fd, LOCK_EX | LOCK_NB);
-}
+bool IsUnused(int fd) { return LockFile(fd, LOCK_EX | LOCK_NB); }
 
-DWORD AccessForProtection(DWORD protection)
-{
+DWORD AccessForProtection(DWORD protection) {
     return protection == PAGE_READONLY ? (SECTION_QUERY | SECTION_MAP_READ) : SECTION_ALL_ACCESS;
 }
 
 // Opens the named object as a user; a leftover nobody uses is removed and reported as absent.
-UniqueFd OpenUsed(const std::string& sharedName, uint64_t& size)
-{
+UniqueFd OpenUsed(const std::string& sharedName, uint64_t& size) {
     UniqueFd fd(::shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0));
-    if (!fd)
-        return fd;
+    if (!fd) return fd;
     struct stat status {};
     if (IsUnused(fd.Get())) {
         ::shm_unlink(sharedName.c_str());
         errno = ENOENT;
         return UniqueFd();
     }
-    if (!LockFile(fd.Get(), LOCK_SH) || ::fstat(fd.Get(), &status) != 0)
-        return UniqueFd();
+    if (!LockFile(fd.Get(), LOCK_SH) || ::fstat(fd.Get(), &status) != 0) return UniqueFd();
     size = static_cast<uint64_t>(status.st_size);
     return fd;
 }
 
-bool Resize(int fd, uint64_t size)
-{
+bool Resize(int fd, uint64_t size) {
     int result;
     do {
         result = ::ftruncate(fd, static_cast<off_t>(size));
@@ -100,8 +85,7 @@ bool Resize(int fd, uint64_t size)
 
 }  // namespace
 
-std::shared_ptr<FileMapping> FileMapping::Create(const char* name, uint64_t size, DWORD protection, bool& existed)
-{
+std::shared_ptr<FileMapping> FileMapping::Create(const char* name, uint64_t size, DWORD protection, bool& existed) {
     existed = false;
     if (size == 0 || size > static_cast<uint64_t>(LLONG_MAX)) {
         SetLastError(size == 0 ? ERROR_INVALID_PARAMETER : ERROR_COMMITMENT_LIMIT);
@@ -148,8 +132,7 @@ std::shared_ptr<FileMapping> FileMapping::Create(const char* name, uint64_t size
     return std::make_shared<FileMapping>(std::move(fd), std::move(sharedName), size, access);
 }
 
-std::shared_ptr<FileMapping> FileMapping::Open(const char* name, DWORD desiredAccess)
-{
+std::shared_ptr<FileMapping> FileMapping::Open(const char* name, DWORD desiredAccess) {
     std::string sharedName;
     if (!name || !*name) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -170,24 +153,20 @@ std::shared_ptr<FileMapping> FileMapping::Open(const char* name, DWORD desiredAc
         SetLastErrorFromErrno();
         return nullptr;
     }
-    return std::make_shared<FileMapping>(std::move(fd), std::move(sharedName), size, desiredAccess & SECTION_ALL_ACCESS);
+    return std::make_shared<FileMapping>(std::move(fd), std::move(sharedName), size,
+                                         desiredAccess & SECTION_ALL_ACCESS);
 }
 
-FileMapping::~FileMapping()
-{
-    if (sharedName.empty())
-        return;
+FileMapping::~FileMapping() {
+    if (sharedName.empty()) return;
     NamespaceLock lock;
-    fd.Reset();  // drop this user's lock first, then see whether anyone is left
-    if (!lock.Locked())
-        return;  // the next creator removes the object if it is unused by then
+    fd.Reset();                  // drop this user's lock first, then see whether anyone is left
+    if (!lock.Locked()) return;  // the next creator removes the object if it is unused by then
     UniqueFd probe(::shm_open(sharedName.c_str(), O_RDWR | O_CLOEXEC, 0));
-    if (probe && IsUnused(probe.Get()))
-        ::shm_unlink(sharedName.c_str());
+    if (probe && IsUnused(probe.Get())) ::shm_unlink(sharedName.c_str());
 }
 
-void* FileMapping::MapView(DWORD desiredAccess, uint64_t offset, size_t bytes, size_t& length) const
-{
+void* FileMapping::MapView(DWORD desiredAccess, uint64_t offset, size_t bytes, size_t& length) const {
     bool write = (desiredAccess & SECTION_MAP_WRITE) != 0;
     bool copy = desiredAccess == FILE_MAP_COPY;
     bool read = (desiredAccess & SECTION_MAP_READ) != 0;
@@ -210,8 +189,8 @@ void* FileMapping::MapView(DWORD desiredAccess, uint64_t offset, size_t bytes, s
     }
     length = bytes != 0 ? bytes : static_cast<size_t>(size - offset);
     int protection = PROT_READ | (write || copy ? PROT_WRITE : 0);
-    void* address = ::mmap(nullptr, length, protection, copy ? MAP_PRIVATE : MAP_SHARED, fd.Get(),
-                           static_cast<off_t>(offset));
+    void* address =
+        ::mmap(nullptr, length, protection, copy ? MAP_PRIVATE : MAP_SHARED, fd.Get(), static_cast<off_t>(offset));
     if (address == MAP_FAILED) {
         SetLastErrorFromErrno();
         return nullptr;

@@ -23,9 +23,7 @@ public:
     static std::shared_ptr<FileMapping> Open(const char* name, DWORD desiredAccess);
 
     FileMapping(UniqueFd fd, std::string sharedName, uint64_t size, DWORD access)
-        : fd(std::move(fd)), sharedName(std::move(sharedName)), size(size), access(access)
-    {
-    }
+        : fd(std::move(fd)), sharedName(std::move(sharedName)), size(size), access(access) {}
     ~FileMapping() override;
 
     // Maps `bytes` (0: up to the end) from `offset`; null with the last error set on failure.

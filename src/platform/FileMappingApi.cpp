@@ -2,8 +2,8 @@
 
 #include "kelvra/win32/kernel.h"
 
-#include <map>
 #include <sys/mman.h>
+#include <map>
 
 using namespace kelvra::platform;
 
@@ -20,8 +20,7 @@ struct ViewTable {
     std::map<uintptr_t, View> views;  // by base address
 };
 
-ViewTable& Views()
-{
+ViewTable& Views() {
     static ViewTable* table = new ViewTable;  // views may outlive static destruction
     return *table;
 }
@@ -31,8 +30,7 @@ ViewTable& Views()
 extern "C" {
 
 WINBASEAPI HANDLE WINAPI CreateFileMappingA(HANDLE hFile, LPSECURITY_ATTRIBUTES, DWORD flProtect,
-                                            DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow, LPCSTR lpName)
-{
+                                            DWORD dwMaximumSizeHigh, DWORD dwMaximumSizeLow, LPCSTR lpName) {
     // Only mappings backed by the paging file exist here; file-backed sections are not provided.
     if (hFile != INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_NOT_SUPPORTED);
@@ -46,22 +44,19 @@ WINBASEAPI HANDLE WINAPI CreateFileMappingA(HANDLE hFile, LPSECURITY_ATTRIBUTES,
     uint64_t size = (static_cast<uint64_t>(dwMaximumSizeHigh) << 32) | dwMaximumSizeLow;
     bool existed = false;
     std::shared_ptr<FileMapping> mapping = FileMapping::Create(lpName, size, protection, existed);
-    if (!mapping)
-        return nullptr;
+    if (!mapping) return nullptr;
     HANDLE handle = InsertObject(std::move(mapping));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
-WINBASEAPI HANDLE WINAPI OpenFileMappingA(DWORD dwDesiredAccess, BOOL, LPCSTR lpName)
-{
+WINBASEAPI HANDLE WINAPI OpenFileMappingA(DWORD dwDesiredAccess, BOOL, LPCSTR lpName) {
     std::shared_ptr<FileMapping> mapping = FileMapping::Open(lpName, dwDesiredAccess);
     return mapping ? InsertObject(std::move(mapping)) : nullptr;
 }
 
 WINBASEAPI LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh,
-                                       DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap)
-{
+                                       DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap) {
     std::shared_ptr<FileMapping> mapping = ReferenceObjectAs<FileMapping>(hFileMappingObject);
     if (!mapping) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -70,16 +65,14 @@ WINBASEAPI LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesire
     uint64_t offset = (static_cast<uint64_t>(dwFileOffsetHigh) << 32) | dwFileOffsetLow;
     size_t length = 0;
     void* address = mapping->MapView(dwDesiredAccess, offset, dwNumberOfBytesToMap, length);
-    if (!address)
-        return nullptr;
+    if (!address) return nullptr;
     ViewTable& table = Views();
     std::lock_guard guard(table.lock);
     table.views.insert_or_assign(reinterpret_cast<uintptr_t>(address), View{length, std::move(mapping)});
     return address;
 }
 
-WINBASEAPI BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress)
-{
+WINBASEAPI BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress) {
     std::shared_ptr<FileMapping> released;  // a last reference is dropped outside the table lock
     ViewTable& table = Views();
     std::lock_guard guard(table.lock);
@@ -97,4 +90,3 @@ WINBASEAPI BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress)
 }
 
 }  // extern "C"
-

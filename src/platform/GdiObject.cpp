@@ -9,8 +9,7 @@ namespace kelvra::platform {
 
 namespace {
 
-HandleTable<GdiObject>& Objects()
-{
+HandleTable<GdiObject>& Objects() {
     static auto* table = new HandleTable<GdiObject>;
     return *table;
 }
@@ -22,19 +21,16 @@ struct StockObjects {
     HGDIOBJ defaultBitmap = nullptr;
 };
 
-HGDIOBJ InsertStock(std::shared_ptr<GdiObject> object)
-{
+HGDIOBJ InsertStock(std::shared_ptr<GdiObject> object) {
     object->stock = true;
     return InsertGdiObject(std::move(object));
 }
 
-HGDIOBJ StockBrush(UINT style, COLORREF color)
-{
+HGDIOBJ StockBrush(UINT style, COLORREF color) {
     return InsertStock(std::make_shared<BrushObject>(LOGBRUSH{style, color, 0}));
 }
 
-const StockObjects& Stock()
-{
+const StockObjects& Stock() {
     static const StockObjects* stock = [] {
         auto* objects = new StockObjects;
         auto& h = objects->handles;
@@ -61,21 +57,17 @@ const StockObjects& Stock()
     return *stock;
 }
 
-int CopyOut(const void* record, int recordSize, int size, void* out)
-{
-    if (out == nullptr)
-        return recordSize;
+int CopyOut(const void* record, int recordSize, int size, void* out) {
+    if (out == nullptr) return recordSize;
     const int copied = std::min(size, recordSize);
-    if (copied <= 0)
-        return 0;
+    if (copied <= 0) return 0;
     std::memcpy(out, record, static_cast<size_t>(copied));
     return copied;
 }
 
 }  // namespace
 
-int BitmapObject::Describe(int size, void* out) const
-{
+int BitmapObject::Describe(int size, void* out) const {
     DIBSECTION section{};
     BITMAP& bitmap = section.dsBm;
     bitmap.bmWidth = surface->Width();
@@ -93,50 +85,39 @@ int BitmapObject::Describe(int size, void* out) const
         section.dsBitfields[1] = surface->Format().greenMask;
         section.dsBitfields[2] = surface->Format().blueMask;
     }
-    if (out != nullptr && size < static_cast<int>(sizeof(BITMAP)))
-        return 0;
+    if (out != nullptr && size < static_cast<int>(sizeof(BITMAP))) return 0;
     // Windows hands out the whole DIBSECTION only to a buffer that holds it, else just the BITMAP.
     const bool whole = out == nullptr || size >= static_cast<int>(sizeof(DIBSECTION));
     return CopyOut(&section, whole ? sizeof(DIBSECTION) : sizeof(BITMAP), size, out);
 }
 
-int BrushObject::Describe(int size, void* out) const
-{
-    if (out != nullptr && size < static_cast<int>(sizeof(LOGBRUSH)))
-        return 0;
+int BrushObject::Describe(int size, void* out) const {
+    if (out != nullptr && size < static_cast<int>(sizeof(LOGBRUSH))) return 0;
     return CopyOut(&brush, sizeof(LOGBRUSH), size, out);
 }
 
-std::mutex& GdiLock()
-{
+std::mutex& GdiLock() {
     static auto* mutex = new std::mutex;
     return *mutex;
 }
 
-HGDIOBJ InsertGdiObject(std::shared_ptr<GdiObject> object)
-{
+HGDIOBJ InsertGdiObject(std::shared_ptr<GdiObject> object) {
     return reinterpret_cast<HGDIOBJ>(Objects().Insert(std::move(object)));
 }
 
-std::shared_ptr<GdiObject> FindGdiObject(HGDIOBJ handle)
-{
+std::shared_ptr<GdiObject> FindGdiObject(HGDIOBJ handle) {
     Stock();  // stock objects exist before anyone can ask about them
     return Objects().Find(reinterpret_cast<uintptr_t>(handle));
 }
 
-std::shared_ptr<GdiObject> RemoveGdiObject(HGDIOBJ handle)
-{
+std::shared_ptr<GdiObject> RemoveGdiObject(HGDIOBJ handle) {
     return Objects().Remove(reinterpret_cast<uintptr_t>(handle));
 }
 
-HGDIOBJ StockObject(int index)
-{
+HGDIOBJ StockObject(int index) {
     return index >= 0 && index < kStockCount ? Stock().handles[static_cast<size_t>(index)] : nullptr;
 }
 
-HGDIOBJ DefaultBitmap()
-{
-    return Stock().defaultBitmap;
-}
+HGDIOBJ DefaultBitmap() { return Stock().defaultBitmap; }
 
 }  // namespace kelvra::platform

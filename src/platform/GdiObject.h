@@ -27,9 +27,9 @@ public:
     int Describe(int size, void* out) const override;
 
     const std::shared_ptr<Surface> surface;
-    const bool dib;            // a DIB section: its bits belong to the caller as well
-    BITMAPINFOHEADER header{}; // DIB sections: the header they were made from
-    HDC selectedInto = nullptr; // guarded by GdiLock(); a bitmap lives in one memory DC at a time
+    const bool dib;              // a DIB section: its bits belong to the caller as well
+    BITMAPINFOHEADER header{};   // DIB sections: the header they were made from
+    HDC selectedInto = nullptr;  // guarded by GdiLock(); a bitmap lives in one memory DC at a time
 };
 
 class BrushObject final : public GdiObject {
@@ -61,8 +61,7 @@ std::shared_ptr<GdiObject> FindGdiObject(HGDIOBJ handle);
 std::shared_ptr<GdiObject> RemoveGdiObject(HGDIOBJ handle);
 
 template <class T>
-std::shared_ptr<T> FindGdiObjectAs(HGDIOBJ handle)
-{
+std::shared_ptr<T> FindGdiObjectAs(HGDIOBJ handle) {
     return std::dynamic_pointer_cast<T>(FindGdiObject(handle));
 }
 

@@ -15,8 +15,7 @@ namespace kelvra::platform {
 // (GetObjectType tells a DC from a bitmap by the value alone). Values step by 4, as Windows
 // handles do, stay below 2^32 for a long time, lie far above the kernel handles' range and are
 // never reused, so a stale handle can never reach a newer object.
-inline uintptr_t NextUserHandle()
-{
+inline uintptr_t NextUserHandle() {
     static std::atomic<uintptr_t> next{0x00C00010};
     return next.fetch_add(4, std::memory_order_relaxed);
 }
@@ -29,8 +28,7 @@ public:
     // Handles of this table alone, from base on in steps of 4.
     explicit HandleTable(uintptr_t base) : next(base) {}
 
-    uintptr_t Insert(std::shared_ptr<T> object)
-    {
+    uintptr_t Insert(std::shared_ptr<T> object) {
         std::lock_guard lock(mutex);
         uintptr_t handle = next;
         if (handle == 0)
@@ -41,31 +39,26 @@ public:
         return handle;
     }
 
-    std::shared_ptr<T> Find(uintptr_t handle) const
-    {
+    std::shared_ptr<T> Find(uintptr_t handle) const {
         std::lock_guard lock(mutex);
         const auto found = objects.find(handle);
         return found == objects.end() ? nullptr : found->second;
     }
 
-    std::shared_ptr<T> Remove(uintptr_t handle)
-    {
+    std::shared_ptr<T> Remove(uintptr_t handle) {
         std::lock_guard lock(mutex);
         const auto found = objects.find(handle);
-        if (found == objects.end())
-            return nullptr;
+        if (found == objects.end()) return nullptr;
         auto object = std::move(found->second);
         objects.erase(found);
         return object;
     }
 
-    std::vector<std::shared_ptr<T>> Snapshot() const
-    {
+    std::vector<std::shared_ptr<T>> Snapshot() const {
         std::lock_guard lock(mutex);
         std::vector<std::shared_ptr<T>> all;
         all.reserve(objects.size());
-        for (const auto& entry : objects)
-            all.push_back(entry.second);
+        for (const auto& entry : objects) all.push_back(entry.second);
         return all;
     }
 

@@ -10,19 +10,15 @@ using namespace kelvra::platform;
 
 namespace {
 
-DWORD Wait(const std::shared_ptr<KernelObject>* objects, size_t count, bool waitAll, DWORD milliseconds)
-{
+DWORD Wait(const std::shared_ptr<KernelObject>* objects, size_t count, bool waitAll, DWORD milliseconds) {
     std::optional<size_t> index = WaitForObjects(objects, count, waitAll, milliseconds);
-    if (!index)
-        return WAIT_TIMEOUT;
+    if (!index) return WAIT_TIMEOUT;
     return WAIT_OBJECT_0 + static_cast<DWORD>(*index);
 }
 
-std::shared_ptr<KernelObject> ReferenceWaitable(HANDLE handle)
-{
+std::shared_ptr<KernelObject> ReferenceWaitable(HANDLE handle) {
     std::shared_ptr<KernelObject> object = ReferenceObject(handle);
-    if (!object || !object->IsWaitable())
-        return nullptr;
+    if (!object || !object->IsWaitable()) return nullptr;
     return object;
 }
 
@@ -30,10 +26,8 @@ std::shared_ptr<KernelObject> ReferenceWaitable(HANDLE handle)
 
 extern "C" {
 
-WINBASEAPI BOOL WINAPI CloseHandle(HANDLE hObject)
-{
-    if (IsPseudoHandle(hObject))
-        return TRUE;  // closing a pseudo handle has no effect
+WINBASEAPI BOOL WINAPI CloseHandle(HANDLE hObject) {
+    if (IsPseudoHandle(hObject)) return TRUE;  // closing a pseudo handle has no effect
     std::shared_ptr<KernelObject> object = ReferenceObject(hObject);
     // Two threads closing the same handle: only the one that removes it runs the close hook.
     if (!object || !RemoveObject(hObject)) {
@@ -44,8 +38,7 @@ WINBASEAPI BOOL WINAPI CloseHandle(HANDLE hObject)
     return TRUE;
 }
 
-WINBASEAPI DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
-{
+WINBASEAPI DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     std::shared_ptr<KernelObject> object = ReferenceWaitable(hHandle);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -55,8 +48,7 @@ WINBASEAPI DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds
 }
 
 WINBASEAPI DWORD WINAPI WaitForMultipleObjects(DWORD nCount, CONST HANDLE* lpHandles, BOOL bWaitAll,
-                                               DWORD dwMilliseconds)
-{
+                                               DWORD dwMilliseconds) {
     if (nCount == 0 || nCount > MAXIMUM_WAIT_OBJECTS || !lpHandles) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;

@@ -12,26 +12,21 @@ struct HandleTable {
     uintptr_t next = 0x100;
 };
 
-HandleTable& Table()
-{
+HandleTable& Table() {
     static HandleTable* table = new HandleTable;  // lives until exit: handles may be closed from atexit code
     return *table;
 }
 
-std::condition_variable& WaitCondition()
-{
+std::condition_variable& WaitCondition() {
     static std::condition_variable* condition = new std::condition_variable;
     return *condition;
 }
 
-bool Satisfied(const std::shared_ptr<KernelObject>* objects, size_t count, bool waitAll, size_t& index)
-{
+bool Satisfied(const std::shared_ptr<KernelObject>* objects, size_t count, bool waitAll, size_t& index) {
     if (waitAll) {
         for (size_t i = 0; i < count; ++i)
-            if (!objects[i]->IsSignaled())
-                return false;
-        for (size_t i = 0; i < count; ++i)
-            objects[i]->Acquire();
+            if (!objects[i]->IsSignaled()) return false;
+        for (size_t i = 0; i < count; ++i) objects[i]->Acquire();
         index = 0;
         return true;
     }
@@ -47,8 +42,7 @@ bool Satisfied(const std::shared_ptr<KernelObject>* objects, size_t count, bool 
 
 }  // namespace
 
-HANDLE InsertObject(std::shared_ptr<KernelObject> object)
-{
+HANDLE InsertObject(std::shared_ptr<KernelObject> object) {
     HandleTable& table = Table();
     std::lock_guard guard(table.lock);
     uintptr_t value = table.next;
@@ -57,41 +51,33 @@ HANDLE InsertObject(std::shared_ptr<KernelObject> object)
     return reinterpret_cast<HANDLE>(value);
 }
 
-std::shared_ptr<KernelObject> ReferenceObject(HANDLE handle)
-{
+std::shared_ptr<KernelObject> ReferenceObject(HANDLE handle) {
     HandleTable& table = Table();
     std::lock_guard guard(table.lock);
     auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
     return it == table.objects.end() ? nullptr : it->second;
 }
 
-bool RemoveObject(HANDLE handle)
-{
+bool RemoveObject(HANDLE handle) {
     std::shared_ptr<KernelObject> released;  // destroyed outside the table lock
     HandleTable& table = Table();
     std::lock_guard guard(table.lock);
     auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == table.objects.end())
-        return false;
+    if (it == table.objects.end()) return false;
     released = std::move(it->second);
     table.objects.erase(it);
     return true;
 }
 
-std::mutex& WaitMutex()
-{
+std::mutex& WaitMutex() {
     static std::mutex* mutex = new std::mutex;
     return *mutex;
 }
 
-void NotifyWaiters()
-{
-    WaitCondition().notify_all();
-}
+void NotifyWaiters() { WaitCondition().notify_all(); }
 
-std::optional<size_t> WaitForObjects(const std::shared_ptr<KernelObject>* objects, size_t count,
-                                     bool waitAll, DWORD milliseconds)
-{
+std::optional<size_t> WaitForObjects(const std::shared_ptr<KernelObject>* objects, size_t count, bool waitAll,
+                                     DWORD milliseconds) {
     std::unique_lock lock(WaitMutex());
     size_t index = 0;
     if (milliseconds == 0xFFFFFFFFu) {

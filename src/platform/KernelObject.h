@@ -35,8 +35,7 @@ HANDLE InsertObject(std::shared_ptr<KernelObject> object);
 std::shared_ptr<KernelObject> ReferenceObject(HANDLE handle);
 
 template <class T>
-std::shared_ptr<T> ReferenceObjectAs(HANDLE handle)
-{
+std::shared_ptr<T> ReferenceObjectAs(HANDLE handle) {
     return std::dynamic_pointer_cast<T>(ReferenceObject(handle));
 }
 
@@ -52,7 +51,7 @@ void NotifyWaiters();
 // Waits until one (waitAll false) or all objects are signaled, or the time-out passes.
 // Returns the index of the object that satisfied the wait (0 for waitAll), or nullopt on time-out.
 // Objects must be waitable. milliseconds == 0xFFFFFFFF (INFINITE) waits forever.
-std::optional<size_t> WaitForObjects(const std::shared_ptr<KernelObject>* objects, size_t count,
-                                     bool waitAll, DWORD milliseconds);
+std::optional<size_t> WaitForObjects(const std::shared_ptr<KernelObject>* objects, size_t count, bool waitAll,
+                                     DWORD milliseconds);
 
 }  // namespace kelvra::platform

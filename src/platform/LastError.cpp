@@ -6,14 +6,8 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 
 extern "C" {
 
-WINBASEAPI DWORD WINAPI GetLastError(void)
-{
-    return lastError;
-}
+WINBASEAPI DWORD WINAPI GetLastError(void) { return lastError; }
 
-WINBASEAPI void WINAPI SetLastError(DWORD dwErrCode)
-{
-    lastError = dwErrCode;
-}
+WINBASEAPI void WINAPI SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
 
 }  // extern "C"

@@ -1,20 +1,17 @@
 #include "PosixFile.h"
 
-#include <cerrno>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace kelvra::platform {
 
-void UniqueFd::Reset(int fd)
-{
-    if (this->fd >= 0)
-        ::close(this->fd);
+void UniqueFd::Reset(int fd) {
+    if (this->fd >= 0) ::close(this->fd);
     this->fd = fd;
 }
 
-bool LockFile(int fd, int operation)
-{
+bool LockFile(int fd, int operation) {
     int result;
     do {
         result = ::flock(fd, operation);

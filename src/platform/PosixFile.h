@@ -11,10 +11,8 @@ public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        if (this != &other)
-            Reset(std::exchange(other.fd, -1));
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) Reset(std::exchange(other.fd, -1));
         return *this;
     }
     UniqueFd(const UniqueFd&) = delete;

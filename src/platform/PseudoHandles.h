@@ -5,18 +5,11 @@
 
 namespace kelvra::platform {
 
-inline HANDLE CurrentProcessPseudoHandle()
-{
-    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
-}
+inline HANDLE CurrentProcessPseudoHandle() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
 
-inline HANDLE CurrentThreadPseudoHandle()
-{
-    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2));
-}
+inline HANDLE CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2)); }
 
-inline bool IsPseudoHandle(HANDLE handle)
-{
+inline bool IsPseudoHandle(HANDLE handle) {
     return handle == CurrentProcessPseudoHandle() || handle == CurrentThreadPseudoHandle();
 }
 

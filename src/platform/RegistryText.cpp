@@ -9,84 +9,78 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-std::optional<BYTE> HexByte(std::string_view text, size_t pos)
-{
-    if (pos + 2 > text.size() || HexValue(text[pos]) < 0 || HexValue(text[pos + 1]) < 0)
-        return std::nullopt;
+std::optional<BYTE> HexByte(std::string_view text, size_t pos) {
+    if (pos + 2 > text.size() || HexValue(text[pos]) < 0 || HexValue(text[pos + 1]) < 0) return std::nullopt;
     return static_cast<BYTE>(HexValue(text[pos]) * 16 + HexValue(text[pos + 1]));
 }
 
 // 1 to 8 hex digits, the whole of `text`.
-std::optional<DWORD> ParseHexNumber(std::string_view text)
-{
-    if (text.empty() || text.size() > 8)
-        return std::nullopt;
+std::optional<DWORD> ParseHexNumber(std::string_view text) {
+    if (text.empty() || text.size() > 8) return std::nullopt;
     DWORD number = 0;
     for (char c : text) {
-        if (HexValue(c) < 0)
-            return std::nullopt;
+        if (HexValue(c) < 0) return std::nullopt;
         number = number * 16 + static_cast<DWORD>(HexValue(c));
     }
     return number;
 }
 
-void AppendHexByte(std::string& out, BYTE byte)
-{
+void AppendHexByte(std::string& out, BYTE byte) {
     out += kHexDigits[byte >> 4];
     out += kHexDigits[byte & 15];
 }
 
 // `digits` 0 writes as few digits as the number needs.
-void AppendHexNumber(std::string& out, DWORD number, int digits)
-{
+void AppendHexNumber(std::string& out, DWORD number, int digits) {
     if (digits == 0)
-        for (digits = 1; digits < 8 && (number >> (4 * digits)) != 0;)
-            ++digits;
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        out += kHexDigits[(number >> shift) & 15];
+        for (digits = 1; digits < 8 && (number >> (4 * digits)) != 0;) ++digits;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHexDigits[(number >> shift) & 15];
 }
 
 // ---- quoted strings ----
 
-void AppendQuoted(std::string& out, std::string_view text)
-{
+void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
     for (char c : text) {
         auto byte = static_cast<unsigned char>(c);
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (byte < 0x20 || byte == 0x7F) {
-                out += "\\x";
-                AppendHexByte(out, byte);
-            } else {
-                out += c;
-            }
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    out += "\\x";
+                    AppendHexByte(out, byte);
+                } else {
+                    out += c;
+                }
         }
     }
     out += '"';
 }
 
 // Reads a quoted string starting at text[pos] == '"'; on success `pos` is past the closing quote.
-std::optional<std::string> ParseQuoted(std::string_view text, size_t& pos)
-{
-    if (pos >= text.size() || text[pos] != '"')
-        return std::nullopt;
+std::optional<std::string> ParseQuoted(std::string_view text, size_t& pos) {
+    if (pos >= text.size() || text[pos] != '"') return std::nullopt;
     std::string result;
     for (size_t i = pos + 1; i < text.size(); ++i) {
         char c = text[i];
@@ -98,23 +92,32 @@ std::optional<std::string> ParseQuoted(std::string_view text, size_t& pos)
             result += c;
             continue;
         }
-        if (++i >= text.size())
-            return std::nullopt;
+        if (++i >= text.size()) return std::nullopt;
         switch (text[i]) {
-        case '\\': result += '\\'; break;
-        case '"': result += '"'; break;
-        case 'n': result += '\n'; break;
-        case 'r': result += '\r'; break;
-        case 't': result += '\t'; break;
-        case 'x': {
-            std::optional<BYTE> byte = HexByte(text, i + 1);
-            if (!byte)
+            case '\\':
+                result += '\\';
+                break;
+            case '"':
+                result += '"';
+                break;
+            case 'n':
+                result += '\n';
+                break;
+            case 'r':
+                result += '\r';
+                break;
+            case 't':
+                result += '\t';
+                break;
+            case 'x': {
+                std::optional<BYTE> byte = HexByte(text, i + 1);
+                if (!byte) return std::nullopt;
+                result += static_cast<char>(*byte);
+                i += 2;
+                break;
+            }
+            default:
                 return std::nullopt;
-            result += static_cast<char>(*byte);
-            i += 2;
-            break;
-        }
-        default: return std::nullopt;
         }
     }
     return std::nullopt;
@@ -122,8 +125,7 @@ std::optional<std::string> ParseQuoted(std::string_view text, size_t& pos)
 
 // ---- key paths ----
 
-void AppendKeyPath(std::string& out, std::string_view path)
-{
+void AppendKeyPath(std::string& out, std::string_view path) {
     for (char c : path) {
         auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F || c == '%') {
@@ -136,15 +138,13 @@ void AppendKeyPath(std::string& out, std::string_view path)
 }
 
 // Decodes "[...]" content into a path of valid key names under a predefined root.
-std::optional<std::string> ParseKeyPath(std::string_view text)
-{
+std::optional<std::string> ParseKeyPath(std::string_view text) {
     std::string path;
     size_t depth = 0;
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('\\', start);
-        if (end == std::string_view::npos)
-            end = text.size();
+        if (end == std::string_view::npos) end = text.size();
         std::string name;
         for (size_t i = start; i < end; ++i) {
             if (text[i] != '%') {
@@ -152,17 +152,13 @@ std::optional<std::string> ParseKeyPath(std::string_view text)
                 continue;
             }
             std::optional<BYTE> byte = HexByte(text, i + 1);
-            if (!byte || i + 3 > end)
-                return std::nullopt;
+            if (!byte || i + 3 > end) return std::nullopt;
             name += static_cast<char>(*byte);
             i += 2;
         }
-        if (depth == 0 ? !RegistryTree::IsRootName(name) : !IsValidKeyName(name))
-            return std::nullopt;
-        if (++depth > kMaxKeyDepth)
-            return std::nullopt;
-        if (!path.empty())
-            path += '\\';
+        if (depth == 0 ? !RegistryTree::IsRootName(name) : !IsValidKeyName(name)) return std::nullopt;
+        if (++depth > kMaxKeyDepth) return std::nullopt;
+        if (!path.empty()) path += '\\';
         path += name;
         start = end + 1;
     }
@@ -171,18 +167,14 @@ std::optional<std::string> ParseKeyPath(std::string_view text)
 
 // ---- values ----
 
-bool IsPlainString(const std::vector<BYTE>& data)
-{
-    if (data.empty() || data.back() != 0)
-        return false;
+bool IsPlainString(const std::vector<BYTE>& data) {
+    if (data.empty() || data.back() != 0) return false;
     for (size_t i = 0; i + 1 < data.size(); ++i)
-        if (data[i] == 0)
-            return false;
+        if (data[i] == 0) return false;
     return true;
 }
 
-void AppendValue(std::string& out, const RegistryValue& value)
-{
+void AppendValue(std::string& out, const RegistryValue& value) {
     if (value.name.empty())
         out += '@';
     else
@@ -190,8 +182,7 @@ void AppendValue(std::string& out, const RegistryValue& value)
     out += '=';
     if (value.type == REG_DWORD && value.data.size() == 4) {
         DWORD number = 0;
-        for (int i = 3; i >= 0; --i)
-            number = (number << 8) | value.data[static_cast<size_t>(i)];
+        for (int i = 3; i >= 0; --i) number = (number << 8) | value.data[static_cast<size_t>(i)];
         out += "dword:";
         AppendHexNumber(out, number, 8);
     } else if (value.type == REG_SZ && IsPlainString(value.data)) {
@@ -206,33 +197,26 @@ void AppendValue(std::string& out, const RegistryValue& value)
             out += "):";
         }
         for (size_t i = 0; i < value.data.size(); ++i) {
-            if (i > 0)
-                out += ',';
+            if (i > 0) out += ',';
             AppendHexByte(out, value.data[i]);
         }
     }
     out += '\n';
 }
 
-std::optional<std::vector<BYTE>> ParseHexBytes(std::string_view text)
-{
+std::optional<std::vector<BYTE>> ParseHexBytes(std::string_view text) {
     std::vector<BYTE> bytes;
-    if (text.empty())
-        return bytes;
+    if (text.empty()) return bytes;
     for (size_t pos = 0;; pos += 3) {
         std::optional<BYTE> byte = HexByte(text, pos);
-        if (!byte)
-            return std::nullopt;
+        if (!byte) return std::nullopt;
         bytes.push_back(*byte);
-        if (pos + 2 == text.size())
-            return bytes;
-        if (text[pos + 2] != ',')
-            return std::nullopt;
+        if (pos + 2 == text.size()) return bytes;
+        if (text[pos + 2] != ',') return std::nullopt;
     }
 }
 
-std::optional<RegistryValue> ParseValueLine(std::string_view line)
-{
+std::optional<RegistryValue> ParseValueLine(std::string_view line) {
     RegistryValue value;
     size_t pos = 0;
     if (line.starts_with('@')) {
@@ -243,23 +227,19 @@ std::optional<RegistryValue> ParseValueLine(std::string_view line)
             return std::nullopt;
         value.name = std::move(*name);
     }
-    if (pos >= line.size() || line[pos] != '=')
-        return std::nullopt;
+    if (pos >= line.size() || line[pos] != '=') return std::nullopt;
     std::string_view data = line.substr(pos + 1);
     if (data.starts_with("dword:")) {
         std::optional<DWORD> number = ParseHexNumber(data.substr(6));
-        if (!number)
-            return std::nullopt;
+        if (!number) return std::nullopt;
         value.type = REG_DWORD;
-        for (int i = 0; i < 4; ++i)
-            value.data.push_back(static_cast<BYTE>(*number >> (8 * i)));
+        for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<BYTE>(*number >> (8 * i)));
         return value;
     }
     if (data.starts_with("sz:")) {
         size_t quoted = 3;
         std::optional<std::string> text = ParseQuoted(data, quoted);
-        if (!text || quoted != data.size() || text->find('\0') != std::string::npos)
-            return std::nullopt;
+        if (!text || quoted != data.size() || text->find('\0') != std::string::npos) return std::nullopt;
         value.type = REG_SZ;
         value.data.assign(text->begin(), text->end());
         value.data.push_back(0);
@@ -271,75 +251,61 @@ std::optional<RegistryValue> ParseValueLine(std::string_view line)
         bytes = data.substr(4);
     } else if (data.starts_with("hex(")) {
         size_t close = data.find("):");
-        std::optional<DWORD> type = close == std::string_view::npos ? std::nullopt : ParseHexNumber(data.substr(4, close - 4));
-        if (!type)
-            return std::nullopt;
+        std::optional<DWORD> type =
+            close == std::string_view::npos ? std::nullopt : ParseHexNumber(data.substr(4, close - 4));
+        if (!type) return std::nullopt;
         value.type = *type;
         bytes = data.substr(close + 2);
     } else {
         return std::nullopt;
     }
     std::optional<std::vector<BYTE>> parsed = ParseHexBytes(bytes);
-    if (!parsed)
-        return std::nullopt;
+    if (!parsed) return std::nullopt;
     value.data = std::move(*parsed);
     return value;
 }
 
-std::string_view TrimLine(std::string_view line)
-{
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-        line.remove_suffix(1);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-        line.remove_prefix(1);
+std::string_view TrimLine(std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     return line;
 }
 
 }  // namespace
 
-RegistryTree ParseRegistryText(std::string_view text)
-{
+RegistryTree ParseRegistryText(std::string_view text) {
     RegistryTree tree;
     RegistryKey* section = nullptr;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
+        if (end == std::string_view::npos) end = text.size();
         std::string_view line = TrimLine(text.substr(start, end - start));
         start = end + 1;
-        if (line.empty() || line.front() == ';' || line.front() == '#')
-            continue;
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (line.front() == '[') {
             section = nullptr;
-            if (line.back() != ']' || line.size() < 2)
-                continue;
+            if (line.back() != ']' || line.size() < 2) continue;
             std::optional<std::string> path = ParseKeyPath(line.substr(1, line.size() - 2));
             bool created = false;
-            if (path)
-                section = tree.Create(*path, created);
+            if (path) section = tree.Create(*path, created);
             continue;
         }
-        if (!section)
-            continue;
-        if (std::optional<RegistryValue> value = ParseValueLine(line))
-            section->SetValue(std::move(*value));
+        if (!section) continue;
+        if (std::optional<RegistryValue> value = ParseValueLine(line)) section->SetValue(std::move(*value));
     }
     return tree;
 }
 
-std::string FormatRegistryText(const RegistryTree& tree)
-{
+std::string FormatRegistryText(const RegistryTree& tree) {
     std::string out = "; Registry of the Kelvra platform library: [key paths] and \"value\"=type:data lines.\n";
     for (const auto& [folded, key] : tree.Keys()) {
         bool isRoot = key.path.find('\\') == std::string::npos;
-        if (isRoot && key.values.empty())
-            continue;
+        if (isRoot && key.values.empty()) continue;
         out += "\n[";
         AppendKeyPath(out, key.path);
         out += "]\n";
-        for (const RegistryValue& value : key.values)
-            AppendValue(out, value);
+        for (const RegistryValue& value : key.values) AppendValue(out, value);
     }
     return out;
 }

@@ -18,7 +18,7 @@ struct RegistryValue {
 };
 
 struct RegistryKey {
-    std::string path;  // full path from a root, e.g. "HKEY_CURRENT_USER\Software\Tavrel"
+    std::string path;                   // full path from a root, e.g. "HKEY_CURRENT_USER\Software\Tavrel"
     std::vector<RegistryValue> values;  // in the order they were first set
 
     const RegistryValue* FindValue(std::string_view name) const;

@@ -9,32 +9,22 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsUtf8CodePage(UINT codePage)
-{
-    return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == CP_UTF8;
-}
+bool IsUtf8CodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == CP_UTF8; }
 
-bool IsScalarValue(char32_t c)
-{
-    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-}
+bool IsScalarValue(char32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
 // Length of the source in units, including the terminator when `length` is -1; 0 when invalid.
 template <class Unit>
-size_t SourceLength(const Unit* source, int length)
-{
-    if (length >= 0)
-        return static_cast<size_t>(length);
+size_t SourceLength(const Unit* source, int length) {
+    if (length >= 0) return static_cast<size_t>(length);
     size_t count = 0;
-    while (source[count] != 0)
-        ++count;
+    while (source[count] != 0) ++count;
     return count + 1;
 }
 
 // Decodes one UTF-8 sequence at text[*pos]; advances past the sequence, or past the maximal invalid
 // subpart so that each ill-formed subsequence becomes exactly one replacement character.
-bool DecodeUtf8(const unsigned char* text, size_t size, size_t& pos, char32_t& out)
-{
+bool DecodeUtf8(const unsigned char* text, size_t size, size_t& pos, char32_t& out) {
     unsigned char lead = text[pos++];
     if (lead < 0x80) {
         out = lead;
@@ -48,35 +38,28 @@ bool DecodeUtf8(const unsigned char* text, size_t size, size_t& pos, char32_t& o
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         continuation = 2;
         out = lead & 0x0F;
-        if (lead == 0xE0)
-            low = 0xA0;  // overlong
-        if (lead == 0xED)
-            high = 0x9F;  // surrogates
+        if (lead == 0xE0) low = 0xA0;   // overlong
+        if (lead == 0xED) high = 0x9F;  // surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         continuation = 3;
         out = lead & 0x07;
-        if (lead == 0xF0)
-            low = 0x90;  // overlong
-        if (lead == 0xF4)
-            high = 0x8F;  // beyond U+10FFFF
+        if (lead == 0xF0) low = 0x90;   // overlong
+        if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
     } else {
         return false;
     }
     for (int i = 0; i < continuation; ++i) {
-        if (pos >= size)
-            return false;
+        if (pos >= size) return false;
         unsigned char next = text[pos];
         unsigned char min = i == 0 ? low : 0x80, max = i == 0 ? high : 0xBF;
-        if (next < min || next > max)
-            return false;
+        if (next < min || next > max) return false;
         out = (out << 6) | (next & 0x3F);
         ++pos;
     }
     return true;
 }
 
-void EncodeUtf8(char32_t c, std::string& out)
-{
+void EncodeUtf8(char32_t c, std::string& out) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -96,15 +79,13 @@ void EncodeUtf8(char32_t c, std::string& out)
 
 // Shared tail of both conversions: size query, buffer check and copy.
 template <class Unit>
-int Deliver(const std::basic_string<Unit>& converted, Unit* destination, int capacity)
-{
+int Deliver(const std::basic_string<Unit>& converted, Unit* destination, int capacity) {
     if (converted.size() > static_cast<size_t>(INT32_MAX)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     int needed = static_cast<int>(converted.size());
-    if (capacity == 0)
-        return needed;
+    if (capacity == 0) return needed;
     if (needed > capacity) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
@@ -114,8 +95,7 @@ int Deliver(const std::basic_string<Unit>& converted, Unit* destination, int cap
 }
 
 bool CheckArguments(UINT codePage, DWORD flags, DWORD allowedFlags, const void* source, int sourceLength,
-                    const void* destination, int capacity)
-{
+                    const void* destination, int capacity) {
     if (!IsUtf8CodePage(codePage) || !source || sourceLength == 0 || sourceLength < -1 || capacity < 0 ||
         (capacity > 0 && !destination) || (capacity > 0 && source == destination)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -133,8 +113,7 @@ bool CheckArguments(UINT codePage, DWORD flags, DWORD allowedFlags, const void* 
 extern "C" {
 
 WINBASEAPI int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
-                                          LPWSTR lpWideCharStr, int cchWideChar)
-{
+                                          LPWSTR lpWideCharStr, int cchWideChar) {
     if (!CheckArguments(CodePage, dwFlags, MB_ERR_INVALID_CHARS, lpMultiByteStr, cbMultiByte, lpWideCharStr,
                         cchWideChar))
         return 0;
@@ -158,8 +137,7 @@ WINBASEAPI int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lp
 
 WINBASEAPI int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
                                           LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar,
-                                          LPBOOL lpUsedDefaultChar)
-{
+                                          LPBOOL lpUsedDefaultChar) {
     if (!CheckArguments(CodePage, dwFlags, WC_ERR_INVALID_CHARS, lpWideCharStr, cchWideChar, lpMultiByteStr,
                         cbMultiByte))
         return 0;

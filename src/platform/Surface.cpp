@@ -11,51 +11,38 @@ namespace {
 // Larger requests fail like an allocation failure instead of overflowing size arithmetic.
 constexpr size_t kMaxSurfaceBytes = size_t{1} << 31;
 
-BYTE* AllocateZeroed(int width, int height, WORD bitCount, size_t& stride)
-{
-    if (!Surface::StrideFor(width, bitCount, stride) || height < 0)
-        return nullptr;
+BYTE* AllocateZeroed(int width, int height, WORD bitCount, size_t& stride) {
+    if (!Surface::StrideFor(width, bitCount, stride) || height < 0) return nullptr;
     const size_t rows = static_cast<size_t>(std::max(height, 1));
-    if (stride > kMaxSurfaceBytes / rows)
-        return nullptr;
+    if (stride > kMaxSurfaceBytes / rows) return nullptr;
     return static_cast<BYTE*>(std::calloc(rows, std::max<size_t>(stride, 4)));
 }
 
 }  // namespace
 
-PixelFormat PixelFormat::Bgrx32()
-{
-    return PixelFormat{};
-}
+PixelFormat PixelFormat::Bgrx32() { return PixelFormat{}; }
 
-bool PixelFormat::SameLayout(const PixelFormat& other) const
-{
-    if (bitCount != other.bitCount)
-        return false;
+bool PixelFormat::SameLayout(const PixelFormat& other) const {
+    if (bitCount != other.bitCount) return false;
     if (bitCount <= 8)
         return colors.size() == other.colors.size() &&
                std::equal(colors.begin(), colors.end(), other.colors.begin(), [](const RGBQUAD& a, const RGBQUAD& b) {
                    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
                });
-    if (bitCount == 24)
-        return true;
+    if (bitCount == 24) return true;
     return redMask == other.redMask && greenMask == other.greenMask && blueMask == other.blueMask;
 }
 
-bool Surface::StrideFor(int width, WORD bitCount, size_t& stride)
-{
-    if (width < 0 || bitCount == 0 || bitCount > 32)
-        return false;
+bool Surface::StrideFor(int width, WORD bitCount, size_t& stride) {
+    if (width < 0 || bitCount == 0 || bitCount > 32) return false;
     stride = (static_cast<size_t>(width) * bitCount + 31) / 32 * 4;
     return true;
 }
 
-std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp, PixelFormat format)
-{
+std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp, PixelFormat format) {
     size_t stride = 0;
     BYTE* bits = AllocateZeroed(width, height, format.bitCount, stride);
-    if (bits == nullptr)
-        return nullptr;
+    if (bits == nullptr) return nullptr;
     std::shared_ptr<Surface> surface(new Surface);
     surface->width = width;
     surface->height = height;
@@ -67,11 +54,9 @@ std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp, P
     return surface;
 }
 
-std::shared_ptr<Surface> Surface::Wrap(BYTE* bits, int width, int height, bool bottomUp, PixelFormat format)
-{
+std::shared_ptr<Surface> Surface::Wrap(BYTE* bits, int width, int height, bool bottomUp, PixelFormat format) {
     size_t stride = 0;
-    if (bits == nullptr || height < 0 || !StrideFor(width, format.bitCount, stride))
-        return nullptr;
+    if (bits == nullptr || height < 0 || !StrideFor(width, format.bitCount, stride)) return nullptr;
     std::shared_ptr<Surface> surface(new Surface);
     surface->width = width;
     surface->height = height;
@@ -82,28 +67,23 @@ std::shared_ptr<Surface> Surface::Wrap(BYTE* bits, int width, int height, bool b
     return surface;
 }
 
-Surface::~Surface()
-{
-    if (owned)
-        std::free(bits);
+Surface::~Surface() {
+    if (owned) std::free(bits);
 }
 
-bool Surface::Resize(int width, int height)
-{
-    if (!owned)
-        return false;
-    if (width == this->width && height == this->height)
-        return true;
+bool Surface::Resize(int width, int height) {
+    if (!owned) return false;
+    if (width == this->width && height == this->height) return true;
     size_t stride = 0;
     BYTE* bits = AllocateZeroed(width, height, format.bitCount, stride);
-    if (bits == nullptr)
-        return false;
+    if (bits == nullptr) return false;
     const size_t keptBytes = std::min(stride, this->stride);
     const int keptRows = std::min(height, this->height);
     for (int y = 0; y < keptRows; ++y) {
         const int from = bottomUp ? this->height - 1 - y : y;
         const int to = bottomUp ? height - 1 - y : y;
-        std::memcpy(bits + static_cast<size_t>(to) * stride, this->bits + static_cast<size_t>(from) * this->stride, keptBytes);
+        std::memcpy(bits + static_cast<size_t>(to) * stride, this->bits + static_cast<size_t>(from) * this->stride,
+                    keptBytes);
     }
     std::free(this->bits);
     this->bits = bits;

@@ -16,36 +16,46 @@ thread_local ThreadObject* currentThread = nullptr;
 // The recorded priority of a thread the library did not create (the main thread, for one).
 thread_local int foreignThreadPriority = THREAD_PRIORITY_NORMAL;
 
-bool IsValidPriority(int priority)
-{
+bool IsValidPriority(int priority) {
     return priority == THREAD_PRIORITY_IDLE || priority == THREAD_PRIORITY_TIME_CRITICAL ||
            (priority >= THREAD_PRIORITY_LOWEST && priority <= THREAD_PRIORITY_HIGHEST);
 }
 
 // Best effort only: raising a thread's priority needs a privilege most users lack, and the caller
 // of SetThreadPriority must not fail for that.
-void ApplyOsPriority(DWORD threadId, int priority)
-{
+void ApplyOsPriority(DWORD threadId, int priority) {
     int nice = 0;
     switch (priority) {
-    case THREAD_PRIORITY_IDLE: nice = 19; break;
-    case THREAD_PRIORITY_LOWEST: nice = 10; break;
-    case THREAD_PRIORITY_BELOW_NORMAL: nice = 5; break;
-    case THREAD_PRIORITY_ABOVE_NORMAL: nice = -5; break;
-    case THREAD_PRIORITY_HIGHEST: nice = -10; break;
-    case THREAD_PRIORITY_TIME_CRITICAL: nice = -20; break;
-    default: nice = 0; break;
+        case THREAD_PRIORITY_IDLE:
+            nice = 19;
+            break;
+        case THREAD_PRIORITY_LOWEST:
+            nice = 10;
+            break;
+        case THREAD_PRIORITY_BELOW_NORMAL:
+            nice = 5;
+            break;
+        case THREAD_PRIORITY_ABOVE_NORMAL:
+            nice = -5;
+            break;
+        case THREAD_PRIORITY_HIGHEST:
+            nice = -10;
+            break;
+        case THREAD_PRIORITY_TIME_CRITICAL:
+            nice = -20;
+            break;
+        default:
+            nice = 0;
+            break;
     }
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(threadId), nice);
 }
 
 }  // namespace
 
-bool ThreadObject::Start(const std::shared_ptr<ThreadObject>& thread, SIZE_T stackSize)
-{
+bool ThreadObject::Start(const std::shared_ptr<ThreadObject>& thread, SIZE_T stackSize) {
     pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0)
-        return false;
+    if (pthread_attr_init(&attributes) != 0) return false;
     // Nobody joins: the handle, not the OS thread, is what callers wait for.
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     size_t defaultStack = 0;
@@ -64,16 +74,14 @@ bool ThreadObject::Start(const std::shared_ptr<ThreadObject>& thread, SIZE_T sta
     return true;
 }
 
-void* ThreadObject::Entry(void* box)
-{
+void* ThreadObject::Entry(void* box) {
     std::shared_ptr<ThreadObject> self = std::move(*static_cast<std::shared_ptr<ThreadObject>*>(box));
     delete static_cast<std::shared_ptr<ThreadObject>*>(box);
     self->Run();
     return nullptr;
 }
 
-void ThreadObject::Run()
-{
+void ThreadObject::Run() {
     DWORD osId = static_cast<DWORD>(gettid());
     // A new thread starts at normal priority whatever its creator runs at.
     ApplyOsPriority(osId, THREAD_PRIORITY_NORMAL);
@@ -98,28 +106,23 @@ void ThreadObject::Run()
     NotifyWaiters();
 }
 
-DWORD ThreadObject::Resume()
-{
+DWORD ThreadObject::Resume() {
     std::lock_guard guard(startLock);
     DWORD previous = suspendCount;
-    if (suspendCount > 0 && --suspendCount == 0)
-        startCondition.notify_all();
+    if (suspendCount > 0 && --suspendCount == 0) startCondition.notify_all();
     return previous;
 }
 
-DWORD ThreadObject::ExitCode() const
-{
+DWORD ThreadObject::ExitCode() const {
     std::lock_guard guard(WaitMutex());
     return exitCode;
 }
 
-void ThreadObject::SetPriority(int priority)
-{
+void ThreadObject::SetPriority(int priority) {
     // The lock keeps the thread from ending meanwhile: the OS may hand an ended thread's id to another.
     std::lock_guard guard(startLock);
     this->priority = priority;
-    if (!exited)
-        ApplyOsPriority(id, priority);
+    if (!exited) ApplyOsPriority(id, priority);
 }
 
 namespace {
@@ -132,8 +135,7 @@ struct ThreadReference {
     bool valid = true;
 };
 
-ThreadReference ReferenceThread(HANDLE handle)
-{
+ThreadReference ReferenceThread(HANDLE handle) {
     ThreadReference reference;
     if (handle == CurrentThreadPseudoHandle()) {
         reference.object = currentThread;  // kept alive by the running thread itself
@@ -156,35 +158,30 @@ using namespace kelvra::platform;
 extern "C" {
 
 WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
-                                      LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId)
-{
+                                      LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
     if (!lpStartAddress) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto thread = std::make_shared<ThreadObject>(lpStartAddress, lpParameter, (dwCreationFlags & CREATE_SUSPENDED) != 0);
+    auto thread =
+        std::make_shared<ThreadObject>(lpStartAddress, lpParameter, (dwCreationFlags & CREATE_SUSPENDED) != 0);
     if (!ThreadObject::Start(thread, dwStackSize)) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    if (lpThreadId)
-        *lpThreadId = thread->Id();
+    if (lpThreadId) *lpThreadId = thread->Id();
     return InsertObject(thread);
 }
 
-WINBASEAPI DWORD WINAPI ResumeThread(HANDLE hThread)
-{
+WINBASEAPI DWORD WINAPI ResumeThread(HANDLE hThread) {
     ThreadReference thread = ReferenceThread(hThread);
-    if (!thread.valid)
-        return static_cast<DWORD>(-1);
+    if (!thread.valid) return static_cast<DWORD>(-1);
     return thread.object ? thread.object->Resume() : 0;  // a running caller is not suspended
 }
 
-WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode)
-{
+WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
     ThreadReference thread = ReferenceThread(hThread);
-    if (!thread.valid)
-        return FALSE;
+    if (!thread.valid) return FALSE;
     if (!lpExitCode) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -193,31 +190,17 @@ WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode)
     return TRUE;
 }
 
-WINBASEAPI DWORD WINAPI GetCurrentThreadId(void)
-{
-    return static_cast<DWORD>(gettid());
-}
+WINBASEAPI DWORD WINAPI GetCurrentThreadId(void) { return static_cast<DWORD>(gettid()); }
 
-WINBASEAPI HANDLE WINAPI GetCurrentThread(void)
-{
-    return CurrentThreadPseudoHandle();
-}
+WINBASEAPI HANDLE WINAPI GetCurrentThread(void) { return CurrentThreadPseudoHandle(); }
 
-WINBASEAPI DWORD WINAPI GetCurrentProcessId(void)
-{
-    return static_cast<DWORD>(getpid());
-}
+WINBASEAPI DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
 
-WINBASEAPI HANDLE WINAPI GetCurrentProcess(void)
-{
-    return CurrentProcessPseudoHandle();
-}
+WINBASEAPI HANDLE WINAPI GetCurrentProcess(void) { return CurrentProcessPseudoHandle(); }
 
-WINBASEAPI BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority)
-{
+WINBASEAPI BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
     ThreadReference thread = ReferenceThread(hThread);
-    if (!thread.valid)
-        return FALSE;
+    if (!thread.valid) return FALSE;
     if (!IsValidPriority(nPriority)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -231,11 +214,9 @@ WINBASEAPI BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority)
     return TRUE;
 }
 
-WINBASEAPI int WINAPI GetThreadPriority(HANDLE hThread)
-{
+WINBASEAPI int WINAPI GetThreadPriority(HANDLE hThread) {
     ThreadReference thread = ReferenceThread(hThread);
-    if (!thread.valid)
-        return THREAD_PRIORITY_ERROR_RETURN;
+    if (!thread.valid) return THREAD_PRIORITY_ERROR_RETURN;
     return thread.object ? thread.object->Priority() : foreignThreadPriority;
 }
 

@@ -12,9 +12,7 @@ namespace kelvra::platform {
 class ThreadObject final : public KernelObject {
 public:
     ThreadObject(DWORD(WINAPI* routine)(LPVOID), LPVOID parameter, bool suspended)
-        : routine(routine), parameter(parameter), suspendCount(suspended ? 1 : 0)
-    {
-    }
+        : routine(routine), parameter(parameter), suspendCount(suspended ? 1 : 0) {}
 
     // Starts the OS thread and returns once it has reported its id. False when the OS refuses.
     static bool Start(const std::shared_ptr<ThreadObject>& thread, SIZE_T stackSize);
@@ -38,13 +36,13 @@ private:
 
     std::mutex startLock;
     std::condition_variable startCondition;
-    DWORD suspendCount;  // guarded by startLock
+    DWORD suspendCount;   // guarded by startLock
     bool exited = false;  // the thread function returned; guarded by startLock
     std::atomic<DWORD> id{0};
 
     std::atomic<int> priority{0};
     DWORD exitCode = STILL_ACTIVE;  // guarded by WaitMutex()
-    bool finished = false;  // guarded by WaitMutex()
+    bool finished = false;          // guarded by WaitMutex()
 };
 
 }  // namespace kelvra::platform

@@ -12,8 +12,7 @@ namespace {
 
 // One lock for every queue: a sender waits on its own queue while another thread answers,
 // and a single lock keeps that hand-over simple and free of lock-order cycles.
-std::mutex& QueueMutex()
-{
+std::mutex& QueueMutex() {
     static auto* mutex = new std::mutex;
     return *mutex;
 }
@@ -23,8 +22,7 @@ struct QueueRegistry {
     std::map<DWORD, std::shared_ptr<ThreadQueue>> queues;
 };
 
-QueueRegistry& Registry()
-{
+QueueRegistry& Registry() {
     static auto* registry = new QueueRegistry;
     return *registry;
 }
@@ -33,24 +31,20 @@ QueueRegistry& Registry()
 struct QueueHolder {
     std::shared_ptr<ThreadQueue> queue;
 
-    ~QueueHolder()
-    {
-        if (!queue)
-            return;
+    ~QueueHolder() {
+        if (!queue) return;
         DestroyThreadWindows(queue->ThreadId());
         queue->Close();
         auto& registry = Registry();
         std::lock_guard lock(registry.mutex);
         const auto found = registry.queues.find(queue->ThreadId());
-        if (found != registry.queues.end() && found->second == queue)
-            registry.queues.erase(found);
+        if (found != registry.queues.end() && found->second == queue) registry.queues.erase(found);
     }
 };
 
 thread_local QueueHolder currentHolder;
 
-MSG MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
+MSG MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     MSG msg{};
     msg.hwnd = hwnd;
     msg.message = message;
@@ -62,22 +56,18 @@ MSG MakeMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-bool MessageFilter::Matches(HWND hwnd, UINT message) const
-{
+bool MessageFilter::Matches(HWND hwnd, UINT message) const {
     if (window == reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1))) {
-        if (hwnd != nullptr)
-            return false;
+        if (hwnd != nullptr) return false;
     } else if (window != nullptr && hwnd != window) {
         return false;
     }
     // WM_QUIT is retrieved whatever range the caller asks for.
-    if ((first == 0 && last == 0) || message == WM_QUIT)
-        return true;
+    if ((first == 0 && last == 0) || message == WM_QUIT) return true;
     return message >= first && message <= last;
 }
 
-std::shared_ptr<ThreadQueue> CurrentQueue()
-{
+std::shared_ptr<ThreadQueue> CurrentQueue() {
     if (!currentHolder.queue) {
         auto queue = std::make_shared<ThreadQueue>(GetCurrentThreadId());
         auto& registry = Registry();
@@ -88,29 +78,24 @@ std::shared_ptr<ThreadQueue> CurrentQueue()
     return currentHolder.queue;
 }
 
-std::shared_ptr<ThreadQueue> FindQueue(DWORD threadId)
-{
+std::shared_ptr<ThreadQueue> FindQueue(DWORD threadId) {
     auto& registry = Registry();
     std::lock_guard lock(registry.mutex);
     const auto found = registry.queues.find(threadId);
     return found == registry.queues.end() ? nullptr : found->second;
 }
 
-bool ThreadQueue::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::shared_ptr<void> payload)
-{
+bool ThreadQueue::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, std::shared_ptr<void> payload) {
     std::lock_guard lock(QueueMutex());
-    if (closed)
-        return false;
+    if (closed) return false;
     posted.push_back({MakeMessage(hwnd, message, wParam, lParam), std::move(payload)});
     wake.notify_all();
     return true;
 }
 
-LRESULT ThreadQueue::SendFrom(ThreadQueue& caller, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT ThreadQueue::SendFrom(ThreadQueue& caller, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     std::unique_lock lock(QueueMutex());
-    if (closed)
-        return 0;
+    if (closed) return 0;
     auto sent = std::make_shared<Sent>();
     sent->hwnd = hwnd;
     sent->message = message;
@@ -121,14 +106,12 @@ LRESULT ThreadQueue::SendFrom(ThreadQueue& caller, HWND hwnd, UINT message, WPAR
     wake.notify_all();
     while (!sent->done) {
         caller.ServeSentLocked(lock);
-        if (!sent->done)
-            caller.wake.wait(lock);
+        if (!sent->done) caller.wake.wait(lock);
     }
     return sent->result;
 }
 
-void ThreadQueue::ServeSentLocked(std::unique_lock<std::mutex>& lock)
-{
+void ThreadQueue::ServeSentLocked(std::unique_lock<std::mutex>& lock) {
     while (!inbox.empty()) {
         auto sent = std::move(inbox.front());
         inbox.pop_front();
@@ -141,8 +124,7 @@ void ThreadQueue::ServeSentLocked(std::unique_lock<std::mutex>& lock)
     }
 }
 
-bool ThreadQueue::TakeLocked(MSG& out, const MessageFilter& filter, bool remove)
-{
+bool ThreadQueue::TakeLocked(MSG& out, const MessageFilter& filter, bool remove) {
     const auto found = std::find_if(posted.begin(), posted.end(), [&](const Posted& entry) {
         return filter.Matches(entry.msg.hwnd, entry.msg.message);
     });
@@ -154,12 +136,10 @@ bool ThreadQueue::TakeLocked(MSG& out, const MessageFilter& filter, bool remove)
         }
         return true;
     }
-    if (remove)
-        currentPayload.reset();
+    if (remove) currentPayload.reset();
     if (quitPending && filter.Matches(nullptr, WM_QUIT)) {
         out = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0);
-        if (remove)
-            quitPending = false;
+        if (remove) quitPending = false;
         return true;
     }
     // A paint stays pending until the window procedure validates the window.
@@ -172,40 +152,33 @@ bool ThreadQueue::TakeLocked(MSG& out, const MessageFilter& filter, bool remove)
     return false;
 }
 
-bool ThreadQueue::Retrieve(MSG& out, const MessageFilter& filter, bool remove, bool wait)
-{
+bool ThreadQueue::Retrieve(MSG& out, const MessageFilter& filter, bool remove, bool wait) {
     std::unique_lock lock(QueueMutex());
     for (;;) {
         ServeSentLocked(lock);
-        if (TakeLocked(out, filter, remove))
-            return true;
-        if (!wait)
-            return false;
+        if (TakeLocked(out, filter, remove)) return true;
+        if (!wait) return false;
         wake.wait(lock);
     }
 }
 
-void ThreadQueue::WaitForInput()
-{
+void ThreadQueue::WaitForInput() {
     std::unique_lock lock(QueueMutex());
     for (;;) {
         ServeSentLocked(lock);
-        if (!posted.empty() || quitPending || !paintPending.empty())
-            return;
+        if (!posted.empty() || quitPending || !paintPending.empty()) return;
         wake.wait(lock);
     }
 }
 
-void ThreadQueue::PostQuit(int exitCode)
-{
+void ThreadQueue::PostQuit(int exitCode) {
     std::lock_guard lock(QueueMutex());
     quitPending = true;
     quitCode = exitCode;
     wake.notify_all();
 }
 
-void ThreadQueue::SetPaintPending(HWND hwnd, bool pending)
-{
+void ThreadQueue::SetPaintPending(HWND hwnd, bool pending) {
     std::lock_guard lock(QueueMutex());
     const auto found = std::find(paintPending.begin(), paintPending.end(), hwnd);
     if (pending && found == paintPending.end()) {
@@ -216,15 +189,13 @@ void ThreadQueue::SetPaintPending(HWND hwnd, bool pending)
     }
 }
 
-void ThreadQueue::DiscardWindow(HWND hwnd)
-{
+void ThreadQueue::DiscardWindow(HWND hwnd) {
     std::lock_guard lock(QueueMutex());
     std::erase_if(posted, [hwnd](const Posted& entry) { return entry.msg.hwnd == hwnd; });
     std::erase(paintPending, hwnd);
 }
 
-void ThreadQueue::Close()
-{
+void ThreadQueue::Close() {
     std::lock_guard lock(QueueMutex());
     closed = true;
     for (auto& sent : inbox) {

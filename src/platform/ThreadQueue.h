@@ -14,7 +14,7 @@ namespace kelvra::platform {
 struct MessageFilter {
     HWND window = nullptr;  // null: any; (HWND)-1: thread messages only; else that window
     UINT first = 0;
-    UINT last = 0;          // 0/0: every message
+    UINT last = 0;  // 0/0: every message
 
     bool Matches(HWND hwnd, UINT message) const;
 };

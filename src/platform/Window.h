@@ -29,14 +29,14 @@ struct Window {
     LONG_PTR userData = 0;
     HINSTANCE instance = nullptr;
     std::vector<BYTE> extraBytes;
-    RECT rect{};          // in the parent's client coordinates; screen coordinates for top-level windows
-    RECT frameInsets{};   // client area = rect shrunk by these amounts
+    RECT rect{};         // in the parent's client coordinates; screen coordinates for top-level windows
+    RECT frameInsets{};  // client area = rect shrunk by these amounts
     std::string text;
-    RECT update{};        // bounds of the area to repaint, client coordinates
+    RECT update{};  // bounds of the area to repaint, client coordinates
     bool updatePending = false;
     bool erasePending = false;
     bool destroying = false;
-    bool gone = false;    // removed from the table; posts are refused
+    bool gone = false;  // removed from the table; posts are refused
     std::vector<HWND> children;
     std::shared_ptr<Surface> surface;  // client pixels, made by the first GetDC
     HDC dc = nullptr;

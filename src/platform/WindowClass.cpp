@@ -18,30 +18,26 @@ struct ClassRegistry {
     ATOM nextAtom = kFirstAtom;
 };
 
-ClassRegistry& Registry()
-{
+ClassRegistry& Registry() {
     static auto* registry = new ClassRegistry;
     return *registry;
 }
 
-bool SameName(const std::string& a, const char* b)
-{
+bool SameName(const std::string& a, const char* b) {
     const size_t length = std::char_traits<char>::length(b);
     return a.size() == length && std::equal(a.begin(), a.end(), b, [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
 }
 
-bool Names(const WindowClass& windowClass, LPCSTR nameOrAtom)
-{
+bool Names(const WindowClass& windowClass, LPCSTR nameOrAtom) {
     if (IS_INTRESOURCE(nameOrAtom))
         return windowClass.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(nameOrAtom));
     return SameName(windowClass.name, nameOrAtom);
 }
 
 std::vector<std::shared_ptr<WindowClass>>::iterator FindLocked(ClassRegistry& registry, LPCSTR nameOrAtom,
-                                                               HINSTANCE instance)
-{
+                                                               HINSTANCE instance) {
     return std::find_if(registry.classes.begin(), registry.classes.end(), [&](const auto& windowClass) {
         return windowClass->info.hInstance == instance && Names(*windowClass, nameOrAtom);
     });
@@ -49,20 +45,15 @@ std::vector<std::shared_ptr<WindowClass>>::iterator FindLocked(ClassRegistry& re
 
 }  // namespace
 
-HINSTANCE MainModule()
-{
+HINSTANCE MainModule() {
     // Any stable non-null value will do: nothing dereferences a module handle here.
     static char executableModule;
     return reinterpret_cast<HINSTANCE>(&executableModule);
 }
 
-HINSTANCE NormalizeInstance(HINSTANCE instance)
-{
-    return instance ? instance : MainModule();
-}
+HINSTANCE NormalizeInstance(HINSTANCE instance) { return instance ? instance : MainModule(); }
 
-ATOM RegisterWindowClass(const WNDCLASSEXA& info)
-{
+ATOM RegisterWindowClass(const WNDCLASSEXA& info) {
     if (info.cbSize != sizeof(WNDCLASSEXA) || info.lpszClassName == nullptr || info.lpfnWndProc == nullptr ||
         IS_INTRESOURCE(info.lpszClassName) || info.lpszClassName[0] == '\0' || info.cbClsExtra < 0 ||
         info.cbWndExtra < 0) {
@@ -91,8 +82,7 @@ ATOM RegisterWindowClass(const WNDCLASSEXA& info)
     return windowClass->atom;
 }
 
-bool UnregisterWindowClass(LPCSTR nameOrAtom, HINSTANCE instance)
-{
+bool UnregisterWindowClass(LPCSTR nameOrAtom, HINSTANCE instance) {
     if (nameOrAtom == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -112,8 +102,7 @@ bool UnregisterWindowClass(LPCSTR nameOrAtom, HINSTANCE instance)
     return true;
 }
 
-std::shared_ptr<WindowClass> FindWindowClass(LPCSTR nameOrAtom, HINSTANCE instance, bool countWindow)
-{
+std::shared_ptr<WindowClass> FindWindowClass(LPCSTR nameOrAtom, HINSTANCE instance, bool countWindow) {
     if (nameOrAtom != nullptr) {
         auto& registry = Registry();
         std::lock_guard lock(registry.mutex);
@@ -124,8 +113,7 @@ std::shared_ptr<WindowClass> FindWindowClass(LPCSTR nameOrAtom, HINSTANCE instan
             });
         }
         if (found != registry.classes.end()) {
-            if (countWindow)
-                ++(*found)->windowCount;
+            if (countWindow) ++(*found)->windowCount;
             return *found;
         }
     }
@@ -133,8 +121,7 @@ std::shared_ptr<WindowClass> FindWindowClass(LPCSTR nameOrAtom, HINSTANCE instan
     return nullptr;
 }
 
-void ReleaseClassWindow(WindowClass& windowClass)
-{
+void ReleaseClassWindow(WindowClass& windowClass) {
     std::lock_guard lock(Registry().mutex);
     --windowClass.windowCount;
 }

@@ -14,8 +14,7 @@ struct Placement {
     int x, y, width, height;
 };
 
-Placement ResolvePlacement(int x, int y, int width, int height, bool child)
-{
+Placement ResolvePlacement(int x, int y, int width, int height, bool child) {
     if (x == CW_USEDEFAULT) {
         x = child ? 0 : kDefaultX;
         y = child ? 0 : kDefaultY;
@@ -24,21 +23,17 @@ Placement ResolvePlacement(int x, int y, int width, int height, bool child)
         width = child ? 0 : kScreenWidth * 3 / 4;
         height = child ? 0 : kScreenHeight * 3 / 4;
     }
-    if (y == CW_USEDEFAULT)
-        y = 0;
-    if (height == CW_USEDEFAULT)
-        height = 0;
+    if (y == CW_USEDEFAULT) y = 0;
+    if (height == CW_USEDEFAULT) height = 0;
     return Placement{x, y, width < 0 ? 0 : width, height < 0 ? 0 : height};
 }
 
-bool ResolveParent(HWND parent, DWORD style, std::shared_ptr<Window>& window)
-{
+bool ResolveParent(HWND parent, DWORD style, std::shared_ptr<Window>& window) {
     if (parent == HWND_MESSAGE) {
         window->messageOnly = true;
         return true;
     }
-    if (parent != nullptr && !FindWindowObject(parent))
-        return false;
+    if (parent != nullptr && !FindWindowObject(parent)) return false;
     if (style & WS_CHILD) {
         if (parent == nullptr) {
             SetLastError(ERROR_TLW_WITH_WSCHILD);
@@ -51,8 +46,7 @@ bool ResolveParent(HWND parent, DWORD style, std::shared_ptr<Window>& window)
     return true;
 }
 
-LRESULT SendCreation(const std::shared_ptr<Window>& window, UINT message, CREATESTRUCTA& create)
-{
+LRESULT SendCreation(const std::shared_ptr<Window>& window, UINT message, CREATESTRUCTA& create) {
     return SendToWindow(window->handle, message, 0, reinterpret_cast<LPARAM>(&create));
 }
 
@@ -62,19 +56,16 @@ extern "C" {
 
 WINUSERAPI HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
                                        int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                                       HINSTANCE hInstance, LPVOID lpParam)
-{
+                                       HINSTANCE hInstance, LPVOID lpParam) {
     auto window = std::make_shared<Window>();
-    if (!ResolveParent(hWndParent, dwStyle, window))
-        return nullptr;
+    if (!ResolveParent(hWndParent, dwStyle, window)) return nullptr;
     const bool child = (dwStyle & WS_CHILD) != 0;
     if (!child && hMenu != nullptr) {  // there are no menus to attach
         SetLastError(ERROR_INVALID_MENU_HANDLE);
         return nullptr;
     }
     window->windowClass = FindWindowClass(lpClassName, hInstance, true);
-    if (!window->windowClass)
-        return nullptr;
+    if (!window->windowClass) return nullptr;
 
     // Overlapped windows always carry a caption and clip their siblings.
     DWORD style = dwStyle;
@@ -123,18 +114,15 @@ WINUSERAPI HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCS
         return nullptr;
     }
     SendToWindow(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(window->ClientWidth(), window->ClientHeight()));
-    SendToWindow(hwnd, WM_MOVE, 0, MAKELPARAM(window->rect.left + window->frameInsets.left,
-                                              window->rect.top + window->frameInsets.top));
-    if (style & WS_VISIBLE)
-        ShowWindow(hwnd, SW_SHOW);
+    SendToWindow(hwnd, WM_MOVE, 0,
+                 MAKELPARAM(window->rect.left + window->frameInsets.left, window->rect.top + window->frameInsets.top));
+    if (style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOW);
     return IsWindow(hwnd) ? hwnd : nullptr;
 }
 
-WINUSERAPI BOOL WINAPI DestroyWindow(HWND hWnd)
-{
+WINUSERAPI BOOL WINAPI DestroyWindow(HWND hWnd) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return FALSE;
+    if (!window) return FALSE;
     // Only the thread that made a window may destroy it.
     if (!window->queue || window->threadId != GetCurrentThreadId()) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -144,8 +132,7 @@ WINUSERAPI BOOL WINAPI DestroyWindow(HWND hWnd)
     return TRUE;
 }
 
-WINUSERAPI ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx)
-{
+WINUSERAPI ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
     if (lpwcx == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -153,13 +140,11 @@ WINUSERAPI ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx)
     return RegisterWindowClass(*lpwcx);
 }
 
-WINUSERAPI BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance)
-{
+WINUSERAPI BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
     return UnregisterWindowClass(lpClassName, hInstance) ? TRUE : FALSE;
 }
 
-WINUSERAPI BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA lpwcx)
-{
+WINUSERAPI BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LPWNDCLASSEXA lpwcx) {
     if (lpwcx == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -174,8 +159,7 @@ WINUSERAPI BOOL WINAPI GetClassInfoExA(HINSTANCE hInstance, LPCSTR lpszClass, LP
     return windowClass->atom;
 }
 
-WINUSERAPI HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
-{
+WINUSERAPI HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     if (lpModuleName != nullptr) {  // only the executable has a module handle here
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
@@ -184,15 +168,13 @@ WINUSERAPI HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
 }
 
 // Cursors and icons are never drawn; their handles only need to be distinct and non-null.
-WINUSERAPI HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
-{
+WINUSERAPI HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
     (void)hInstance;
     static char cursor;
     return lpCursorName ? reinterpret_cast<HCURSOR>(&cursor) : nullptr;
 }
 
-WINUSERAPI HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
-{
+WINUSERAPI HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     (void)hInstance;
     static char icon;
     return lpIconName ? reinterpret_cast<HICON>(&icon) : nullptr;

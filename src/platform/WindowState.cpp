@@ -12,8 +12,7 @@ namespace {
 thread_local HWND focusWindow = nullptr;
 
 // Moves and sizes a window (rect in parent client coordinates) and tells it what changed.
-void Reposition(const std::shared_ptr<Window>& window, const RECT& rect, bool repaint)
-{
+void Reposition(const std::shared_ptr<Window>& window, const RECT& rect, bool repaint) {
     bool moved = false;
     bool resized = false;
     int clientWidth = 0;
@@ -29,23 +28,18 @@ void Reposition(const std::shared_ptr<Window>& window, const RECT& rect, bool re
         clientWidth = window->ClientWidth();
         clientHeight = window->ClientHeight();
         clientOrigin = POINT{rect.left + window->frameInsets.left, rect.top + window->frameInsets.top};
-        if (repaint && resized)
-            InvalidateLocked(*window, nullptr, true);
+        if (repaint && resized) InvalidateLocked(*window, nullptr, true);
     }
-    if (resized)
-        SendToWindow(window->handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, clientHeight));
-    if (moved)
-        SendToWindow(window->handle, WM_MOVE, 0, MAKELPARAM(clientOrigin.x, clientOrigin.y));
+    if (resized) SendToWindow(window->handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(clientWidth, clientHeight));
+    if (moved) SendToWindow(window->handle, WM_MOVE, 0, MAKELPARAM(clientOrigin.x, clientOrigin.y));
 }
 
-bool SetVisible(const std::shared_ptr<Window>& window, bool visible)
-{
+bool SetVisible(const std::shared_ptr<Window>& window, bool visible) {
     bool wasVisible = false;
     {
         std::lock_guard lock(WindowLock());
         wasVisible = (window->style & WS_VISIBLE) != 0;
-        if (wasVisible == visible)
-            return wasVisible;
+        if (wasVisible == visible) return wasVisible;
         if (visible)
             window->style |= WS_VISIBLE;
         else
@@ -60,8 +54,7 @@ bool SetVisible(const std::shared_ptr<Window>& window, bool visible)
     return wasVisible;
 }
 
-bool ExtraBytesIndex(const Window& window, int index)
-{
+bool ExtraBytesIndex(const Window& window, int index) {
     return index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= window.extraBytes.size();
 }
 
@@ -69,63 +62,46 @@ bool ExtraBytesIndex(const Window& window, int index)
 
 extern "C" {
 
-WINUSERAPI BOOL WINAPI IsWindow(HWND hWnd)
-{
-    return FindWindowObject(hWnd, false) ? TRUE : FALSE;
-}
+WINUSERAPI BOOL WINAPI IsWindow(HWND hWnd) { return FindWindowObject(hWnd, false) ? TRUE : FALSE; }
 
-WINUSERAPI BOOL WINAPI IsWindowVisible(HWND hWnd)
-{
+WINUSERAPI BOOL WINAPI IsWindowVisible(HWND hWnd) {
     const auto window = FindWindowObject(hWnd, false);
-    if (!window)
-        return FALSE;
+    if (!window) return FALSE;
     std::lock_guard lock(WindowLock());
     return IsVisibleLocked(*window) ? TRUE : FALSE;
 }
 
-WINUSERAPI BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
-{
+WINUSERAPI BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return FALSE;
+    if (!window) return FALSE;
     return SetVisible(window, nCmdShow != SW_HIDE) ? TRUE : FALSE;
 }
 
-WINUSERAPI HWND WINAPI SetFocus(HWND hWnd)
-{
-    if (hWnd != nullptr && !FindWindowObject(hWnd))
-        return nullptr;
+WINUSERAPI HWND WINAPI SetFocus(HWND hWnd) {
+    if (hWnd != nullptr && !FindWindowObject(hWnd)) return nullptr;
     const HWND previous = IsWindow(focusWindow) ? focusWindow : nullptr;
     focusWindow = hWnd;
     return previous;
 }
 
-WINUSERAPI HWND WINAPI GetFocus(void)
-{
-    return IsWindow(focusWindow) ? focusWindow : nullptr;
-}
+WINUSERAPI HWND WINAPI GetFocus(void) { return IsWindow(focusWindow) ? focusWindow : nullptr; }
 
-WINUSERAPI BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint)
-{
+WINUSERAPI BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return FALSE;
+    if (!window) return FALSE;
     Reposition(window, RECT{X, Y, X + std::max(nWidth, 0), Y + std::max(nHeight, 0)}, bRepaint != FALSE);
     return TRUE;
 }
 
-WINUSERAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags)
-{
+WINUSERAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags) {
     (void)hWndInsertAfter;  // windows never overlap on a screen here, so the z-order has no effect
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return FALSE;
+    if (!window) return FALSE;
     RECT rect{};
     {
         std::lock_guard lock(WindowLock());
         rect = window->rect;
-        if (uFlags & SWP_FRAMECHANGED)
-            UpdateClientAreaLocked(*window);
+        if (uFlags & SWP_FRAMECHANGED) UpdateClientAreaLocked(*window);
     }
     if (!(uFlags & SWP_NOMOVE)) {
         rect.right += X - rect.left;
@@ -145,35 +121,28 @@ WINUSERAPI BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int 
     return TRUE;
 }
 
-WINUSERAPI BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect)
-{
+WINUSERAPI BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
     const auto window = FindWindowObject(hWnd);
-    if (!window || lpRect == nullptr)
-        return FALSE;
+    if (!window || lpRect == nullptr) return FALSE;
     std::lock_guard lock(WindowLock());
     *lpRect = RECT{0, 0, window->ClientWidth(), window->ClientHeight()};
     return TRUE;
 }
 
-WINUSERAPI BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
-{
+WINUSERAPI BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
     const auto window = FindWindowObject(hWnd);
-    if (!window || lpRect == nullptr)
-        return FALSE;
+    if (!window || lpRect == nullptr) return FALSE;
     std::lock_guard lock(WindowLock());
     POINT origin{};
-    if (const auto parent = FindWindowObject(window->parent, false))
-        origin = ClientOriginOnScreenLocked(*parent);
+    if (const auto parent = FindWindowObject(window->parent, false)) origin = ClientOriginOnScreenLocked(*parent);
     *lpRect = RECT{window->rect.left + origin.x, window->rect.top + origin.y, window->rect.right + origin.x,
                    window->rect.bottom + origin.y};
     return TRUE;
 }
 
-WINUSERAPI BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
-{
+WINUSERAPI BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
     const auto window = FindWindowObject(hWnd);
-    if (!window || lpPoint == nullptr)
-        return FALSE;
+    if (!window || lpPoint == nullptr) return FALSE;
     std::lock_guard lock(WindowLock());
     const POINT origin = ClientOriginOnScreenLocked(*window);
     lpPoint->x += origin.x;
@@ -181,11 +150,9 @@ WINUSERAPI BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint)
     return TRUE;
 }
 
-WINUSERAPI BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint)
-{
+WINUSERAPI BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
     const auto window = FindWindowObject(hWnd);
-    if (!window || lpPoint == nullptr)
-        return FALSE;
+    if (!window || lpPoint == nullptr) return FALSE;
     std::lock_guard lock(WindowLock());
     const POINT origin = ClientOriginOnScreenLocked(*window);
     lpPoint->x -= origin.x;
@@ -193,113 +160,99 @@ WINUSERAPI BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint)
     return TRUE;
 }
 
-WINUSERAPI HWND WINAPI GetParent(HWND hWnd)
-{
+WINUSERAPI HWND WINAPI GetParent(HWND hWnd) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return nullptr;
+    if (!window) return nullptr;
     std::lock_guard lock(WindowLock());
-    if (window->style & WS_CHILD)
-        return window->parent;
+    if (window->style & WS_CHILD) return window->parent;
     // A top-level window reports its owner only when it is a pop-up, as on Windows.
     return (window->style & WS_POPUP) ? window->owner : nullptr;
 }
 
-WINUSERAPI HWND WINAPI GetDesktopWindow(void)
-{
-    return DesktopWindow()->handle;
-}
+WINUSERAPI HWND WINAPI GetDesktopWindow(void) { return DesktopWindow()->handle; }
 
-WINUSERAPI int WINAPI GetDlgCtrlID(HWND hWnd)
-{
+WINUSERAPI int WINAPI GetDlgCtrlID(HWND hWnd) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return 0;
+    if (!window) return 0;
     std::lock_guard lock(WindowLock());
     return (window->style & WS_CHILD) ? static_cast<int>(window->id) : 0;
 }
 
-WINUSERAPI LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex)
-{
+WINUSERAPI LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return 0;
+    if (!window) return 0;
     std::lock_guard lock(WindowLock());
     switch (nIndex) {
-    case GWL_STYLE:
-        return static_cast<LONG>(window->style);
-    case GWL_EXSTYLE:
-        return static_cast<LONG>(window->exStyle);
-    case GWLP_ID:
-        return window->id;
-    case GWLP_USERDATA:
-        return window->userData;
-    case GWLP_WNDPROC:
-        return reinterpret_cast<LONG_PTR>(window->proc);
-    case GWLP_HINSTANCE:
-        return reinterpret_cast<LONG_PTR>(window->instance);
-    case GWLP_HWNDPARENT:
-        return reinterpret_cast<LONG_PTR>((window->style & WS_CHILD) ? window->parent : window->owner);
-    default:
-        if (!ExtraBytesIndex(*window, nIndex)) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG_PTR value = 0;
-        std::memcpy(&value, window->extraBytes.data() + nIndex, sizeof(value));
-        return value;
+        case GWL_STYLE:
+            return static_cast<LONG>(window->style);
+        case GWL_EXSTYLE:
+            return static_cast<LONG>(window->exStyle);
+        case GWLP_ID:
+            return window->id;
+        case GWLP_USERDATA:
+            return window->userData;
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(window->proc);
+        case GWLP_HINSTANCE:
+            return reinterpret_cast<LONG_PTR>(window->instance);
+        case GWLP_HWNDPARENT:
+            return reinterpret_cast<LONG_PTR>((window->style & WS_CHILD) ? window->parent : window->owner);
+        default:
+            if (!ExtraBytesIndex(*window, nIndex)) {
+                SetLastError(ERROR_INVALID_INDEX);
+                return 0;
+            }
+            LONG_PTR value = 0;
+            std::memcpy(&value, window->extraBytes.data() + nIndex, sizeof(value));
+            return value;
     }
 }
 
-WINUSERAPI LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong)
-{
+WINUSERAPI LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return 0;
+    if (!window) return 0;
     std::lock_guard lock(WindowLock());
     LONG_PTR previous = 0;
     switch (nIndex) {
-    case GWL_STYLE:
-        previous = static_cast<LONG>(window->style);
-        window->style = static_cast<DWORD>(dwNewLong);
-        break;
-    case GWL_EXSTYLE:
-        previous = static_cast<LONG>(window->exStyle);
-        window->exStyle = static_cast<DWORD>(dwNewLong);
-        break;
-    case GWLP_ID:
-        previous = window->id;
-        window->id = dwNewLong;
-        break;
-    case GWLP_USERDATA:
-        previous = window->userData;
-        window->userData = dwNewLong;
-        break;
-    case GWLP_WNDPROC:
-        if (dwNewLong == 0) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        previous = reinterpret_cast<LONG_PTR>(window->proc);
-        window->proc = reinterpret_cast<WNDPROC>(dwNewLong);
-        break;
-    default:
-        if (!ExtraBytesIndex(*window, nIndex)) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        std::memcpy(&previous, window->extraBytes.data() + nIndex, sizeof(previous));
-        std::memcpy(window->extraBytes.data() + nIndex, &dwNewLong, sizeof(dwNewLong));
-        break;
+        case GWL_STYLE:
+            previous = static_cast<LONG>(window->style);
+            window->style = static_cast<DWORD>(dwNewLong);
+            break;
+        case GWL_EXSTYLE:
+            previous = static_cast<LONG>(window->exStyle);
+            window->exStyle = static_cast<DWORD>(dwNewLong);
+            break;
+        case GWLP_ID:
+            previous = window->id;
+            window->id = dwNewLong;
+            break;
+        case GWLP_USERDATA:
+            previous = window->userData;
+            window->userData = dwNewLong;
+            break;
+        case GWLP_WNDPROC:
+            if (dwNewLong == 0) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return 0;
+            }
+            previous = reinterpret_cast<LONG_PTR>(window->proc);
+            window->proc = reinterpret_cast<WNDPROC>(dwNewLong);
+            break;
+        default:
+            if (!ExtraBytesIndex(*window, nIndex)) {
+                SetLastError(ERROR_INVALID_INDEX);
+                return 0;
+            }
+            std::memcpy(&previous, window->extraBytes.data() + nIndex, sizeof(previous));
+            std::memcpy(window->extraBytes.data() + nIndex, &dwNewLong, sizeof(dwNewLong));
+            break;
     }
     return previous;
 }
 
-WINUSERAPI int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
-{
+WINUSERAPI int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
     const auto window = FindWindowObject(hWnd);
-    if (!window || lpString == nullptr || nMaxCount <= 0)
-        return 0;
+    if (!window || lpString == nullptr || nMaxCount <= 0) return 0;
     std::lock_guard lock(WindowLock());
     const size_t length = std::min(window->text.size(), static_cast<size_t>(nMaxCount - 1));
     std::memcpy(lpString, window->text.data(), length);
@@ -307,11 +260,9 @@ WINUSERAPI int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
     return static_cast<int>(length);
 }
 
-WINUSERAPI BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
-{
+WINUSERAPI BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
     const auto window = FindWindowObject(hWnd);
-    if (!window)
-        return FALSE;
+    if (!window) return FALSE;
     std::lock_guard lock(WindowLock());
     window->text = lpString ? lpString : "";
     return TRUE;

@@ -107,8 +107,7 @@ int32_t CSensor880HQLN::SetTriggerMode(int32_t mode) {
 
 int32_t CSensor880HQLN::SetBitDepth(int32_t wide) {
     params.bitsPerPixel = wide ? 16 : 8;
-    return SetWindow(params.windowX, params.windowWidth, params.windowY, params.windowHeight,
-                     params.windowMode);
+    return SetWindow(params.windowX, params.windowWidth, params.windowY, params.windowHeight, params.windowMode);
 }
 
 int32_t CSensor880HQLN::SetExposure(int32_t value) {

@@ -4,9 +4,9 @@
 // registers through a text command that the head accepts only in its debug mode.
 #pragma once
 
+#include "common/CriticalSection.h"
 #include "kelvra/win32.h"
 #include "sensors/SensorCommon.h"
-#include "common/CriticalSection.h"
 
 class CSensor880HQLN : public CSensorCommon {
 public:

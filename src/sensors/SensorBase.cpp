@@ -71,17 +71,11 @@ int32_t CSensorBase::GetChannelOffsetMax(int32_t*) { return 0; }
 int32_t CSensorBase::GetChannelOffsetDefault(int32_t*) { return 0; }
 int32_t CSensorBase::IsLevelSupported() { return params.levelSupported; }
 int32_t CSensorBase::SetLevel(int32_t) { return 0; }
-int32_t CSensorBase::GetLevel(int32_t* value) {
-    return ReportRange(value, params.level, params.levelSupported);
-}
+int32_t CSensorBase::GetLevel(int32_t* value) { return ReportRange(value, params.level, params.levelSupported); }
 
-int32_t CSensorBase::GetLevelMin(int32_t* value) {
-    return ReportRange(value, params.levelMin, params.levelSupported);
-}
+int32_t CSensorBase::GetLevelMin(int32_t* value) { return ReportRange(value, params.levelMin, params.levelSupported); }
 
-int32_t CSensorBase::GetLevelMax(int32_t* value) {
-    return ReportRange(value, params.levelMax, params.levelSupported);
-}
+int32_t CSensorBase::GetLevelMax(int32_t* value) { return ReportRange(value, params.levelMax, params.levelSupported); }
 
 int32_t CSensorBase::GetLevelDefault(int32_t* value) {
     return ReportRange(value, params.levelDefault, params.levelSupported);

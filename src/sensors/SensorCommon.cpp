@@ -9,8 +9,7 @@ int32_t Give(int32_t* out, int32_t value) {
 
 }  // namespace
 
-int32_t CSensorCommon::GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height,
-                                 int32_t* mode) {
+int32_t CSensorCommon::GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) {
     Give(x, params.windowX);
     Give(width, params.windowWidth);
     Give(y, params.windowY);
@@ -33,8 +32,6 @@ int32_t CSensorCommon::GetRedGainDefault(int32_t* value) { return Give(value, pa
 int32_t CSensorCommon::GetExposureTime(int32_t* time) { return Give(time, params.exposureTime); }
 int32_t CSensorCommon::GetExposureTimeMin(int32_t* time) { return Give(time, params.exposureTimeMin); }
 int32_t CSensorCommon::GetExposureTimeMax(int32_t* time) { return Give(time, params.exposureTimeMax); }
-int32_t CSensorCommon::GetExposureTimeDefault(int32_t* time) {
-    return Give(time, params.exposureTimeDefault);
-}
+int32_t CSensorCommon::GetExposureTimeDefault(int32_t* time) { return Give(time, params.exposureTimeDefault); }
 int32_t CSensorCommon::GetMirrorH(int32_t* on) { return Give(on, params.mirrorH); }
 int32_t CSensorCommon::GetMirrorV(int32_t* on) { return Give(on, params.mirrorV); }

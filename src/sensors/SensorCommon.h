@@ -8,8 +8,7 @@ class CSensorCommon : public CSensorBase {
 public:
     using CSensorBase::CSensorBase;
 
-    [[nodiscard]] int32_t GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height,
-                      int32_t* mode) override;
+    [[nodiscard]] int32_t GetWindow(int32_t* x, int32_t* width, int32_t* y, int32_t* height, int32_t* mode) override;
     [[nodiscard]] int32_t GetTriggerMode(int32_t* mode) override;
     [[nodiscard]] int32_t GetExposure(int32_t* value) override;
     [[nodiscard]] int32_t GetGain(int32_t* value) override;

@@ -123,7 +123,7 @@ struct AcquisitionState {
     DWORD workerThreadId = 0;
     HANDLE workerDoneEvent = nullptr;
     std::atomic<int32_t> acquisitionState{0};  // 0 idle, 1 preview, 2 capture, 3 trigger
-    HWND callbackWindow = nullptr;  // gets WM_CAMERA_FRAME
+    HWND callbackWindow = nullptr;             // gets WM_CAMERA_FRAME
     BYTE* callbackBuffer = nullptr;
     int32_t callbackBufferSize = 0;
     int32_t callbackTopDown = 0;

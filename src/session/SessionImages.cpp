@@ -31,8 +31,8 @@ void DibImageDeleter::operator()(DibImage* image) const {
 }
 
 std::array<OwnedImage*, SessionImages::kCount> SessionImages::All() {
-    return {&raw8,   &raw16,  &rgb24,   &rgb32,   &rgb48,    &rgb64,     &filterCopy,  &display,     &dark8,
-            &white8, &dark16, &white16, &hotMap8, &deadMap8, &hotMap16, &deadMap16, &defectWork8, &defectWork16};
+    return {&raw8,   &raw16,  &rgb24,   &rgb32,   &rgb48,    &rgb64,    &filterCopy, &display,     &dark8,
+            &white8, &dark16, &white16, &hotMap8, &deadMap8, &hotMap16, &deadMap16,  &defectWork8, &defectWork16};
 }
 
 bool SessionImages::MakeAll() {
@@ -57,10 +57,11 @@ bool SessionImages::CreateCalibrationPlanes(int32_t width, int32_t height) {
         uint16_t bitsPerPixel;
         uint16_t fill;
     };
-    const Plane planes[] = {{dark8.get(), 8, 0},        {white8.get(), 8, 0xFF},   {dark16.get(), 16, 0},
-                            {white16.get(), 16, kWhiteLevel16}, {hotMap8.get(), 8, 0}, {deadMap8.get(), 8, 0},
-                            {hotMap16.get(), 16, 0},    {deadMap16.get(), 16, 0},  {defectWork8.get(), 8, 0},
-                            {defectWork16.get(), 16, 0}};
+    const Plane planes[] = {{dark8.get(), 8, 0},       {white8.get(), 8, 0xFF},
+                            {dark16.get(), 16, 0},     {white16.get(), 16, kWhiteLevel16},
+                            {hotMap8.get(), 8, 0},     {deadMap8.get(), 8, 0},
+                            {hotMap16.get(), 16, 0},   {deadMap16.get(), 16, 0},
+                            {defectWork8.get(), 8, 0}, {defectWork16.get(), 16, 0}};
     for (const Plane& plane : planes) {
         if (!plane.image || !CreateImage(plane.image, width, height, plane.bitsPerPixel)) return false;
     }

@@ -25,13 +25,13 @@ public:
     bool CreateCalibrationPlanes(int32_t width, int32_t height);
     void ReleaseAll();
 
-    OwnedImage raw8, raw16;           // the raw frame at 8 or 16 bits per pixel
-    OwnedImage rgb24, rgb32, rgb48, rgb64;  // colour outputs
-    OwnedImage filterCopy;            // the sharpness filter's copy of the output
-    OwnedImage display;               // the preview window's client size
-    OwnedImage dark8, white8, dark16, white16;            // flat-field calibration planes
-    OwnedImage hotMap8, deadMap8, hotMap16, deadMap16;    // defect maps made from the planes
-    OwnedImage defectWork8, defectWork16;                 // work maps of the dot filter
+    OwnedImage raw8, raw16;                             // the raw frame at 8 or 16 bits per pixel
+    OwnedImage rgb24, rgb32, rgb48, rgb64;              // colour outputs
+    OwnedImage filterCopy;                              // the sharpness filter's copy of the output
+    OwnedImage display;                                 // the preview window's client size
+    OwnedImage dark8, white8, dark16, white16;          // flat-field calibration planes
+    OwnedImage hotMap8, deadMap8, hotMap16, deadMap16;  // defect maps made from the planes
+    OwnedImage defectWork8, defectWork16;               // work maps of the dot filter
 
 private:
     std::array<OwnedImage*, kCount> All();

@@ -109,15 +109,13 @@ void SettingsStore::SaveGroups(const CKelvra& session, int32_t cameraNumber) {
     const CameraSettings& camera = session.camera;
     const ImageFilters& filters = session.filters;
     const GraySettings& gray = session.gray;
-    const GainGroup gain{camera.globalGain,   camera.colourGainGreen1, camera.colourGainRed, camera.colourGainBlue,
-                         camera.colourGainGreen2, camera.exposureLines, camera.mirrorV,      camera.mirrorH,
-                         camera.autoIris,     camera.gainMode,         camera.blackLevel,    camera.exposureMs};
-    const FilterGroup filter{filters.brightness,   filters.contrast,       filters.hue,
-                             filters.saturation,   filters.sharpness,      filters.bayerGainRed,
-                             filters.bayerGainGreen, filters.bayerGainBlue, filters.gamma,
-                             filters.bayerMode};
-    const GrayGroup grayGroup{gray.grayMode,    gray.grayGainR,    gray.grayGainG1,
-                              gray.grayGainG2,  gray.grayGainB,    gray.grayOffsetR,
-                              gray.grayOffsetG1, gray.grayOffsetG2, gray.grayOffsetB};
+    const GainGroup gain{camera.globalGain,       camera.colourGainGreen1, camera.colourGainRed, camera.colourGainBlue,
+                         camera.colourGainGreen2, camera.exposureLines,    camera.mirrorV,       camera.mirrorH,
+                         camera.autoIris,         camera.gainMode,         camera.blackLevel,    camera.exposureMs};
+    const FilterGroup filter{
+        filters.brightness,   filters.contrast,       filters.hue,           filters.saturation, filters.sharpness,
+        filters.bayerGainRed, filters.bayerGainGreen, filters.bayerGainBlue, filters.gamma,      filters.bayerMode};
+    const GrayGroup grayGroup{gray.grayMode,    gray.grayGainR,    gray.grayGainG1,   gray.grayGainG2, gray.grayGainB,
+                              gray.grayOffsetR, gray.grayOffsetG1, gray.grayOffsetG2, gray.grayOffsetB};
     cameras[cameraNumber] = StoredCamera{gain, filter, grayGroup};
 }

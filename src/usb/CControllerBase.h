@@ -18,8 +18,13 @@ public:
     [[nodiscard]] virtual int SelectDevice(int /*row*/) { return 0; }
     [[nodiscard]] virtual int ReadFpgaRegisterPair(uint16_t* /*value*/) { return 0; }
     // address: the 8-bit write form of the I2C address; at most 64 bytes per call.
-    [[nodiscard]] virtual int I2cWrite(uint8_t /*address*/, const uint8_t* /*bytes*/, int /*count*/, uint32_t /*timeoutMs*/) { return 0; }
-    [[nodiscard]] virtual int I2cRead(uint8_t /*address*/, uint8_t* /*bytes*/, int /*count*/, uint32_t /*timeoutMs*/) { return 0; }
+    [[nodiscard]] virtual int I2cWrite(uint8_t /*address*/, const uint8_t* /*bytes*/, int /*count*/,
+                                       uint32_t /*timeoutMs*/) {
+        return 0;
+    }
+    [[nodiscard]] virtual int I2cRead(uint8_t /*address*/, uint8_t* /*bytes*/, int /*count*/, uint32_t /*timeoutMs*/) {
+        return 0;
+    }
     [[nodiscard]] virtual int WriteRegister32(uint16_t /*address*/, uint32_t /*value*/) { return 0; }
     [[nodiscard]] virtual int ReadRegister16(uint16_t /*address*/, int* /*value*/) { return 0; }
     [[nodiscard]] virtual int WriteRegisterPair(uint16_t /*address*/, uint16_t /*value*/) { return 0; }

@@ -8,10 +8,7 @@ using namespace kelvra::usb;
 
 namespace {
 
-bool MatchesProduct(const UsbDeviceEntry& row, int productId)
-{
-    return row.productId == uint16_t(productId & 0xFFFF);
-}
+bool MatchesProduct(const UsbDeviceEntry& row, int productId) { return row.productId == uint16_t(productId & 0xFFFF); }
 
 }  // namespace
 
@@ -19,56 +16,41 @@ CFx3Api::CFx3Api() = default;
 
 CFx3Api::~CFx3Api() = default;
 
-int CFx3Api::EnumerateDevices()
-{
-    return EnumerateDeviceInterfaces(interfaceClass, table);
-}
+int CFx3Api::EnumerateDevices() { return EnumerateDeviceInterfaces(interfaceClass, table); }
 
-HANDLE CFx3Api::OpenDeviceRow(int row, bool overlapped)
-{
-    if (row < 0 || row >= kDeviceTableRows || row >= table.EntryCount())
-        return nullptr;
+HANDLE CFx3Api::OpenDeviceRow(int row, bool overlapped) {
+    if (row < 0 || row >= kDeviceTableRows || row >= table.EntryCount()) return nullptr;
     const UsbDeviceEntry entry = table.Entry(row);
     HANDLE device = deviceio::OpenPath(entry.devicePath, overlapped);
-    if (!deviceio::IsOpen(device))
-        return nullptr;
+    if (!deviceio::IsOpen(device)) return nullptr;
     return device;
 }
 
-bool CFx3Api::IsDeviceRowPresent(int row)
-{
+bool CFx3Api::IsDeviceRowPresent(int row) {
     HANDLE device = OpenDeviceRow(row, false);
-    if (device == nullptr)
-        return false;
+    if (device == nullptr) return false;
     deviceio::Close(device);
     return true;
 }
 
-int CFx3Api::FormatDeviceName(int row, char* buffer, std::size_t capacity)
-{
-    if (!IsDeviceRowPresent(row))
-        return 0;
+int CFx3Api::FormatDeviceName(int row, char* buffer, std::size_t capacity) {
+    if (!IsDeviceRowPresent(row)) return 0;
     const UsbDeviceEntry entry = table.Entry(row);
     return FormatModelName(entry.productId, entry.deviceNumber, buffer, capacity) ? 1 : 0;
 }
 
-int CFx3Api::CountDevices(int productId)
-{
+int CFx3Api::CountDevices(int productId) {
     const int entryCount = EnumerateDevices();
-    if (productId == 0)
-        return entryCount;
+    if (productId == 0) return entryCount;
     int count = 0;
     for (int row = 0; row < entryCount && row < kDeviceTableRows; ++row) {
-        if (MatchesProduct(table.Entry(row), productId) && IsDeviceRowPresent(row))
-            ++count;
+        if (MatchesProduct(table.Entry(row), productId) && IsDeviceRowPresent(row)) ++count;
     }
     return count;
 }
 
-bool CFx3Api::IsDeviceNumberPresent(int productId, int deviceNumber)
-{
-    if (productId == -1)
-        return false;
+bool CFx3Api::IsDeviceNumberPresent(int productId, int deviceNumber) {
+    if (productId == -1) return false;
     for (int row = 0; row < kDeviceTableRows; ++row) {
         const UsbDeviceEntry entry = table.Entry(row);
         if (MatchesProduct(entry, productId) && entry.deviceNumber == deviceNumber && IsDeviceRowPresent(row))
@@ -77,12 +59,10 @@ bool CFx3Api::IsDeviceNumberPresent(int productId, int deviceNumber)
     return false;
 }
 
-int CFx3Api::FindDeviceRow(int productId, int deviceNumber)
-{
+int CFx3Api::FindDeviceRow(int productId, int deviceNumber) {
     for (int row = 0; row < kDeviceTableRows; ++row) {
         const UsbDeviceEntry entry = table.Entry(row);
-        if (MatchesProduct(entry, productId) && entry.deviceNumber == deviceNumber)
-            return row;
+        if (MatchesProduct(entry, productId) && entry.deviceNumber == deviceNumber) return row;
     }
     return -1;
 }

@@ -35,10 +35,12 @@ public:
     [[nodiscard]] virtual int WriteModeByte(uint8_t value) = 0;
     [[nodiscard]] virtual int ReadModeByte(uint8_t* value) = 0;
     // count receives the data length; buffered transfers go through the controller's transfer buffer.
-    [[nodiscard]] virtual int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) = 0;
-    [[nodiscard]] virtual int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) = 0;
-    [[nodiscard]] virtual int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
-                                    uint32_t waitMs) = 0;
+    [[nodiscard]] virtual int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint,
+                                               uint32_t* count) = 0;
+    [[nodiscard]] virtual int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint,
+                                             uint32_t* count) = 0;
+    [[nodiscard]] virtual int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint,
+                                                  uint32_t* count, uint32_t waitMs) = 0;
 
     // Enumeration pass; returns the number of rows in use afterwards.
     int EnumerateDevices();

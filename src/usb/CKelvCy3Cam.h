@@ -48,10 +48,12 @@ public:
     [[nodiscard]] int SendRequestCC() override;
     [[nodiscard]] int WriteModeByte(uint8_t value) override;
     [[nodiscard]] int ReadModeByte(uint8_t* value) override;
-    [[nodiscard]] int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
-    [[nodiscard]] int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) override;
-    [[nodiscard]] int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
-                            uint32_t waitMs) override;
+    [[nodiscard]] int TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint,
+                                       uint32_t* count) override;
+    [[nodiscard]] int TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint,
+                                     uint32_t* count) override;
+    [[nodiscard]] int TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint,
+                                          uint32_t* count, uint32_t waitMs) override;
 
     // Called by the device core directly.
     [[nodiscard]] int AllocateTransferBuffer();

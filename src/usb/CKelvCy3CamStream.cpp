@@ -27,10 +27,8 @@ constexpr uint32_t kFrameHeaderBytes = sizeof(FrameRequest::header);
 class RequestEvent {
 public:
     RequestEvent() : event(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
-    ~RequestEvent()
-    {
-        if (event != nullptr)
-            CloseHandle(event);
+    ~RequestEvent() {
+        if (event != nullptr) CloseHandle(event);
     }
     RequestEvent(const RequestEvent&) = delete;
     RequestEvent& operator=(const RequestEvent&) = delete;
@@ -44,16 +42,13 @@ private:
 
 }  // namespace
 
-void CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint)
-{
+void CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint) {
     RequestEvent done;
-    if (device == nullptr || done.get() == nullptr)
-        return;
+    if (device == nullptr || done.get() == nullptr) return;
     OVERLAPPED overlapped{};
     overlapped.hEvent = done.get();
     DWORD bytesReturned = 0;
-    if (deviceio::IoControl(device, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &bytesReturned, &overlapped))
-        return;
+    if (deviceio::IoControl(device, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &bytesReturned, &overlapped)) return;
     const DWORD error = GetLastError();
     if (error == ERROR_IO_PENDING) {
         done.WaitMs(INFINITE);
@@ -64,27 +59,22 @@ void CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint)
              static_cast<unsigned long>(error));
 }
 
-int CKelvCy3Cam::AbortStream()
-{
-    if (streamHandle != nullptr)
-        AbortPipe(streamHandle, kFrameEndpoint);
+int CKelvCy3Cam::AbortStream() {
+    if (streamHandle != nullptr) AbortPipe(streamHandle, kFrameEndpoint);
     return 1;
 }
 
-void CKelvCy3Cam::AbortPendingTransfer(HANDLE device, uint8_t endpoint, HANDLE completionEvent)
-{
+void CKelvCy3Cam::AbortPendingTransfer(HANDLE device, uint8_t endpoint, HANDLE completionEvent) {
     // The abort goes to the transfer's own handle and endpoint: a request on any other would stay
     // pending and the wait below would never end.
     AbortPipe(device, endpoint);
-    if (WaitForSingleObject(completionEvent, kAbortGraceMs) == WAIT_OBJECT_0)
-        return;
+    if (WaitForSingleObject(completionEvent, kAbortGraceMs) == WAIT_OBJECT_0) return;
     AbortPipe(device, endpoint);
     deviceio::CancelPending(device);
     WaitForSingleObject(completionEvent, INFINITE);
 }
 
-int CKelvCy3Cam::TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count)
-{
+int CKelvCy3Cam::TransferBuffered(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) {
     if (length > kMaxTransferLength || device == nullptr || !transferBuffer || (buffer == nullptr && length > 0))
         return 0;
     uint8_t* record = transferBuffer.get();
@@ -97,8 +87,7 @@ int CKelvCy3Cam::TransferBuffered(HANDLE device, void* buffer, uint32_t length, 
     std::memcpy(record, &setup, sizeof setup);
 
     RequestEvent done;
-    if (done.get() == nullptr)
-        return 0;
+    if (done.get() == nullptr) return 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = done.get();
     DWORD bytesReturned = 0;
@@ -116,24 +105,19 @@ int CKelvCy3Cam::TransferBuffered(HANDLE device, void* buffer, uint32_t length, 
             }
         }
     }
-    if (!ok)
-        return 0;
+    if (!ok) return 0;
     const uint32_t dataLength = DataLengthOfReply(bytesReturned);
-    if (length >= dataLength)
-        std::memcpy(buffer, record + kTransferHeaderBytes, dataLength);
-    if (count != nullptr)
-        *count = dataLength;
+    if (length >= dataLength) std::memcpy(buffer, record + kTransferHeaderBytes, dataLength);
+    if (count != nullptr) *count = dataLength;
     return 1;
 }
 
 int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count,
-                                     uint32_t waitMs)
-{
+                                     uint32_t waitMs) {
     if (length > kMaxTransferLength || device == nullptr || !transferBuffer || (buffer == nullptr && length > 0))
         return 0;
     std::lock_guard<std::mutex> guard(directLock);
-    if (directEvent == nullptr)
-        return 0;
+    if (directEvent == nullptr) return 0;
     // A transfer that completed at once left the event set: the next one must not see it.
     ResetEvent(directEvent);
     OVERLAPPED overlapped{};
@@ -148,7 +132,8 @@ int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t lengt
     SetLastError(0);
 
     const bool pending = SubmissionOutcome() == ERROR_IO_PENDING;
-    const bool complete = SubmissionOutcome() == 0 || (pending && WaitForSingleObject(directEvent, waitMs) == WAIT_OBJECT_0);
+    const bool complete =
+        SubmissionOutcome() == 0 || (pending && WaitForSingleObject(directEvent, waitMs) == WAIT_OBJECT_0);
     int result = 0;
     DWORD transferred = 0;
     if (complete) {
@@ -158,51 +143,39 @@ int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t lengt
         // A submission that failed outright left nothing pending to abort or wait for.
         AbortPendingTransfer(device, endpoint, directEvent);
     }
-    if (count != nullptr)
-        *count = transferred;
+    if (count != nullptr) *count = transferred;
     return result;
 }
 
-int CKelvCy3Cam::TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count)
-{
-    if (!RequestFrame(device))
-        return 0;
+int CKelvCy3Cam::TransferDirect(HANDLE device, void* buffer, uint32_t length, uint8_t endpoint, uint32_t* count) {
+    if (!RequestFrame(device)) return 0;
     return TransferDirectTimed(device, buffer, length, endpoint, count, kDirectWaitMs);
 }
 
-int CKelvCy3Cam::OpenStream()
-{
-    if (streamHandle != nullptr)
-        return 1;
+int CKelvCy3Cam::OpenStream() {
+    if (streamHandle != nullptr) return 1;
     streamHandle = OpenDeviceRow(SelectedRow(), true);
     return streamHandle != nullptr;
 }
 
-void CKelvCy3Cam::CloseStream()
-{
-    if (streamHandle == nullptr)
-        return;
+void CKelvCy3Cam::CloseStream() {
+    if (streamHandle == nullptr) return;
     deviceio::Close(streamHandle);
     streamHandle = nullptr;
 }
 
-bool CKelvCy3Cam::EnsureStream(bool& openedHere)
-{
+bool CKelvCy3Cam::EnsureStream(bool& openedHere) {
     openedHere = streamHandle == nullptr;
     return OpenStream() != 0;
 }
 
-void CKelvCy3Cam::CloseStreamIf(bool openedHere)
-{
-    if (openedHere)
-        CloseStream();
+void CKelvCy3Cam::CloseStreamIf(bool openedHere) {
+    if (openedHere) CloseStream();
 }
 
-int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/)
-{
+int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/) {
     bool openedHere = false;
-    if (frame == nullptr || !EnsureStream(openedHere))
-        return 0;
+    if (frame == nullptr || !EnsureStream(openedHere)) return 0;
     uint8_t header[kFrameHeaderBytes] = {};
     if (!RequestFrame(streamHandle)) {
         CloseStreamIf(openedHere);
@@ -222,18 +195,15 @@ int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/)
         if (!raised || !lowered) DebugLog(LogCategory::Usb, "frame resync pulse not written");
         Sleep(kFrameResyncSettleMs);
         std::memset(header, 0, sizeof header);
-        if (!RequestFrame(streamHandle))
-            break;
+        if (!RequestFrame(streamHandle)) break;
     }
     CloseStreamIf(openedHere);
     return 0;
 }
 
-int CKelvCy3Cam::ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs)
-{
+int CKelvCy3Cam::ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs) {
     bool openedHere = false;
-    if (frame == nullptr || !EnsureStream(openedHere))
-        return 0;
+    if (frame == nullptr || !EnsureStream(openedHere)) return 0;
     // The length comes from the camera: it is believed only as far as the destination reaches.
     const uint32_t payloadBytes = HeaderWord(*frame, kHeaderPayloadLengthOffset);
     if (payloadBytes > frame->capacity || (payloadBytes > 0 && frame->destination == nullptr)) {
@@ -256,11 +226,9 @@ int CKelvCy3Cam::ReadFramePayload(FrameRequest* frame, uint32_t timeoutMs)
     return result;
 }
 
-int CKelvCy3Cam::ReadFrameEndpoint83(FrameRequest* frame, uint32_t /*timeoutMs*/)
-{
+int CKelvCy3Cam::ReadFrameEndpoint83(FrameRequest* frame, uint32_t /*timeoutMs*/) {
     bool openedHere = false;
-    if (frame == nullptr || !EnsureStream(openedHere))
-        return 0;
+    if (frame == nullptr || !EnsureStream(openedHere)) return 0;
     const uint32_t frameBytes = frame->expectedSize;
     if (frameBytes > frame->capacity || (frameBytes > 0 && frame->destination == nullptr)) {
         CloseStreamIf(openedHere);

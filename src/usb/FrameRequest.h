@@ -6,12 +6,12 @@
 #include <cstdint>
 
 struct FrameRequest {
-    uint8_t header[64];      // as received from the camera: untrusted
-    uint32_t frameNumber;    // copy of the header's word at 32
+    uint8_t header[64];    // as received from the camera: untrusted
+    uint32_t frameNumber;  // copy of the header's word at 32
     uint32_t reserved;
     uint8_t* destination;
-    uint32_t capacity;       // bytes the destination holds
-    uint32_t expectedSize;   // bytes of a whole frame read in one transfer
+    uint32_t capacity;      // bytes the destination holds
+    uint32_t expectedSize;  // bytes of a whole frame read in one transfer
 };
 
 static_assert(sizeof(void*) != 8 || sizeof(FrameRequest) == 88);
@@ -25,8 +25,7 @@ namespace kelvra::usb {
 constexpr std::size_t kHeaderPayloadLengthOffset = 16;
 constexpr std::size_t kHeaderFrameNumberOffset = 32;
 
-inline uint32_t HeaderWord(const FrameRequest& frame, std::size_t offset)
-{
+inline uint32_t HeaderWord(const FrameRequest& frame, std::size_t offset) {
     const uint8_t* p = frame.header + offset;
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

@@ -39,8 +39,7 @@ static_assert(offsetof(SharedDeviceTable, entryCount) == 8580);
 namespace kelvra::usb {
 
 // A row that holds no camera: ids 0, number -1, path zeroed.
-inline UsbDeviceEntry EmptyDeviceEntry()
-{
+inline UsbDeviceEntry EmptyDeviceEntry() {
     UsbDeviceEntry entry{};
     entry.deviceNumber = -1;
     return entry;

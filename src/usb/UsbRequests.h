@@ -83,8 +83,7 @@ constexpr uint32_t kTransferBufferBytes = kMaxTransferLength + kTransferHeaderBy
 
 // The driver answers with the byte count of the whole record; what follows the header is data.
 // A count shorter than the header is taken as the data length as it stands.
-constexpr uint32_t DataLengthOfReply(uint32_t bytesReturned)
-{
+constexpr uint32_t DataLengthOfReply(uint32_t bytesReturned) {
     return bytesReturned >= kTransferHeaderBytes ? bytesReturned - kTransferHeaderBytes : bytesReturned;
 }
 

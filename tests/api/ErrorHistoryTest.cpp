@@ -11,10 +11,17 @@ void FailWith(int32_t handle, int32_t code) {
     KelvraCameraInfo info{};
     info.size = 35;
     switch (code) {
-    case KELVRA_ERR_PARAMETER: EXPECT_EQ(Kelvra_GetDeviceName(handle, 0, name, sizeof name), 0); break;
-    case KELVRA_ERR_NO_DEVICE: EXPECT_EQ(Kelvra_SetDeviceNumber(handle, 31), 0); break;
-    case KELVRA_ERR_MEMORY: EXPECT_EQ(Kelvra_GetCameraInfo(handle, &info), 0); break;
-    default: FAIL() << "no failure known for code " << code;
+        case KELVRA_ERR_PARAMETER:
+            EXPECT_EQ(Kelvra_GetDeviceName(handle, 0, name, sizeof name), 0);
+            break;
+        case KELVRA_ERR_NO_DEVICE:
+            EXPECT_EQ(Kelvra_SetDeviceNumber(handle, 31), 0);
+            break;
+        case KELVRA_ERR_MEMORY:
+            EXPECT_EQ(Kelvra_GetCameraInfo(handle, &info), 0);
+            break;
+        default:
+            FAIL() << "no failure known for code " << code;
     }
 }
 
@@ -49,8 +56,7 @@ TEST_F(SdkTest, OnlyTheTwentyNewestErrorsAreKept) {
 // caller's own queue when there is no window.
 TEST(SessionErrors, RecordedWithoutWindowPostsNothingButPostOnlyReachesTheCaller) {
     MSG message{};
-    while (PeekMessageA(&message, nullptr, WM_CAMERA_ERROR, WM_CAMERA_ERROR, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&message, nullptr, WM_CAMERA_ERROR, WM_CAMERA_ERROR, PM_REMOVE)) {}
     CKelvra session;
     session.RecordError(KELVRA_ERR_THREAD);
     EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_CAMERA_ERROR, WM_CAMERA_ERROR, PM_REMOVE));

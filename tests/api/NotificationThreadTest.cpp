@@ -70,8 +70,7 @@ TEST_F(SdkTest, ErrorsArriveAtTheNotificationWindowsThreadOnly) {
     ASSERT_NE(listener.Window(), nullptr);
     const int32_t handle = Open(listener.Window());
     MSG message{};
-    while (PeekMessageA(&message, nullptr, WM_CAMERA_ERROR, WM_CAMERA_ERROR, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&message, nullptr, WM_CAMERA_ERROR, WM_CAMERA_ERROR, PM_REMOVE)) {}
 
     // Unknown handles have no session to report from.
     char name[8];
@@ -96,7 +95,8 @@ TEST_F(SdkTest, ConcurrentFailuresAreEachRecordedOnce) {
     };
     std::thread names([handle] {
         char name[8];
-        for (int failure = 0; failure < kFailuresPerThread; ++failure) Kelvra_GetDeviceName(handle, 0, name, sizeof name);
+        for (int failure = 0; failure < kFailuresPerThread; ++failure)
+            Kelvra_GetDeviceName(handle, 0, name, sizeof name);
     });
     std::thread infos([handle] {
         KelvraCameraInfo info{};

@@ -55,7 +55,10 @@ struct SizeCase {
 TEST_F(DeviceRegisters, ImageSizeAndTimingRegistersPerProduct) {
     const SizeCase cases[] = {
         {0x3180, [](const SensorParameters&) { return Writes{}; }},
-        {0x3100, [](const SensorParameters&) { return Join(Timing(11, 0), {{104, 0}}); }},
+        {0x3100,
+         [](const SensorParameters&) {
+             return Join(Timing(11, 0), {{104, 0}});
+         }},
         {0x3130, [](const SensorParameters&) { return Timing(20, 136); }},
         {0x31B0, [](const SensorParameters&) { return Timing(11, 0); }},
         {0x32A0, [](const SensorParameters&) { return Timing(11, 0); }},
@@ -63,11 +66,21 @@ TEST_F(DeviceRegisters, ImageSizeAndTimingRegistersPerProduct) {
         {0x31C4, [](const SensorParameters&) { return Timing(12, 0); }},
         {0x32C0, [](const SensorParameters&) { return Timing(10, 32); }},
         {0x32E0, [](const SensorParameters&) { return Timing(68, 0); }},
-        {0x30B0, [](const SensorParameters&) { return Writes{{64, 0xC0}}; }},
-        {0x30C0, [](const SensorParameters&) { return Writes{{64, 0x22}, {108, 1}, {108, 0}}; }},
-        {0x32B0, [](const SensorParameters&) { return Join(Timing(39, 79), {{108, 1}, {108, 0}}); }},
+        {0x30B0,
+         [](const SensorParameters&) {
+             return Writes{{64, 0xC0}};
+         }},
+        {0x30C0,
+         [](const SensorParameters&) {
+             return Writes{{64, 0x22}, {108, 1}, {108, 0}};
+         }},
+        {0x32B0,
+         [](const SensorParameters&) {
+             return Join(Timing(39, 79), {{108, 1}, {108, 0}});
+         }},
         {0x3260, [](const SensorParameters& g) { return Timing(g.windowHeight == g.sensorHeight ? 25 : 21, 8); }},
-        {0x3300, [](const SensorParameters& g) {
+        {0x3300,
+         [](const SensorParameters& g) {
              const bool fullWidth = g.windowWidth == g.sensorWidth;
              return Timing(fullWidth && g.windowHeight == g.sensorHeight ? 19 : 11, fullWidth ? 8 : 0);
          }},

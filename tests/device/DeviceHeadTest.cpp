@@ -24,8 +24,8 @@ protected:
 
     size_t Count(const std::string& command) {
         const auto log = HeadLog(camera);
-        return static_cast<size_t>(std::count_if(log.begin(), log.end(),
-                                                 [&](const auto& entry) { return entry.command == command; }));
+        return static_cast<size_t>(
+            std::count_if(log.begin(), log.end(), [&](const auto& entry) { return entry.command == command; }));
     }
 
     int camera = 0;

@@ -129,7 +129,6 @@ protected:
         const SensorParameters& g = device->Sensor()->Parameters();
         return Join(Words(widthLow, g.windowWidth), Words(heightLow, g.windowHeight));
     }
-
 };
 
 struct TimingRow {
@@ -295,12 +294,9 @@ struct ResetRow {
 TEST_F(DeviceProductRows, TransferResetByFirmwareAndProduct) {
     const std::vector<EndpointCall> pipe = {{kelvra::sim::EndpointAction::ResetPipe, 0x81}};
     const ResetRow rows[] = {
-        {0x3100, -1, kTransferReset, pipe},
-        {0x3100, 0x1100, kTransferReset, pipe},
-        {0x3100, 0x10FF, kTransferReset, {}},
-        {0x3100, 0x00FF, kTransferReset, {}},  // little-endian: not 0xFF00
-        {0x30C0, -1, {{104, 2}}, pipe},
-        {0x3042, -1, {}, {{kelvra::sim::EndpointAction::ResetPort, 0}}},
+        {0x3100, -1, kTransferReset, pipe},   {0x3100, 0x1100, kTransferReset, pipe},
+        {0x3100, 0x10FF, kTransferReset, {}}, {0x3100, 0x00FF, kTransferReset, {}},  // little-endian: not 0xFF00
+        {0x30C0, -1, {{104, 2}}, pipe},       {0x3042, -1, {}, {{kelvra::sim::EndpointAction::ResetPort, 0}}},
     };
     for (const ResetRow& row : rows) {
         SCOPED_TRACE(testing::Message() << std::hex << row.productId << " firmware " << row.firmware);
@@ -355,12 +351,9 @@ struct VersionRow {
 
 TEST_F(DeviceProductRows, TriggerOfModels3260To3290FollowsTheFpgaVersion) {
     const VersionRow rows[] = {
-        {0x3260, 0x0110, 1, {1}, 1, 2},
-        {0x3270, 0x0110, 2, {2}, 0, 2},
-        {0x3280, 0x0110, 0, {0}, 0, 2},
-        {0x3290, 0x0111, 2, {}, 0, 2},  // newer boards know modes 0 and 1 only
-        {0x3260, 0x0111, 0, {0}, 0, 2},
-        {0x3270, 0x0111, 1, {1}, -1, 3},
+        {0x3260, 0x0110, 1, {1}, 1, 2}, {0x3270, 0x0110, 2, {2}, 0, 2},
+        {0x3280, 0x0110, 0, {0}, 0, 2}, {0x3290, 0x0111, 2, {}, 0, 2},  // newer boards know modes 0 and 1 only
+        {0x3260, 0x0111, 0, {0}, 0, 2}, {0x3270, 0x0111, 1, {1}, -1, 3},
     };
     for (const VersionRow& row : rows) {
         SCOPED_TRACE(testing::Message() << std::hex << row.productId << " version " << row.version << " mode "

@@ -18,7 +18,6 @@ using Writes = std::vector<std::pair<int, int>>;
 
 class DeviceSensorValues : public ScriptedDevice {
 protected:
-
     Frame CopyLatest(int32_t keepOrder) {
         Frame frame(device->FrameBytes(), 0);
         EXPECT_EQ(device->CopyLatestFrame(frame.data(), keepOrder), 0);
@@ -35,7 +34,6 @@ protected:
         return Frame(frame.begin() + static_cast<long>(row * rowBytes),
                      frame.begin() + static_cast<long>((row + 1) * rowBytes));
     }
-
 };
 
 // The frame as the camera sent it, turned as a head of the given readout would need it.

@@ -41,7 +41,6 @@ protected:
         for (int i = 0; i < 300 && result != wanted; ++i) result = device->WaitFrame(100);
         return result;
     }
-
 };
 
 TEST_F(DeviceStreamModels, SingleTransferModelStreamsWholeFrames) {

@@ -35,7 +35,8 @@ protected:
 
     // The thread of a single-frame stream clears its running flag as it ends.
     bool WaitUntilStopped() {
-        for (int i = 0; i < 500 && device->IsStreaming(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 500 && device->IsStreaming(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return device->IsStreaming() == 0;
     }
 
@@ -186,7 +187,8 @@ TEST_F(DeviceStreaming, StoppingANeverStartedStreamStillResetsTheTransfer) {
     EXPECT_EQ(device->StopStreaming(), 1);
     const auto writes = kelvra::sim::FpgaWriteLog(camera);
     auto wrote = [&](uint8_t reg, uint16_t value) {
-        return std::any_of(writes.begin(), writes.end(), [&](const auto& w) { return w.reg == reg && w.value == value; });
+        return std::any_of(writes.begin(), writes.end(),
+                           [&](const auto& w) { return w.reg == reg && w.value == value; });
     };
     EXPECT_TRUE(wrote(108, 1));
     EXPECT_TRUE(wrote(108, 0));

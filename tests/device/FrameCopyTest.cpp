@@ -18,8 +18,7 @@ std::vector<uint8_t> NumberedFrame(uint32_t bytesPerPixel) {
 }
 
 // Pixel (x, y) of the output is pixel (sourceX, sourceY) of the source.
-std::vector<uint8_t> Reference(const std::vector<uint8_t>& source, uint32_t bytesPerPixel, bool mirror,
-                               bool reverse) {
+std::vector<uint8_t> Reference(const std::vector<uint8_t>& source, uint32_t bytesPerPixel, bool mirror, bool reverse) {
     std::vector<uint8_t> out(source.size());
     for (size_t y = 0; y < kRows; ++y) {
         for (size_t x = 0; x < kWidth; ++x) {
@@ -48,10 +47,18 @@ struct OrientationCase {
 
 TEST(FrameCopy, EveryOrientationAndRowOrderMatchesTheReference) {
     const OrientationCase cases[] = {
-        {1, 1, false, false}, {1, 0, false, true}, {2, 1, true, false}, {2, 0, true, true},
-        {3, 1, false, true},  {3, 0, false, false}, {4, 1, true, true},  {4, 0, true, false},
+        {1, 1, false, false},
+        {1, 0, false, true},
+        {2, 1, true, false},
+        {2, 0, true, true},
+        {3, 1, false, true},
+        {3, 0, false, false},
+        {4, 1, true, true},
+        {4, 0, true, false},
         // A keepOrder that is neither 0 nor 1 matches no head: rows always come reversed.
-        {1, 2, false, true},  {3, 2, false, true},  {4, -1, true, true},
+        {1, 2, false, true},
+        {3, 2, false, true},
+        {4, -1, true, true},
     };
     // One or two bytes per sample; converter boards send three samples per pixel.
     for (uint32_t bytesPerPixel : {1u, 2u, 3u, 6u}) {

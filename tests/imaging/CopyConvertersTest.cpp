@@ -26,8 +26,10 @@ std::vector<uint32_t> Shifted(const std::vector<uint32_t>& s, int shift, uint32_
 }
 
 const CopyCase kCases[] = {
-    {"Convert10To8Reversed", Convert10To8Reversed, 2, 1, true, [](const auto& s) { return Shifted(s, 2, 0xFF, false); }},
-    {"Convert12To8Reversed", Convert12To8Reversed, 2, 1, true, [](const auto& s) { return Shifted(s, 4, 0xFF, false); }},
+    {"Convert10To8Reversed", Convert10To8Reversed, 2, 1, true,
+     [](const auto& s) { return Shifted(s, 2, 0xFF, false); }},
+    {"Convert12To8Reversed", Convert12To8Reversed, 2, 1, true,
+     [](const auto& s) { return Shifted(s, 4, 0xFF, false); }},
     {"Convert16HighByte", Convert16HighByte, 2, 1, false, [](const auto& s) { return Shifted(s, 8, 0xFF, false); }},
     {"Convert16HighByteReversed", Convert16HighByteReversed, 2, 1, true,
      [](const auto& s) { return Shifted(s, 8, 0xFF, false); }},
@@ -37,21 +39,40 @@ const CopyCase kCases[] = {
     {"Copy24Reversed", Copy24Reversed, 3, 3, true, [](const auto& s) { return s; }},
     {"Swap24", Swap24, 3, 3, false, [](const auto& s) { return Shifted(s, 0, 0xFF, true); }},
     {"Copy32InvertAlpha", Copy32InvertAlpha, 4, 4, false,
-     [](const auto& s) { return std::vector<uint32_t>{s[0], s[1], s[2], 255 - s[3]}; }},
+     [](const auto& s) {
+         return std::vector<uint32_t>{s[0], s[1], s[2], 255 - s[3]};
+     }},
     {"Convert48To24Shift5", Convert48To24Shift5, 6, 3, false, [](const auto& s) { return Shifted(s, 5, 0xFF, false); }},
-    {"Convert48To24Reversed", Convert48To24Reversed, 6, 3, true, [](const auto& s) { return Shifted(s, 8, 0xFF, false); }},
+    {"Convert48To24Reversed", Convert48To24Reversed, 6, 3, true,
+     [](const auto& s) { return Shifted(s, 8, 0xFF, false); }},
     {"Shift48By4", Shift48By4, 6, 6, false, [](const auto& s) { return Shifted(s, -4, 0xFFFF, false); }},
     {"Shift48By6", Shift48By6, 6, 6, false, [](const auto& s) { return Shifted(s, -6, 0xFFFF, false); }},
     {"Shift48By4Swap", Shift48By4Swap, 6, 6, false, [](const auto& s) { return Shifted(s, -4, 0xFFFF, true); }},
     {"Shift48By6Swap", Shift48By6Swap, 6, 6, false, [](const auto& s) { return Shifted(s, -6, 0xFFFF, true); }},
     {"Expand48To64By4", Expand48To64By4, 6, 8, false,
-     [](const auto& s) { auto d = Shifted(s, -4, 0xFFFF, false); d.push_back(0xFFFF); return d; }},
+     [](const auto& s) {
+         auto d = Shifted(s, -4, 0xFFFF, false);
+         d.push_back(0xFFFF);
+         return d;
+     }},
     {"Expand48To64By6", Expand48To64By6, 6, 8, false,
-     [](const auto& s) { auto d = Shifted(s, -6, 0xFFFF, false); d.push_back(0xFFFF); return d; }},
+     [](const auto& s) {
+         auto d = Shifted(s, -6, 0xFFFF, false);
+         d.push_back(0xFFFF);
+         return d;
+     }},
     {"Expand48To64By4Swap", Expand48To64By4Swap, 6, 8, false,
-     [](const auto& s) { auto d = Shifted(s, -4, 0xFFFF, true); d.push_back(0xFFFF); return d; }},
+     [](const auto& s) {
+         auto d = Shifted(s, -4, 0xFFFF, true);
+         d.push_back(0xFFFF);
+         return d;
+     }},
     {"Expand48To64By6Swap", Expand48To64By6Swap, 6, 8, false,
-     [](const auto& s) { auto d = Shifted(s, -6, 0xFFFF, true); d.push_back(0xFFFF); return d; }},
+     [](const auto& s) {
+         auto d = Shifted(s, -6, 0xFFFF, true);
+         d.push_back(0xFFFF);
+         return d;
+     }},
     {"GrayFromColor", GrayFromColor, 3, 1, false,
      [](const auto& s) { return std::vector<uint32_t>{(30 * s[2] + 59 * s[1] + 11 * s[0]) / 100}; }},
 };
@@ -104,7 +125,8 @@ TEST(CopyRowsReversedTest, FlipsIntoAnotherImageAndOntoItself) {
         RunConverter(CopyRowsReversed, copy, source);
         RunConverter(CopyRowsReversed, inPlace, inPlace);
         for (int32_t y = 0; y < height; ++y) {
-            const auto expected = std::vector<uint8_t>(source.Pixel(0, height - 1 - y), source.Pixel(0, height - 1 - y) + source.stride);
+            const auto expected =
+                std::vector<uint8_t>(source.Pixel(0, height - 1 - y), source.Pixel(0, height - 1 - y) + source.stride);
             EXPECT_EQ(std::vector<uint8_t>(copy.Pixel(0, y), copy.Pixel(0, y) + copy.stride), expected);
             EXPECT_EQ(std::vector<uint8_t>(inPlace.Pixel(0, y), inPlace.Pixel(0, y) + inPlace.stride), expected);
         }
@@ -120,7 +142,8 @@ TEST(RepackRowsTest, SpreadsPackedRowsIntoAlignedRows) {
         std::copy(packed.begin(), packed.end(), image.bytes.begin());
         ASSERT_EQ(RunConverter(bytes == 1 ? RepackRows8 : RepackRows16, image, image), 1);
         for (int32_t y = 0; y < height; ++y) {
-            EXPECT_TRUE(std::equal(image.Pixel(0, y), image.Pixel(0, y) + width * bytes, packed.begin() + y * width * bytes))
+            EXPECT_TRUE(
+                std::equal(image.Pixel(0, y), image.Pixel(0, y) + width * bytes, packed.begin() + y * width * bytes))
                 << "row " << y;
         }
     }

@@ -35,7 +35,8 @@ TEST_P(DemosaicTest, MatchesReferenceForEveryPhaseSizeAndPixelFormat) {
             for (int32_t phase = 0; phase < 4; ++phase) {
                 Plane raw(size.width, size.height, c.wide ? 2 : 1, 4);
                 raw.FillRandom(rng, c.wide);
-                const BayerParams params{phase, static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
+                const BayerParams params{phase, static_cast<int32_t>(rng() % 401), 100,
+                                         static_cast<int32_t>(rng() % 401)};
                 Plane fast(size.width, size.height, c.destBytes, 8), expected = fast;
                 fast.Fill(0xA5);
                 expected.Fill(0xA5);
@@ -55,8 +56,8 @@ TEST_P(DemosaicTest, MatchesReferenceAtVectorAndChunkEdges) {
     std::vector<int32_t> widths;
     for (int32_t w = 10; w <= 40; ++w) widths.push_back(w);
     for (int32_t w : {513, 514, 515, 516, 517, 518, 519, 520, 521, 1029, 1030, 1031, 1032}) widths.push_back(w);
-    for (const DemosaicCase& c : {DemosaicCase{false, 3}, DemosaicCase{false, 4}, DemosaicCase{true, 6},
-                                  DemosaicCase{true, 8}}) {
+    for (const DemosaicCase& c :
+         {DemosaicCase{false, 3}, DemosaicCase{false, 4}, DemosaicCase{true, 6}, DemosaicCase{true, 8}}) {
         for (int32_t width : widths) {
             const int32_t phase = width & 3;
             Plane raw(width, 6, c.wide ? 2 : 1, 4);
@@ -88,8 +89,8 @@ TEST_P(DemosaicTest, FullScaleSamplesWithMaximumGainsSaturateWithoutOverflow) {
 // Full-scale frames on rows wide enough for the vector path: the largest gains saturate
 // red and blue at the sample maximum instead of wrapping, and gains of 0 give 0.
 TEST_P(DemosaicTest, GainExtremesOnFullScaleFramesGiveTheRangeLimits) {
-    for (const DemosaicCase& c : {DemosaicCase{false, 3}, DemosaicCase{false, 4}, DemosaicCase{true, 6},
-                                  DemosaicCase{true, 8}}) {
+    for (const DemosaicCase& c :
+         {DemosaicCase{false, 3}, DemosaicCase{false, 4}, DemosaicCase{true, 6}, DemosaicCase{true, 8}}) {
         const uint32_t top = c.wide ? 65535 : 255;
         Plane raw(41, 8, c.wide ? 2 : 1);
         for (int32_t y = 0; y < 8; ++y)

@@ -119,7 +119,7 @@ TEST(DibImageTest, DrawsStorageRowsBottomUp) {
     ASSERT_EQ(CreateImage(image.get(), 4, 3, 24), 1);
     ASSERT_EQ(CreateImage(target.get(), 4, 3, 24), 1);
     // Storage row 0 is the bottom row of the picture.
-    image->bits[0] = 255;  // blue at (0, bottom)
+    image->bits[0] = 255;                              // blue at (0, bottom)
     image->bits[2 * image->stride + 3 * 3 + 2] = 255;  // red at (3, top)
     GdiFlush();
     DrawImage(image.get(), target->memoryDc, 0, 0, nullptr);

@@ -27,7 +27,7 @@ struct Member {
     int channels;
 };
 
-const Member kMembers[] = {{FilterKind::Brightness, 8, false, 1}, {FilterKind::Brightness, 16, true, 1},
+const Member kMembers[] = {{FilterKind::Brightness, 8, false, 1},  {FilterKind::Brightness, 16, true, 1},
                            {FilterKind::Brightness, 24, false, 3}, {FilterKind::Brightness, 32, false, 3},
                            {FilterKind::Brightness, 48, true, 3},  {FilterKind::Brightness, 64, true, 3}};
 
@@ -76,7 +76,8 @@ TEST_P(FilterTest, ContrastMatchesReferenceAcrossItsRange) {
 
 TEST_P(FilterTest, GammaMatchesReferenceAcrossItsRange) {
     for (int32_t value : {1, 50, 99, 101, 150, 200}) {
-        CheckPerSample(FilterKind::Gamma, value, [value](uint32_t m, uint32_t s) { return ReferenceGamma(value, m, s); });
+        CheckPerSample(FilterKind::Gamma, value,
+                       [value](uint32_t m, uint32_t s) { return ReferenceGamma(value, m, s); });
     }
 }
 
@@ -118,7 +119,8 @@ TEST_P(FilterTest, SharpnessMatchesReferenceForEveryFormat) {
                 output.FillRandom(rng, m.wide);
                 Plane expected = output;
                 FilterSetting setting{strength};
-                ASSERT_EQ(RunConverter(FilterConverterFor(FilterKind::Sharpness, m.bitsPerPixel), output, copy, &setting), 1);
+                ASSERT_EQ(
+                    RunConverter(FilterConverterFor(FilterKind::Sharpness, m.bitsPerPixel), output, copy, &setting), 1);
                 ReferenceSharpen(copy, expected, m.wide, m.channels, strength);
                 ASSERT_EQ(output.bytes, expected.bytes)
                     << "bpp " << m.bitsPerPixel << " size " << size.width << "x" << size.height << " k " << strength;

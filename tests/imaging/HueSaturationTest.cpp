@@ -26,15 +26,17 @@ int64_t Adjust(ConverterFn member, Plane& image, int32_t hue, int32_t saturation
 
 TEST_P(HueSaturationTest, MatchesReferenceOnEveryFormat) {
     std::mt19937 rng(21);
-    const int32_t settings[][2] = {{0, 37},   {1, 0},     {-1, 0},    {59, -255}, {60, 255}, {-120, 100},
-                                   {180, 0},  {-359, -3}, {360, 200}, {-360, 1},  {271, -128}};
+    const int32_t settings[][2] = {{0, 37},  {1, 0},     {-1, 0},    {59, -255}, {60, 255},  {-120, 100},
+                                   {180, 0}, {-359, -3}, {360, 200}, {-360, 1},  {271, -128}};
     struct Format {
         ConverterFn member;
         int32_t bytes;
         bool wide;
     };
-    const Format formats[] = {{HueSaturationColor8, 3, false}, {HueSaturationColor8, 4, false},
-                              {HueSaturation48, 6, true},      {HueSaturation64, 8, true}};
+    const Format formats[] = {{HueSaturationColor8, 3, false},
+                              {HueSaturationColor8, 4, false},
+                              {HueSaturation48, 6, true},
+                              {HueSaturation64, 8, true}};
     for (const Format& format : formats) {
         for (const auto& setting : settings) {
             Plane image(301, 3, format.bytes, 4);
@@ -45,7 +47,8 @@ TEST_P(HueSaturationTest, MatchesReferenceOnEveryFormat) {
                 for (int32_t x = 0; x < image.width; ++x) {
                     const int shift = format.wide ? 8 : 0;
                     uint8_t bgr[3];
-                    for (int c = 0; c < 3; ++c) bgr[c] = static_cast<uint8_t>(original.Get(x, y, c, format.wide) >> shift);
+                    for (int c = 0; c < 3; ++c)
+                        bgr[c] = static_cast<uint8_t>(original.Get(x, y, c, format.wide) >> shift);
                     ReferenceHueSaturation(setting[0], setting[1], bgr);
                     for (int c = 0; c < 3; ++c) {
                         ASSERT_EQ(image.Get(x, y, c, format.wide), static_cast<uint32_t>(bgr[c]) << shift)
@@ -163,7 +166,8 @@ void FloatHsl(int32_t hue, int32_t saturation, const uint8_t in[3], double out[3
         out[0] = b, out[1] = g, out[2] = r;
         return;
     }
-    double h = mx == r ? std::fmod((g - b) / chroma + 6.0, 6.0) : (mx == g ? 2.0 + (b - r) / chroma : 4.0 + (r - g) / chroma);
+    double h =
+        mx == r ? std::fmod((g - b) / chroma + 6.0, 6.0) : (mx == g ? 2.0 + (b - r) / chroma : 4.0 + (r - g) / chroma);
     h = std::fmod(h + ReferenceHueShift(hue) / 255.0 + 12.0, 6.0);
     const double newChroma = std::min(chroma * (saturation + 256) / 256.0, l2 < 256 ? l2 : 511 - l2);
     const int sector = static_cast<int>(h);

@@ -19,8 +19,10 @@ Colour ColourAt(int32_t phase, int32_t x, int32_t y) {
 }
 
 int32_t Fold(int32_t i, int32_t n) {
-    if (i < 0) i += 4;
-    else if (i >= n) i -= 4;
+    if (i < 0)
+        i += 4;
+    else if (i >= n)
+        i -= 4;
     if (i < 0 || i >= n) i = (i & 1) < n ? (i & 1) : 0;
     return i;
 }
@@ -34,9 +36,7 @@ uint32_t Scale(int64_t sum, int32_t gain, uint32_t maxValue) {
 
 void ReferenceDemosaic(const Plane& raw, Plane& dst, bool wide, int32_t phase, int32_t gainRed, int32_t gainBlue) {
     const uint32_t maxValue = wide ? 65535 : 255;
-    auto s = [&](int32_t x, int32_t y) -> int64_t {
-        return raw.Get(Fold(x, raw.width), Fold(y, raw.height), 0, wide);
-    };
+    auto s = [&](int32_t x, int32_t y) -> int64_t { return raw.Get(Fold(x, raw.width), Fold(y, raw.height), 0, wide); };
     for (int32_t y = 0; y < raw.height; ++y) {
         for (int32_t x = 0; x < raw.width; ++x) {
             int64_t green = 0, sums[3] = {0, 0, 0};
@@ -102,9 +102,12 @@ void ReferenceHueSaturation(int32_t hue, int32_t saturation, uint8_t bgr[3]) {
     const int32_t mx = std::max({rd, g, b}), mn = std::min({rd, g, b});
     const int32_t l2 = mx + mn, chroma = mx - mn;
     int32_t sector, p;
-    if (rd >= g && rd >= b) sector = 1, p = g - b;
-    else if (g > rd && g >= b) sector = 3, p = b - rd;
-    else sector = 5, p = rd - g;
+    if (rd >= g && rd >= b)
+        sector = 1, p = g - b;
+    else if (g > rd && g >= b)
+        sector = 3, p = b - rd;
+    else
+        sector = 5, p = rd - g;
     if (p < 0) sector -= 1, p += chroma;
     const int32_t scaled = ((saturation + 256) * 256 * chroma + 32768) >> 16;
     const int32_t newChroma = std::min(scaled, l2 < 256 ? l2 : 511 - l2);

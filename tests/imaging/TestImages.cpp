@@ -1,7 +1,10 @@
 #include "TestImages.h"
 
 Plane::Plane(int32_t w, int32_t h, int32_t bpp, int32_t extraStride)
-    : width(w), height(h), bytesPerPixel(bpp), stride(((w * bpp + 3) & ~3) + extraStride),
+    : width(w),
+      height(h),
+      bytesPerPixel(bpp),
+      stride(((w * bpp + 3) & ~3) + extraStride),
       bytes(static_cast<size_t>(stride) * h) {}
 
 uint32_t Plane::Get(int32_t x, int32_t row, int32_t c, bool wide) const {
@@ -36,5 +39,5 @@ int64_t RunConverter(ConverterFn converter, Plane& dst, const Plane& src, void* 
                      nullptr);
 }
 
-const std::vector<TestSize> kTestSizes = {{1, 1}, {2, 3}, {3, 2}, {4, 4}, {5, 5},  {6, 7},
+const std::vector<TestSize> kTestSizes = {{1, 1}, {2, 3}, {3, 2}, {4, 4},   {5, 5},  {6, 7},
                                           {7, 6}, {9, 4}, {4, 9}, {33, 17}, {70, 9}, {600, 7}};

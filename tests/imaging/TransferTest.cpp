@@ -20,8 +20,8 @@ struct Call {
 Call lastCall;
 
 KELVRA_CONVERTER(Spy) {
-    lastCall = Call{lastCall.calls + 1, destination, source, *sourceRect, destX, destY, destBytesPerPixel,
-                    sourceBytesPerPixel, destStride, sourceStride, param1, param2};
+    lastCall = Call{lastCall.calls + 1, destination,         source,     *sourceRect,  destX,  destY,
+                    destBytesPerPixel,  sourceBytesPerPixel, destStride, sourceStride, param1, param2};
     return 42;
 }
 
@@ -77,9 +77,9 @@ TEST_F(TransferTest, WholeImageOntoSameSizeIsTheFullRectangle) {
 
 TEST_F(TransferTest, NothingLeftOrNoConverterCallsNothing) {
     const RECT outside{7, 0, 9, 2}, empty{2, 2, 2, 4};
-    EXPECT_EQ(TransferImage(&dest, Spy, &source, nullptr, 10, 0, nullptr, nullptr), 0);   // destX = width
-    EXPECT_EQ(TransferImage(&dest, Spy, &source, nullptr, 0, -5, nullptr, nullptr), 0);   // wholly above
-    EXPECT_EQ(TransferImage(&dest, Spy, &source, &outside, 0, 0, nullptr, nullptr), 0);   // beyond the source
+    EXPECT_EQ(TransferImage(&dest, Spy, &source, nullptr, 10, 0, nullptr, nullptr), 0);  // destX = width
+    EXPECT_EQ(TransferImage(&dest, Spy, &source, nullptr, 0, -5, nullptr, nullptr), 0);  // wholly above
+    EXPECT_EQ(TransferImage(&dest, Spy, &source, &outside, 0, 0, nullptr, nullptr), 0);  // beyond the source
     EXPECT_EQ(TransferImage(&dest, Spy, &source, &empty, 0, 0, nullptr, nullptr), 0);
     EXPECT_EQ(TransferImage(&dest, nullptr, &source, nullptr, 0, 0, nullptr, nullptr), 0);
     DibImage blank;
@@ -98,12 +98,12 @@ TEST(ClipTransferTest, ClipsBothSidesAndKeepsThemAligned) {
     };
     // Destination 10 x 8, source 6 x 5.
     const Case cases[] = {
-        {{0, 0, 6, 5}, -2, -1, true, {2, 0, 6, 4}, 0, 4},   // hanging over the top-left corner
-        {{0, 0, 6, 5}, 7, 6, true, {0, 3, 3, 5}, 7, 0},     // over the bottom-right corner
-        {{-3, -2, 3, 3}, 0, 0, true, {0, 2, 3, 5}, 3, 3},   // source rectangle reaching outside the source
-        {{0, 0, 6, 5}, 0, 8, false, {0, 0, 0, 0}, 0, 0},    // destY = destination height
-        {{2, 1, 2, 4}, 0, 0, false, {0, 0, 0, 0}, 0, 0},    // empty
-        {{6, 0, 9, 5}, 0, 0, false, {0, 0, 0, 0}, 0, 0},    // right of the source
+        {{0, 0, 6, 5}, -2, -1, true, {2, 0, 6, 4}, 0, 4},  // hanging over the top-left corner
+        {{0, 0, 6, 5}, 7, 6, true, {0, 3, 3, 5}, 7, 0},    // over the bottom-right corner
+        {{-3, -2, 3, 3}, 0, 0, true, {0, 2, 3, 5}, 3, 3},  // source rectangle reaching outside the source
+        {{0, 0, 6, 5}, 0, 8, false, {0, 0, 0, 0}, 0, 0},   // destY = destination height
+        {{2, 1, 2, 4}, 0, 0, false, {0, 0, 0, 0}, 0, 0},   // empty
+        {{6, 0, 9, 5}, 0, 0, false, {0, 0, 0, 0}, 0, 0},   // right of the source
     };
     for (const Case& c : cases) {
         RECT rect = c.in;

@@ -11,8 +11,7 @@ namespace kelvra::test {
 
 class DeviceIoFixture : public ::testing::Test {
 protected:
-    HANDLE Open(DWORD flags)
-    {
+    HANDLE Open(DWORD flags) {
         HANDLE handle = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
         EXPECT_NE(handle, INVALID_HANDLE_VALUE);
@@ -20,8 +19,7 @@ protected:
         return handle;
     }
 
-    OVERLAPPED Overlapped(BOOL manualReset = FALSE)
-    {
+    OVERLAPPED Overlapped(BOOL manualReset = FALSE) {
         OVERLAPPED overlapped{};
         overlapped.hEvent = CreateEventA(nullptr, manualReset, FALSE, nullptr);
         events.push_back(overlapped.hEvent);
@@ -30,10 +28,8 @@ protected:
 
     static bool IsSignaled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
-    void TearDown() override
-    {
-        for (HANDLE event : events)
-            CloseHandle(event);
+    void TearDown() override {
+        for (HANDLE event : events) CloseHandle(event);
     }
 
     PluggedDevice device{{0x0badcafe, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}}, "\\\\?\\usb#vid_04b4&pid_3180#io#{0badcafe}"};

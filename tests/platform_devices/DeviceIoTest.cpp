@@ -9,8 +9,7 @@ namespace {
 
 using DeviceIo = DeviceIoFixture;
 
-TEST_F(DeviceIo, SynchronousRequestsReportWhatTheProviderDid)
-{
+TEST_F(DeviceIo, SynchronousRequestsReportWhatTheProviderDid) {
     HANDLE handle = Open(0);
     char in[] = "hello", out[16] = {};
     DWORD bytes = 0;
@@ -35,8 +34,7 @@ TEST_F(DeviceIo, SynchronousRequestsReportWhatTheProviderDid)
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
 }
 
-TEST_F(DeviceIo, OverlappedRequestCompletedAtOnceIsNoPendingOne)
-{
+TEST_F(DeviceIo, OverlappedRequestCompletedAtOnceIsNoPendingOne) {
     HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
     OVERLAPPED overlapped = Overlapped();
     char in[] = "now", out[8] = {};
@@ -54,15 +52,14 @@ TEST_F(DeviceIo, OverlappedRequestCompletedAtOnceIsNoPendingOne)
     EXPECT_TRUE(CloseHandle(handle));
 }
 
-TEST_F(DeviceIo, PendingRequestCompletesThroughOverlappedAndEvent)
-{
+TEST_F(DeviceIo, PendingRequestCompletesThroughOverlappedAndEvent) {
     HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
     OVERLAPPED overlapped = Overlapped();
     SetEvent(overlapped.hEvent);  // a stale signal that the new request must clear
     std::array<unsigned char, 64> header{}, data{};
     DWORD bytes = 12345;
-    EXPECT_FALSE(DeviceIoControl(handle, kIoPend, header.data(), header.size(), data.data(), data.size(), &bytes,
-                                 &overlapped));
+    EXPECT_FALSE(
+        DeviceIoControl(handle, kIoPend, header.data(), header.size(), data.data(), data.size(), &bytes, &overlapped));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_IO_PENDING});
     EXPECT_EQ(bytes, 12345u) << "a pending call reports no count";
     EXPECT_FALSE(HasOverlappedIoCompleted(&overlapped));
@@ -87,8 +84,7 @@ TEST_F(DeviceIo, PendingRequestCompletesThroughOverlappedAndEvent)
     EXPECT_TRUE(CloseHandle(handle));
 }
 
-TEST_F(DeviceIo, BufferedInputIsCapturedAtTheCall)
-{
+TEST_F(DeviceIo, BufferedInputIsCapturedAtTheCall) {
     HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
     OVERLAPPED overlapped = Overlapped();
     unsigned char endpoint = 0x81;
@@ -101,8 +97,7 @@ TEST_F(DeviceIo, BufferedInputIsCapturedAtTheCall)
     EXPECT_TRUE(CloseHandle(handle));
 }
 
-TEST_F(DeviceIo, CancelIoAndCloseHandleAbortWhatIsPending)
-{
+TEST_F(DeviceIo, CancelIoAndCloseHandleAbortWhatIsPending) {
     HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
     OVERLAPPED first = Overlapped(), second = Overlapped(TRUE);
     unsigned char a[4], b[4];
@@ -123,8 +118,7 @@ TEST_F(DeviceIo, CancelIoAndCloseHandleAbortWhatIsPending)
     EXPECT_TRUE(IsSignaled(first.hEvent));
 }
 
-TEST_F(DeviceIo, OpenHandleOutlivesTheInterface)
-{
+TEST_F(DeviceIo, OpenHandleOutlivesTheInterface) {
     HANDLE handle = Open(0);
     device.Unplug();
     char in[] = "still", out[8] = {};

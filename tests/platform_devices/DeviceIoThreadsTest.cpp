@@ -14,8 +14,7 @@ namespace {
 
 using DeviceIoThreads = DeviceIoFixture;
 
-TEST_F(DeviceIoThreads, CallersWaitForALateCompletion)
-{
+TEST_F(DeviceIoThreads, CallersWaitForALateCompletion) {
     // A call without OVERLAPPED is synchronous, also on a handle opened for overlapped I/O.
     for (DWORD flags : {0u, DWORD{FILE_FLAG_OVERLAPPED}}) {
         HANDLE handle = Open(flags);
@@ -44,8 +43,7 @@ TEST_F(DeviceIoThreads, CallersWaitForALateCompletion)
     EXPECT_TRUE(CloseHandle(handle));
 }
 
-TEST_F(DeviceIoThreads, RacingCompletionsFinishARequestOnce)
-{
+TEST_F(DeviceIoThreads, RacingCompletionsFinishARequestOnce) {
     HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
     for (int round = 0; round < 200; ++round) {
         OVERLAPPED overlapped{};
@@ -66,8 +64,7 @@ TEST_F(DeviceIoThreads, RacingCompletionsFinishARequestOnce)
 
 // The provider still serves a request that CancelAll no longer reaches: CloseHandle returns only
 // once it has completed, so the buffers are the caller's again (TSan sees any late write).
-TEST_F(DeviceIoThreads, CloseHandleWaitsForARequestTheProviderIsStillServing)
-{
+TEST_F(DeviceIoThreads, CloseHandleWaitsForARequestTheProviderIsStillServing) {
     HANDLE handle = Open(FILE_FLAG_OVERLAPPED);
     std::array<OVERLAPPED, 3> overlapped{};
     std::array<std::array<unsigned char, 64>, 3> buffers{};
@@ -76,8 +73,7 @@ TEST_F(DeviceIoThreads, CloseHandleWaitsForARequestTheProviderIsStillServing)
     auto serving = connection->TakeOldest();
     std::atomic<bool> closing{false};
     std::thread provider([&] {
-        while (!closing.load())
-            std::this_thread::yield();
+        while (!closing.load()) std::this_thread::yield();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // widens the window of a late write
         std::memset(serving->output, 0xEE, serving->outputSize);
         serving->Complete(ERROR_SUCCESS, serving->outputSize);
@@ -92,8 +88,7 @@ TEST_F(DeviceIoThreads, CloseHandleWaitsForARequestTheProviderIsStillServing)
     EXPECT_EQ(overlapped[0].InternalHigh, 64u);
 }
 
-TEST_F(DeviceIoThreads, CloseHandleWhileAnotherThreadIssuesRequests)
-{
+TEST_F(DeviceIoThreads, CloseHandleWhileAnotherThreadIssuesRequests) {
     for (int round = 0; round < 50; ++round) {
         HANDLE handle = Open(0);
         std::atomic<bool> started{false};
@@ -108,15 +103,13 @@ TEST_F(DeviceIoThreads, CloseHandleWhileAnotherThreadIssuesRequests)
                 EXPECT_TRUE(error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE) << error;
             }
         });
-        while (!started.load())
-            std::this_thread::yield();
+        while (!started.load()) std::this_thread::yield();
         EXPECT_TRUE(CloseHandle(handle));
         caller.join();
     }
 }
 
-TEST(DeviceTableThreads, ChangesWhileAnotherThreadEnumeratesAndOpens)
-{
+TEST(DeviceTableThreads, ChangesWhileAnotherThreadEnumeratesAndOpens) {
     constexpr GUID kClass = {0x5eed5eed, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
     std::atomic<bool> stop{false};
     std::thread reader([&] {
@@ -129,8 +122,7 @@ TEST(DeviceTableThreads, ChangesWhileAnotherThreadEnumeratesAndOpens)
                 detail->cbSize = sizeof *detail;
                 EXPECT_TRUE(SetupDiGetDeviceInterfaceDetailA(set, &data, detail, sizeof buffer, nullptr, nullptr));
                 HANDLE handle = CreateFileA(detail->DevicePath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-                if (handle != INVALID_HANDLE_VALUE)
-                    CloseHandle(handle);
+                if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
             }
             SetupDiDestroyDeviceInfoList(set);
         }

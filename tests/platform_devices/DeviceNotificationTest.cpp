@@ -9,8 +9,7 @@
 namespace kelvra::test {
 namespace {
 
-TEST(DeviceNotification, ArrivalAndRemovalReachTheWindowInOrder)
-{
+TEST(DeviceNotification, ArrivalAndRemovalReachTheWindowInOrder) {
     constexpr GUID kWatched = {0xfeedf00d, 1, 2, {1, 1, 2, 3, 5, 8, 13, 21}};
     constexpr GUID kIgnored = {0xfeedf00d, 1, 3, {1, 1, 2, 3, 5, 8, 13, 21}};
     WNDCLASSEXA windowClass{};
@@ -18,7 +17,8 @@ TEST(DeviceNotification, ArrivalAndRemovalReachTheWindowInOrder)
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.lpszClassName = "DeviceNotificationTest";
     RegisterClassExA(&windowClass);
-    HWND window = CreateWindowExA(0, "DeviceNotificationTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND window =
+        CreateWindowExA(0, "DeviceNotificationTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     DEV_BROADCAST_DEVICEINTERFACE_A filter{sizeof filter, DBT_DEVTYP_DEVICEINTERFACE, 0, kWatched, {}};
     HDEVNOTIFY registration = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);

@@ -15,14 +15,12 @@ constexpr GUID kCameraClass = {0x328184c5, 0x93e6, 0x49b7, {0x94, 0xb8, 0x2a, 0x
 constexpr GUID kOtherClass = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
 constexpr DWORD kPresentInterfaces = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;
 
-std::string CameraPath(const std::string& serial)
-{
+std::string CameraPath(const std::string& serial) {
     return "\\\\?\\usb#vid_04b4&pid_3180#" + serial + "#{328184c5-93e6-49b7-94b8-2ada13aabb39}";
 }
 
 // Walks a set as the camera enumeration does: size query, then a 1000-byte detail buffer.
-std::vector<std::string> Paths(HDEVINFO set, const GUID& interfaceClass)
-{
+std::vector<std::string> Paths(HDEVINFO set, const GUID& interfaceClass) {
     std::vector<std::string> paths;
     SP_DEVICE_INTERFACE_DATA data{sizeof data, {}, 0, 0};
     for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &interfaceClass, index, &data); ++index) {
@@ -31,8 +29,8 @@ std::vector<std::string> Paths(HDEVINFO set, const GUID& interfaceClass)
         EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
         alignas(8) char buffer[1000] = {};
         reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer)->cbSize = 8;
-        EXPECT_TRUE(SetupDiGetDeviceInterfaceDetailA(set, &data, reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer),
-                                                     required, nullptr, nullptr));
+        EXPECT_TRUE(SetupDiGetDeviceInterfaceDetailA(
+            set, &data, reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer), required, nullptr, nullptr));
         paths.emplace_back(buffer + 4);
     }
     EXPECT_EQ(GetLastError(), DWORD{ERROR_NO_MORE_ITEMS});
@@ -40,8 +38,7 @@ std::vector<std::string> Paths(HDEVINFO set, const GUID& interfaceClass)
 }
 
 std::vector<std::string> PresentPaths(const GUID* interfaceClass, const char* enumerator = nullptr,
-                                      DWORD flags = kPresentInterfaces)
-{
+                                      DWORD flags = kPresentInterfaces) {
     HDEVINFO set = SetupDiGetClassDevsA(interfaceClass, enumerator, nullptr, flags);
     EXPECT_NE(set, INVALID_HANDLE_VALUE);
     auto paths = Paths(set, interfaceClass ? *interfaceClass : kCameraClass);
@@ -51,8 +48,7 @@ std::vector<std::string> PresentPaths(const GUID* interfaceClass, const char* en
 
 using PathList = std::vector<std::string>;
 
-TEST(DeviceEnumeration, ListsTheRequestedInterfacesInArrivalOrder)
-{
+TEST(DeviceEnumeration, ListsTheRequestedInterfacesInArrivalOrder) {
     PluggedDevice first(kCameraClass, CameraPath("a1"));
     PluggedDevice other(kOtherClass, "\\\\?\\usb#vid_1234&pid_0001#x#{other}");
     PluggedDevice second(kCameraClass, CameraPath("b2"));
@@ -76,12 +72,12 @@ TEST(DeviceEnumeration, ListsTheRequestedInterfacesInArrivalOrder)
 
     EXPECT_EQ(SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_DEVICEINTERFACE), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
-    EXPECT_EQ(SetupDiGetClassDevsA(&kCameraClass, nullptr, nullptr, 0x100 | DIGCF_DEVICEINTERFACE), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SetupDiGetClassDevsA(&kCameraClass, nullptr, nullptr, 0x100 | DIGCF_DEVICEINTERFACE),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_FLAGS});
 }
 
-TEST(DeviceEnumeration, DetailBufferRules)
-{
+TEST(DeviceEnumeration, DetailBufferRules) {
     PluggedDevice device(kCameraClass, CameraPath("detail"));
     HDEVINFO set = SetupDiGetClassDevsA(&kCameraClass, nullptr, nullptr, kPresentInterfaces);
     SP_DEVICE_INTERFACE_DATA data{sizeof data, {}, 0, 0};
@@ -127,13 +123,11 @@ TEST(DeviceEnumeration, DetailBufferRules)
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
 }
 
-TEST(DeviceTable, PathsAreUniqueAndOpenWithoutRegardToCase)
-{
+TEST(DeviceTable, PathsAreUniqueAndOpenWithoutRegardToCase) {
     PluggedDevice device(kCameraClass, CameraPath("case"));
     ASSERT_TRUE(device.added);
     std::string upper = device.path;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_FALSE(platform::AddDeviceInterface(kOtherClass, upper, std::make_shared<TestProvider>()));
     EXPECT_FALSE(platform::AddDeviceInterface(kCameraClass, CameraPath("null"), nullptr));
 
@@ -146,8 +140,7 @@ TEST(DeviceTable, PathsAreUniqueAndOpenWithoutRegardToCase)
     EXPECT_FALSE(platform::RemoveDeviceInterface(device.path));
 }
 
-TEST(DeviceTable, OpenFollowsPresenceAndPassesTheProvidersError)
-{
+TEST(DeviceTable, OpenFollowsPresenceAndPassesTheProvidersError) {
     PluggedDevice device(kCameraClass, CameraPath("open"));
     auto open = [&](DWORD disposition) {
         return CreateFileA(device.path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition,

@@ -11,15 +11,14 @@
 
 namespace kelvra::test {
 
-constexpr DWORD TestCode(DWORD function, DWORD method = METHOD_BUFFERED)
-{
+constexpr DWORD TestCode(DWORD function, DWORD method = METHOD_BUFFERED) {
     return CTL_CODE(FILE_DEVICE_UNKNOWN, function, method, FILE_ANY_ACCESS);
 }
-constexpr DWORD kIoEcho = TestCode(0x800);           // output = input, at once
-constexpr DWORD kIoUnsupported = TestCode(0x801);    // ERROR_NOT_SUPPORTED, at once
-constexpr DWORD kIoOverclaim = TestCode(0x802);      // claims more bytes than the output holds
-constexpr DWORD kIoCompleteTwice = TestCode(0x803);  // 1 byte, then again with an error
-constexpr DWORD kIoDrop = TestCode(0x804);           // lets go of the request unfinished
+constexpr DWORD kIoEcho = TestCode(0x800);                  // output = input, at once
+constexpr DWORD kIoUnsupported = TestCode(0x801);           // ERROR_NOT_SUPPORTED, at once
+constexpr DWORD kIoOverclaim = TestCode(0x802);             // claims more bytes than the output holds
+constexpr DWORD kIoCompleteTwice = TestCode(0x803);         // 1 byte, then again with an error
+constexpr DWORD kIoDrop = TestCode(0x804);                  // lets go of the request unfinished
 constexpr DWORD kIoPend = TestCode(0x805, METHOD_NEITHER);  // any other code pends too
 
 class TestConnection final : public platform::DeviceConnection {

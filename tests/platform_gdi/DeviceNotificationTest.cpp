@@ -10,7 +10,6 @@
 
 using namespace kelvra::test;
 
-
 namespace {
 
 constexpr GUID kCameraClass = {0x328184c5, 0x93e6, 0x49b7, {0x94, 0xb8, 0x2a, 0xda, 0x13, 0xaa, 0xbb, 0x39}};
@@ -20,25 +19,19 @@ const char* const kPath = "\\\\?\\usb#vid_04b4&pid_3180#gdi0001#{328184c5-93e6-4
 // The notifications under test come from the device-interface table; nothing opens these devices.
 class UnopenableProvider : public kelvra::platform::DeviceProvider {
 public:
-    std::shared_ptr<kelvra::platform::DeviceConnection> Open(const std::string&, DWORD& error) override
-    {
+    std::shared_ptr<kelvra::platform::DeviceConnection> Open(const std::string&, DWORD& error) override {
         error = ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
 };
 
-void Plug(const GUID& interfaceClass, const std::string& path)
-{
+void Plug(const GUID& interfaceClass, const std::string& path) {
     ASSERT_TRUE(kelvra::platform::AddDeviceInterface(interfaceClass, path, std::make_shared<UnopenableProvider>()));
 }
 
-void Unplug(const std::string& path)
-{
-    ASSERT_TRUE(kelvra::platform::RemoveDeviceInterface(path));
-}
+void Unplug(const std::string& path) { ASSERT_TRUE(kelvra::platform::RemoveDeviceInterface(path)); }
 
-HDEVNOTIFY Register(HWND window, const GUID& interfaceClass, DWORD flags = DEVICE_NOTIFY_WINDOW_HANDLE)
-{
+HDEVNOTIFY Register(HWND window, const GUID& interfaceClass, DWORD flags = DEVICE_NOTIFY_WINDOW_HANDLE) {
     DEV_BROADCAST_DEVICEINTERFACE_A filter{};
     filter.dbcc_size = sizeof(filter);
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
@@ -54,8 +47,7 @@ protected:
     TestClass windows{"DeviceNotificationTest"};
 };
 
-TEST_F(DeviceNotificationTest, RegisteredWindowHearsArrivalAndRemovalOfItsClassOnly)
-{
+TEST_F(DeviceNotificationTest, RegisteredWindowHearsArrivalAndRemovalOfItsClassOnly) {
     const HWND window = windows.Create(0, HWND_MESSAGE);
     ASSERT_NE(window, nullptr);
     const HDEVNOTIFY notify = Register(window, kCameraClass);
@@ -91,8 +83,7 @@ TEST_F(DeviceNotificationTest, RegisteredWindowHearsArrivalAndRemovalOfItsClassO
     DestroyWindow(window);
 }
 
-TEST_F(DeviceNotificationTest, AllInterfaceClassesFlagHearsEveryClass)
-{
+TEST_F(DeviceNotificationTest, AllInterfaceClassesFlagHearsEveryClass) {
     const HWND window = windows.Create(0, HWND_MESSAGE);
     const HDEVNOTIFY notify = Register(window, kCameraClass, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
     ASSERT_NE(notify, nullptr);
@@ -105,8 +96,7 @@ TEST_F(DeviceNotificationTest, AllInterfaceClassesFlagHearsEveryClass)
     DestroyWindow(window);
 }
 
-TEST_F(DeviceNotificationTest, RegistrationChecksItsArguments)
-{
+TEST_F(DeviceNotificationTest, RegistrationChecksItsArguments) {
     const HWND window = windows.Create(0, HWND_MESSAGE);
     DEV_BROADCAST_HDR handleFilter{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_HANDLE, 0};
     EXPECT_EQ(RegisterDeviceNotificationA(window, &handleFilter, DEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
@@ -116,8 +106,7 @@ TEST_F(DeviceNotificationTest, RegistrationChecksItsArguments)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
-TEST_F(DeviceNotificationTest, WindowThatIsGoneMissesTheNewsWithoutHarm)
-{
+TEST_F(DeviceNotificationTest, WindowThatIsGoneMissesTheNewsWithoutHarm) {
     const HWND window = windows.Create(0, HWND_MESSAGE);
     const HDEVNOTIFY notify = Register(window, kCameraClass);
     ASSERT_NE(notify, nullptr);

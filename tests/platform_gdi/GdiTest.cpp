@@ -16,8 +16,7 @@ struct DibInfo {
     BITMAPINFOHEADER header{};
     RGBQUAD colors[256]{};
 
-    DibInfo(int width, int height, WORD bitCount, DWORD compression = BI_RGB)
-    {
+    DibInfo(int width, int height, WORD bitCount, DWORD compression = BI_RGB) {
         header.biSize = sizeof(header);
         header.biWidth = width;
         header.biHeight = height;
@@ -35,21 +34,16 @@ struct MemoryDib {
     HGDIOBJ previous = nullptr;
     BYTE* bits = nullptr;
 
-    explicit MemoryDib(const DibInfo& info)
-    {
+    explicit MemoryDib(const DibInfo& info) {
         dc = CreateCompatibleDC(nullptr);
         void* pixels = nullptr;
         bitmap = CreateDIBSection(dc, info.Info(), DIB_RGB_COLORS, &pixels, nullptr, 0);
         bits = static_cast<BYTE*>(pixels);
-        if (bitmap)
-            previous = SelectObject(dc, bitmap);
+        if (bitmap) previous = SelectObject(dc, bitmap);
     }
-    ~MemoryDib()
-    {
-        if (previous)
-            SelectObject(dc, previous);
-        if (bitmap)
-            DeleteObject(bitmap);
+    ~MemoryDib() {
+        if (previous) SelectObject(dc, previous);
+        if (bitmap) DeleteObject(bitmap);
         DeleteDC(dc);
     }
     MemoryDib(const MemoryDib&) = delete;
@@ -57,28 +51,21 @@ struct MemoryDib {
 };
 
 // A 32-bit top-down DIB whose pixel (x, y) is the value 0x00yyxx.. with a per-test tag.
-DWORD Pattern(int x, int y)
-{
-    return static_cast<DWORD>((y << 16) | (x << 8) | 0x5A);
-}
+DWORD Pattern(int x, int y) { return static_cast<DWORD>((y << 16) | (x << 8) | 0x5A); }
 
-std::unique_ptr<MemoryDib> PatternDib(int width, int height)
-{
+std::unique_ptr<MemoryDib> PatternDib(int width, int height) {
     auto dib = std::make_unique<MemoryDib>(DibInfo(width, -height, 32));
     auto* pixels = reinterpret_cast<DWORD*>(dib->bits);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels[y * width + x] = Pattern(x, y);
+        for (int x = 0; x < width; ++x) pixels[y * width + x] = Pattern(x, y);
     return dib;
 }
 
-DWORD PixelAt(const MemoryDib& dib, int width, int x, int y)
-{
+DWORD PixelAt(const MemoryDib& dib, int width, int x, int y) {
     return reinterpret_cast<const DWORD*>(dib.bits)[y * width + x];
 }
 
-TEST(DibSectionTest, RowsArePaddedToFourBytesAndZeroFilled)
-{
+TEST(DibSectionTest, RowsArePaddedToFourBytesAndZeroFilled) {
     struct Case {
         WORD bits;
         int width;
@@ -105,8 +92,7 @@ TEST(DibSectionTest, RowsArePaddedToFourBytesAndZeroFilled)
     }
 }
 
-TEST(DibSectionTest, DeepAndMalformedRequestsFail)
-{
+TEST(DibSectionTest, DeepAndMalformedRequestsFail) {
     for (WORD bits : {WORD{48}, WORD{64}, WORD{0}, WORD{2}}) {
         DibInfo info(16, 16, bits);
         void* pixels = reinterpret_cast<void*>(1);
@@ -121,8 +107,7 @@ TEST(DibSectionTest, DeepAndMalformedRequestsFail)
     EXPECT_EQ(CreateDIBSection(nullptr, compressed.Info(), DIB_RGB_COLORS, nullptr, nullptr, 0), nullptr);
 }
 
-TEST(DibSectionTest, ColourTableComesFromTheInfoAndCanBeChanged)
-{
+TEST(DibSectionTest, ColourTableComesFromTheInfoAndCanBeChanged) {
     DibInfo info(4, 4, 8);
     info.header.biClrUsed = 3;
     info.colors[2] = RGBQUAD{10, 20, 30, 0};
@@ -140,8 +125,7 @@ TEST(DibSectionTest, ColourTableComesFromTheInfoAndCanBeChanged)
     EXPECT_EQ(GetPixel(dib.dc, 1, 3), RGB(0, 0, 0));
 }
 
-TEST(MemoryDcTest, BitmapLivesInOneDcAndIsNotDeletedWhileSelected)
-{
+TEST(MemoryDcTest, BitmapLivesInOneDcAndIsNotDeletedWhileSelected) {
     const HDC first = CreateCompatibleDC(nullptr);
     const HDC second = CreateCompatibleDC(first);
     DibInfo info(8, 8, 24);
@@ -164,28 +148,23 @@ TEST(MemoryDcTest, BitmapLivesInOneDcAndIsNotDeletedWhileSelected)
     EXPECT_EQ(GetDeviceCaps(CreateCompatibleDC(nullptr), BITSPIXEL), 32);
 }
 
-TEST(BlitTest, StretchWithNegativeSourceHeightFlipsRowsExactly)
-{
+TEST(BlitTest, StretchWithNegativeSourceHeightFlipsRowsExactly) {
     constexpr int w = 5;
     constexpr int h = 4;
     const auto source = PatternDib(w, h);
     MemoryDib target(DibInfo(w, -h, 32));
     ASSERT_TRUE(StretchBlt(target.dc, 0, 0, w, h, source->dc, 0, h - 1, w, -h, SRCCOPY));
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            ASSERT_EQ(PixelAt(target, w, x, y), Pattern(x, h - 1 - y)) << x << "," << y;
+        for (int x = 0; x < w; ++x) ASSERT_EQ(PixelAt(target, w, x, y), Pattern(x, h - 1 - y)) << x << "," << y;
 
     // Mirrored columns, and a destination extent that runs backwards, which flips back.
     ASSERT_TRUE(StretchBlt(target.dc, 0, 0, w, h, source->dc, w - 1, 0, -w, h, SRCCOPY));
-    for (int x = 0; x < w; ++x)
-        EXPECT_EQ(PixelAt(target, w, x, 2), Pattern(w - 1 - x, 2));
+    for (int x = 0; x < w; ++x) EXPECT_EQ(PixelAt(target, w, x, 2), Pattern(w - 1 - x, 2));
     ASSERT_TRUE(StretchBlt(target.dc, w - 1, 0, -w, h, source->dc, w - 1, 0, -w, h, SRCCOPY));
-    for (int x = 0; x < w; ++x)
-        EXPECT_EQ(PixelAt(target, w, x, 1), Pattern(x, 1));
+    for (int x = 0; x < w; ++x) EXPECT_EQ(PixelAt(target, w, x, 1), Pattern(x, 1));
 }
 
-TEST(BlitTest, SourceOriginPastTheLastRowLeavesThatDestinationRowAlone)
-{
+TEST(BlitTest, SourceOriginPastTheLastRowLeavesThatDestinationRowAlone) {
     constexpr int w = 3;
     constexpr int h = 3;
     const auto source = PatternDib(w, h);
@@ -198,14 +177,12 @@ TEST(BlitTest, SourceOriginPastTheLastRowLeavesThatDestinationRowAlone)
     EXPECT_EQ(PixelAt(target, w, 2, 2), Pattern(2, h - 2));
 }
 
-TEST(BlitTest, StretchScalesByNearestNeighbourAndClipsToBothSurfaces)
-{
+TEST(BlitTest, StretchScalesByNearestNeighbourAndClipsToBothSurfaces) {
     const auto source = PatternDib(4, 2);
     MemoryDib target(DibInfo(8, -4, 32));
     ASSERT_TRUE(StretchBlt(target.dc, 0, 0, 8, 4, source->dc, 0, 0, 4, 2, SRCCOPY));
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x)
-            ASSERT_EQ(PixelAt(target, 8, x, y), Pattern(x / 2, y / 2));
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(PixelAt(target, 8, x, y), Pattern(x / 2, y / 2));
 
     ASSERT_TRUE(StretchBlt(target.dc, 0, 0, 2, 1, source->dc, 0, 0, 4, 2, SRCCOPY));
     EXPECT_EQ(PixelAt(target, 8, 1, 0), Pattern(3, 1)) << "centre of the second destination pixel";
@@ -218,8 +195,7 @@ TEST(BlitTest, StretchScalesByNearestNeighbourAndClipsToBothSurfaces)
     EXPECT_FALSE(BitBlt(target.dc, 0, 0, 1, 1, source->dc, 0, 0, SRCPAINT)) << "only SRCCOPY";
 }
 
-TEST(BlitTest, IndexedAndFiveFiveFiveSourcesConvertThroughTheirFormat)
-{
+TEST(BlitTest, IndexedAndFiveFiveFiveSourcesConvertThroughTheirFormat) {
     DibInfo indexed(4, 1, 8);
     indexed.colors[0] = RGBQUAD{0, 0, 0, 0};
     indexed.colors[1] = RGBQUAD{0x11, 0x22, 0x33, 0};
@@ -254,8 +230,7 @@ TEST(BlitTest, IndexedAndFiveFiveFiveSourcesConvertThroughTheirFormat)
     EXPECT_EQ(*reinterpret_cast<WORD*>(rgb565.bits), 0x07FF);
 }
 
-TEST(BlitTest, WindowDcKeepsWhatIsDrawnAndReadsBackThroughBitBlt)
-{
+TEST(BlitTest, WindowDcKeepsWhatIsDrawnAndReadsBackThroughBitBlt) {
     TestClass windows("Kelvra.Gdi.Window");
     const HWND window = windows.Create(WS_POPUP, nullptr, 0, 0, 0, 6, 4);
     const HDC dc = GetDC(window);
@@ -287,8 +262,7 @@ TEST(BlitTest, WindowDcKeepsWhatIsDrawnAndReadsBackThroughBitBlt)
     EXPECT_FALSE(BitBlt(readBack.dc, 0, 0, 6, 4, dc, 0, 0, SRCCOPY)) << "the DC went with its window";
 }
 
-TEST(BlitTest, DibsFromMemoryCountBottomUpRowsFromTheLowerLeft)
-{
+TEST(BlitTest, DibsFromMemoryCountBottomUpRowsFromTheLowerLeft) {
     constexpr int w = 2;
     constexpr int h = 3;
     DibInfo info(w, h, 32);  // bottom-up: the first row in memory is the bottom one
@@ -312,8 +286,7 @@ TEST(BlitTest, DibsFromMemoryCountBottomUpRowsFromTheLowerLeft)
     EXPECT_EQ(PixelAt(target, w, 0, 2), 0u) << "scan line 0 was not supplied";
 }
 
-TEST(MemoryDcTest, StretchModeAndDrawDibHandles)
-{
+TEST(MemoryDcTest, StretchModeAndDrawDibHandles) {
     const HDC dc = CreateCompatibleDC(nullptr);
     EXPECT_EQ(SetStretchBltMode(dc, HALFTONE), BLACKONWHITE);
     EXPECT_EQ(SetStretchBltMode(dc, COLORONCOLOR), HALFTONE);

@@ -15,8 +15,7 @@ const HWND kThreadOnly = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
 
 class MessageQueueTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         DrainQueue();
         MessageLog::Instance().Take();
     }
@@ -25,8 +24,7 @@ protected:
     TestClass windows{"MessageQueueTest"};
 };
 
-TEST_F(MessageQueueTest, PostToWindowReachesTheCreatorsQueueNotThePosters)
-{
+TEST_F(MessageQueueTest, PostToWindowReachesTheCreatorsQueueNotThePosters) {
     const HWND window = windows.Create(0);
     ASSERT_NE(window, nullptr);
 
@@ -46,8 +44,7 @@ TEST_F(MessageQueueTest, PostToWindowReachesTheCreatorsQueueNotThePosters)
     DestroyWindow(window);
 }
 
-TEST_F(MessageQueueTest, PostWithoutWindowLandsInTheCallersQueue)
-{
+TEST_F(MessageQueueTest, PostWithoutWindowLandsInTheCallersQueue) {
     std::promise<DWORD> otherId;
     std::promise<void> release;
     std::thread other([&] {
@@ -73,8 +70,7 @@ TEST_F(MessageQueueTest, PostWithoutWindowLandsInTheCallersQueue)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
 }
 
-TEST_F(MessageQueueTest, PeekFiltersByRangeAndWindow)
-{
+TEST_F(MessageQueueTest, PeekFiltersByRangeAndWindow) {
     const HWND first = windows.Create(0);
     const HWND second = windows.Create(0);
     ASSERT_TRUE(PostMessageA(first, WM_USER + 1, 1, 0));
@@ -106,8 +102,7 @@ TEST_F(MessageQueueTest, PeekFiltersByRangeAndWindow)
     DestroyWindow(second);
 }
 
-TEST_F(MessageQueueTest, FilterOnAnotherThreadsWindowIsRefused)
-{
+TEST_F(MessageQueueTest, FilterOnAnotherThreadsWindowIsRefused) {
     std::promise<HWND> made;
     std::promise<void> done;
     std::thread owner([&] {
@@ -123,8 +118,7 @@ TEST_F(MessageQueueTest, FilterOnAnotherThreadsWindowIsRefused)
     EXPECT_FALSE(IsWindow(foreign)) << "a thread's windows end with it";
 }
 
-TEST_F(MessageQueueTest, GetMessageReturnsZeroForQuitAfterPostedMessages)
-{
+TEST_F(MessageQueueTest, GetMessageReturnsZeroForQuitAfterPostedMessages) {
     std::thread worker([] {
         PostMessageA(nullptr, WM_APP + 3, 0, 0);
         PostQuitMessage(42);
@@ -140,8 +134,7 @@ TEST_F(MessageQueueTest, GetMessageReturnsZeroForQuitAfterPostedMessages)
     worker.join();
 }
 
-TEST_F(MessageQueueTest, GetMessageBlocksUntilAnotherThreadPosts)
-{
+TEST_F(MessageQueueTest, GetMessageBlocksUntilAnotherThreadPosts) {
     const DWORD self = GetCurrentThreadId();
     std::thread poster([self] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -153,8 +146,7 @@ TEST_F(MessageQueueTest, GetMessageBlocksUntilAnotherThreadPosts)
     poster.join();
 }
 
-TEST_F(MessageQueueTest, DispatchAndSendReachTheWindowProcedureOnItsThread)
-{
+TEST_F(MessageQueueTest, DispatchAndSendReachTheWindowProcedureOnItsThread) {
     const HWND window = windows.Create(0);
     MessageLog::Instance().Take();
     ASSERT_TRUE(PostMessageA(window, WM_APP + 4, 8, 9));
@@ -181,8 +173,7 @@ TEST_F(MessageQueueTest, DispatchAndSendReachTheWindowProcedureOnItsThread)
     DestroyWindow(window);
 }
 
-TEST_F(MessageQueueTest, TranslatedKeyStrokesPostCharacters)
-{
+TEST_F(MessageQueueTest, TranslatedKeyStrokesPostCharacters) {
     const HWND window = windows.Create(0);
     MSG key{};
     key.hwnd = window;
@@ -199,8 +190,7 @@ TEST_F(MessageQueueTest, TranslatedKeyStrokesPostCharacters)
     DestroyWindow(window);
 }
 
-TEST_F(MessageQueueTest, DestroyedWindowLosesItsMessagesAndRefusesNewOnes)
-{
+TEST_F(MessageQueueTest, DestroyedWindowLosesItsMessagesAndRefusesNewOnes) {
     const HWND window = windows.Create(0);
     ASSERT_TRUE(PostMessageA(window, WM_APP + 5, 0, 0));
     ASSERT_TRUE(DestroyWindow(window));
@@ -212,8 +202,7 @@ TEST_F(MessageQueueTest, DestroyedWindowLosesItsMessagesAndRefusesNewOnes)
     EXPECT_EQ(SendMessageA(window, WM_USER + 1, 1, 0), 0);
 }
 
-TEST_F(MessageQueueTest, OnlyTheOwningThreadDestroysAWindow)
-{
+TEST_F(MessageQueueTest, OnlyTheOwningThreadDestroysAWindow) {
     const HWND window = windows.Create(0);
     std::thread other([window] {
         EXPECT_FALSE(DestroyWindow(window));
@@ -224,16 +213,14 @@ TEST_F(MessageQueueTest, OnlyTheOwningThreadDestroysAWindow)
     EXPECT_TRUE(DestroyWindow(window));
 }
 
-TEST_F(MessageQueueTest, ConcurrentPostersLoseNothing)
-{
+TEST_F(MessageQueueTest, ConcurrentPostersLoseNothing) {
     const HWND window = windows.Create(0);
     constexpr int kThreads = 4;
     constexpr int kEach = 200;
     std::vector<std::thread> posters;
     for (int t = 0; t < kThreads; ++t) {
         posters.emplace_back([window, t] {
-            for (int i = 0; i < kEach; ++i)
-                PostMessageA(window, WM_APP + 10, static_cast<WPARAM>(t), i);
+            for (int i = 0; i < kEach; ++i) PostMessageA(window, WM_APP + 10, static_cast<WPARAM>(t), i);
         });
     }
     std::vector<int> next(kThreads, 0);
@@ -243,8 +230,7 @@ TEST_F(MessageQueueTest, ConcurrentPostersLoseNothing)
         // Each poster's messages arrive in the order it posted them.
         EXPECT_EQ(msg.lParam, next[msg.wParam]++);
     }
-    for (auto& poster : posters)
-        poster.join();
+    for (auto& poster : posters) poster.join();
     DestroyWindow(window);
 }
 

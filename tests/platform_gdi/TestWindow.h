@@ -20,31 +20,26 @@ struct RecordedMessage {
 
 class MessageLog {
 public:
-    static MessageLog& Instance()
-    {
+    static MessageLog& Instance() {
         static MessageLog log;
         return log;
     }
 
-    void Add(const RecordedMessage& message)
-    {
+    void Add(const RecordedMessage& message) {
         std::lock_guard lock(mutex);
         messages.push_back(message);
     }
 
-    std::vector<RecordedMessage> Take()
-    {
+    std::vector<RecordedMessage> Take() {
         std::lock_guard lock(mutex);
         return std::exchange(messages, {});
     }
 
     // The messages of one kind, in order.
-    std::vector<RecordedMessage> Take(UINT message)
-    {
+    std::vector<RecordedMessage> Take(UINT message) {
         std::vector<RecordedMessage> matching;
         for (const auto& recorded : Take()) {
-            if (recorded.message == message)
-                matching.push_back(recorded);
+            if (recorded.message == message) matching.push_back(recorded);
         }
         return matching;
     }
@@ -54,8 +49,7 @@ private:
     std::vector<RecordedMessage> messages;
 };
 
-inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
+inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     MessageLog::Instance().Add({hwnd, message, wParam, lParam, GetCurrentThreadId()});
     if (message == WM_USER + 1)  // answers sent messages with a recognisable result
         return static_cast<LRESULT>(wParam) * 2;
@@ -65,9 +59,7 @@ inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LP
 // Registers a class with RecordingProc for the lifetime of the object.
 class TestClass {
 public:
-    explicit TestClass(const char* name, WNDPROC proc = RecordingProc, HBRUSH background = nullptr)
-        : name(name)
-    {
+    explicit TestClass(const char* name, WNDPROC proc = RecordingProc, HBRUSH background = nullptr) : name(name) {
         WNDCLASSEXA info{};
         info.cbSize = sizeof(info);
         info.lpfnWndProc = proc;
@@ -85,8 +77,7 @@ public:
     const char* Name() const { return name.c_str(); }
 
     HWND Create(DWORD style = WS_OVERLAPPEDWINDOW, HWND parent = nullptr, int id = 0, int x = 10, int y = 20,
-                int width = 320, int height = 240) const
-    {
+                int width = 320, int height = 240) const {
         return CreateWindowExA(0, name.c_str(), "test", style, x, y, width, height, parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
     }
@@ -97,11 +88,9 @@ private:
 };
 
 // Handles whatever the calling thread still has queued (paints stay queued until handled).
-inline void DrainQueue()
-{
+inline void DrainQueue() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 }  // namespace kelvra::test

@@ -14,8 +14,7 @@ using namespace kelvra::test;
 
 namespace {
 
-TEST(WindowDrawingTest, WorkerSurvivesResizeAndDestructionOfTheWindow)
-{
+TEST(WindowDrawingTest, WorkerSurvivesResizeAndDestructionOfTheWindow) {
     TestClass windows("Kelvra.Drawing.Preview");
     const HWND window = windows.Create(WS_POPUP | WS_VISIBLE, nullptr, 0, 0, 0, 64, 48);
     const HDC windowDc = GetDC(window);
@@ -38,8 +37,7 @@ TEST(WindowDrawingTest, WorkerSurvivesResizeAndDestructionOfTheWindow)
         std::memcpy(bits, frame.data(), frame.size());
         const HGDIOBJ previous = SelectObject(memoryDc, bitmap);
         while (!stop) {
-            if (!IsWindowVisible(window))
-                continue;
+            if (!IsWindowVisible(window)) continue;
             RECT client{};
             GetClientRect(window, &client);
             StretchBlt(windowDc, 0, 0, client.right, client.bottom, memoryDc, 0, 48, 64, -48, SRCCOPY);
@@ -52,8 +50,7 @@ TEST(WindowDrawingTest, WorkerSurvivesResizeAndDestructionOfTheWindow)
         DeleteDC(memoryDc);
     });
 
-    for (int size = 1; drawn < 50 || size < 100; ++size)
-        MoveWindow(window, 0, 0, 16 + size % 97, 8 + size % 61, TRUE);
+    for (int size = 1; drawn < 50 || size < 100; ++size) MoveWindow(window, 0, 0, 16 + size % 97, 8 + size % 61, TRUE);
     DrainQueue();
     EXPECT_EQ(GetPixel(windowDc, 0, 0), RGB(0x7F, 0x7F, 0x7F));
     ASSERT_TRUE(DestroyWindow(window));

@@ -9,16 +9,14 @@ namespace {
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         DrainQueue();
         MessageLog::Instance().Take();
     }
     void TearDown() override { DrainQueue(); }
 };
 
-TEST_F(WindowTest, ClassNamesAreUniquePerModuleWithoutRegardToCase)
-{
+TEST_F(WindowTest, ClassNamesAreUniquePerModuleWithoutRegardToCase) {
     TestClass first("Kelvra.Window.Class");
     ASSERT_NE(first.Atom(), 0);
 
@@ -50,8 +48,7 @@ TEST_F(WindowTest, ClassNamesAreUniquePerModuleWithoutRegardToCase)
     EXPECT_STREQ(found.lpszClassName, "Kelvra.Window.Class");
 }
 
-TEST_F(WindowTest, ClassWithWindowsCannotBeUnregistered)
-{
+TEST_F(WindowTest, ClassWithWindowsCannotBeUnregistered) {
     TestClass windows("Kelvra.Window.InUse");
     const HWND window = windows.Create();
     ASSERT_NE(window, nullptr);
@@ -65,25 +62,20 @@ TEST_F(WindowTest, ClassWithWindowsCannotBeUnregistered)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
 }
 
-LRESULT CALLBACK RefusingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CREATE)
-        return -1;
+LRESULT CALLBACK RefusingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE) return -1;
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 CREATESTRUCTA seenAtCreate{};
 
 // The CREATESTRUCTA lives only while the window is being created, so it is copied here.
-LRESULT CALLBACK CapturingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CREATE)
-        seenAtCreate = *reinterpret_cast<const CREATESTRUCTA*>(lParam);
+LRESULT CALLBACK CapturingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE) seenAtCreate = *reinterpret_cast<const CREATESTRUCTA*>(lParam);
     return RecordingProc(hwnd, message, wParam, lParam);
 }
 
-TEST_F(WindowTest, CreationSendsNcCreateThenCreateWithTheCreateStruct)
-{
+TEST_F(WindowTest, CreationSendsNcCreateThenCreateWithTheCreateStruct) {
     TestClass windows("Kelvra.Window.Create", CapturingProc);
     int parameter = 7;
     const HWND window = CreateWindowExA(0, MAKEINTATOM(windows.Atom()), "title", WS_OVERLAPPEDWINDOW, 5, 6, 300, 200,
@@ -111,8 +103,7 @@ TEST_F(WindowTest, CreationSendsNcCreateThenCreateWithTheCreateStruct)
     EXPECT_TRUE(UnregisterClassA(refusing.Name(), nullptr)) << "the refused window does not linger";
 }
 
-TEST_F(WindowTest, ChildIsVisibleOnlyWhenItAndEveryAncestorAre)
-{
+TEST_F(WindowTest, ChildIsVisibleOnlyWhenItAndEveryAncestorAre) {
     TestClass windows("Kelvra.Window.Visible");
     const HWND top = windows.Create(WS_OVERLAPPEDWINDOW);
     const HWND middle = windows.Create(WS_CHILD | WS_VISIBLE, top, 1);
@@ -141,15 +132,13 @@ TEST_F(WindowTest, ChildIsVisibleOnlyWhenItAndEveryAncestorAre)
     EXPECT_FALSE(IsWindowVisible(child));
 }
 
-TEST_F(WindowTest, ChildRequiresAParent)
-{
+TEST_F(WindowTest, ChildRequiresAParent) {
     TestClass windows("Kelvra.Window.Orphan");
     EXPECT_EQ(windows.Create(WS_CHILD), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TLW_WITH_WSCHILD));
 }
 
-TEST_F(WindowTest, AdjustWindowRectAgreesWithClientAndWindowRects)
-{
+TEST_F(WindowTest, AdjustWindowRectAgreesWithClientAndWindowRects) {
     TestClass windows("Kelvra.Window.Frame");
     struct Case {
         DWORD style;
@@ -185,8 +174,7 @@ TEST_F(WindowTest, AdjustWindowRectAgreesWithClientAndWindowRects)
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1080);
 }
 
-TEST_F(WindowTest, ChildGeometryFollowsTheParentsClientArea)
-{
+TEST_F(WindowTest, ChildGeometryFollowsTheParentsClientArea) {
     TestClass windows("Kelvra.Window.ChildGeometry");
     const HWND top = windows.Create(WS_OVERLAPPEDWINDOW, nullptr, 0, 200, 100, 640, 480);
     const HWND child = windows.Create(WS_CHILD, top, 3, 10, 20, 64, 48);
@@ -213,8 +201,7 @@ TEST_F(WindowTest, ChildGeometryFollowsTheParentsClientArea)
     DestroyWindow(top);
 }
 
-TEST_F(WindowTest, DefaultPlacementAndMessageOnlyWindows)
-{
+TEST_F(WindowTest, DefaultPlacementAndMessageOnlyWindows) {
     TestClass windows("Kelvra.Window.Default");
     const HWND window = windows.Create(WS_OVERLAPPEDWINDOW, nullptr, 0, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0);
     RECT bounds{};
@@ -231,8 +218,7 @@ TEST_F(WindowTest, DefaultPlacementAndMessageOnlyWindows)
     EXPECT_TRUE(IsWindow(GetDesktopWindow()));
 }
 
-TEST_F(WindowTest, WindowLongsHoldUserDataProcedureAndId)
-{
+TEST_F(WindowTest, WindowLongsHoldUserDataProcedureAndId) {
     TestClass windows("Kelvra.Window.Longs");
     const HWND top = windows.Create();
     const HWND child = windows.Create(WS_CHILD, top, 77);
@@ -249,8 +235,7 @@ TEST_F(WindowTest, WindowLongsHoldUserDataProcedureAndId)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
-TEST_F(WindowTest, InvalidatedVisibleWindowGetsOnePaintAndCloseDestroys)
-{
+TEST_F(WindowTest, InvalidatedVisibleWindowGetsOnePaintAndCloseDestroys) {
     TestClass windows("Kelvra.Window.Paint", RecordingProc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     const HWND window = windows.Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     ASSERT_TRUE(IsWindowVisible(window));

@@ -1,8 +1,8 @@
 // Runs the kernel test helper as a second process, with pipes to its stdin and from its stdout.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 class ChildProcess {

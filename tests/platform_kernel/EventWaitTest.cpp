@@ -11,22 +11,17 @@ namespace {
 // Closes the handle at scope end so failing assertions do not leak objects under ASan.
 struct ScopedHandle {
     HANDLE handle;
-    ~ScopedHandle()
-    {
-        if (handle)
-            CloseHandle(handle);
+    ~ScopedHandle() {
+        if (handle) CloseHandle(handle);
     }
     operator HANDLE() const { return handle; }
 };
 
-void WaitUntil(const std::atomic<int>& counter, int value)
-{
-    while (counter.load() < value)
-        std::this_thread::yield();
+void WaitUntil(const std::atomic<int>& counter, int value) {
+    while (counter.load() < value) std::this_thread::yield();
 }
 
-TEST(Events, AutoResetReleasesExactlyOneWaiterPerSignal)
-{
+TEST(Events, AutoResetReleasesExactlyOneWaiterPerSignal) {
     ScopedHandle event{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
     ASSERT_NE(event.handle, nullptr);
     constexpr int kWaiters = 3;
@@ -43,28 +38,24 @@ TEST(Events, AutoResetReleasesExactlyOneWaiterPerSignal)
         Sleep(20);  // room for a wrongly released second waiter to show up
         EXPECT_EQ(released.load(), signal);
     }
-    for (std::thread& waiter : waiters)
-        waiter.join();
+    for (std::thread& waiter : waiters) waiter.join();
     EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the last wait consumed the signal";
 }
 
-TEST(Events, ManualResetReleasesAllWaitersAndStaysSet)
-{
+TEST(Events, ManualResetReleasesAllWaitersAndStaysSet) {
     ScopedHandle event{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
         waiters.emplace_back([&] { EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0); });
     ASSERT_TRUE(SetEvent(event));
-    for (std::thread& waiter : waiters)
-        waiter.join();
+    for (std::thread& waiter : waiters) waiter.join();
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     ASSERT_TRUE(ResetEvent(event));
     EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
-TEST(Events, InitialStateAndTimeouts)
-{
+TEST(Events, InitialStateAndTimeouts) {
     ScopedHandle manual{CreateEventW(nullptr, TRUE, TRUE, L"ignored name")};
     ScopedHandle automatic{CreateEventA(nullptr, FALSE, TRUE, nullptr)};
     ScopedHandle unset{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
@@ -74,8 +65,7 @@ TEST(Events, InitialStateAndTimeouts)
     EXPECT_EQ(WaitForSingleObject(unset, 30), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
-TEST(Waits, AnyReturnsTheLowestSignaledIndexAndConsumesOnlyIt)
-{
+TEST(Waits, AnyReturnsTheLowestSignaledIndexAndConsumesOnlyIt) {
     ScopedHandle events[3] = {{CreateEventA(nullptr, FALSE, FALSE, nullptr)},
                               {CreateEventA(nullptr, FALSE, TRUE, nullptr)},
                               {CreateEventA(nullptr, FALSE, TRUE, nullptr)}};
@@ -89,8 +79,7 @@ TEST(Waits, AnyReturnsTheLowestSignaledIndexAndConsumesOnlyIt)
     setter.join();
 }
 
-TEST(Waits, AllSucceedsOnlyWhenEverySignalIsThereAndTakesNothingBefore)
-{
+TEST(Waits, AllSucceedsOnlyWhenEverySignalIsThereAndTakesNothingBefore) {
     ScopedHandle first{CreateEventA(nullptr, FALSE, TRUE, nullptr)};
     ScopedHandle second{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
     ScopedHandle manual{CreateEventA(nullptr, TRUE, TRUE, nullptr)};
@@ -107,8 +96,7 @@ TEST(Waits, AllSucceedsOnlyWhenEverySignalIsThereAndTakesNothingBefore)
     EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
 }
 
-TEST(Waits, RejectsBadArgumentsWithWindowsErrors)
-{
+TEST(Waits, RejectsBadArgumentsWithWindowsErrors) {
     ScopedHandle event{CreateEventA(nullptr, TRUE, TRUE, nullptr)};
     HANDLE twice[2] = {event, event};
     SetLastError(0);
@@ -130,8 +118,7 @@ TEST(Waits, RejectsBadArgumentsWithWindowsErrors)
     EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
 }
 
-TEST(Handles, CloseHandleClosesOnceAndIgnoresPseudoHandles)
-{
+TEST(Handles, CloseHandleClosesOnceAndIgnoresPseudoHandles) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(CloseHandle(event));
     SetLastError(0);

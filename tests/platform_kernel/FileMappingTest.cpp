@@ -4,16 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <unistd.h>
+#include <string>
 
 namespace {
 
 constexpr DWORD kSize = 8584;
 
 // Object names are shared by all processes of the user: make them unique per test process.
-std::string UniqueName(const char* base)
-{
+std::string UniqueName(const char* base) {
     return std::string("KelvraTest-") + base + "-" + std::to_string(::getpid());
 }
 
@@ -22,8 +21,7 @@ struct Mapping {
     unsigned char* view = nullptr;
     DWORD createError = 0;
 
-    static Mapping Create(const std::string& name, DWORD size = kSize)
-    {
+    static Mapping Create(const std::string& name, DWORD size = kSize) {
         Mapping mapping;
         SetLastError(0xBAD);
         mapping.handle = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name.c_str());
@@ -32,36 +30,28 @@ struct Mapping {
             mapping.view = static_cast<unsigned char*>(MapViewOfFile(mapping.handle, FILE_MAP_ALL_ACCESS, 0, 0, 0));
         return mapping;
     }
-    void Close()
-    {
-        if (view)
-            UnmapViewOfFile(view);
-        if (handle)
-            CloseHandle(handle);
+    void Close() {
+        if (view) UnmapViewOfFile(view);
+        if (handle) CloseHandle(handle);
         view = nullptr;
         handle = nullptr;
     }
 };
 
-bool Exists(const std::string& name)
-{
+bool Exists(const std::string& name) {
     HANDLE handle = OpenFileMappingA(FILE_MAP_READ, FALSE, name.c_str());
-    if (!handle)
-        return false;
+    if (!handle) return false;
     CloseHandle(handle);
     return true;
 }
 
-bool AllZero(const unsigned char* view, size_t size)
-{
+bool AllZero(const unsigned char* view, size_t size) {
     for (size_t i = 0; i < size; ++i)
-        if (view[i] != 0)
-            return false;
+        if (view[i] != 0) return false;
     return true;
 }
 
-TEST(FileMappings, NamedMappingIsSharedUntilItsLastUserGoes)
-{
+TEST(FileMappings, NamedMappingIsSharedUntilItsLastUserGoes) {
     std::string name = UniqueName("shared");
     Mapping first = Mapping::Create(name);
     ASSERT_NE(first.view, nullptr);
@@ -90,8 +80,7 @@ TEST(FileMappings, NamedMappingIsSharedUntilItsLastUserGoes)
     fresh.Close();
 }
 
-TEST(FileMappings, ViewsAndHandlesCheckTheirArguments)
-{
+TEST(FileMappings, ViewsAndHandlesCheckTheirArguments) {
     std::string name = UniqueName("arguments");
     Mapping mapping = Mapping::Create(name, 2 * 65536);
     ASSERT_NE(mapping.view, nullptr);
@@ -125,8 +114,7 @@ TEST(FileMappings, ViewsAndHandlesCheckTheirArguments)
     mapping.Close();
 }
 
-TEST(FileMappings, UnnamedMappingIsPrivateToItsHandle)
-{
+TEST(FileMappings, UnnamedMappingIsPrivateToItsHandle) {
     HANDLE handle = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr);
     ASSERT_NE(handle, nullptr);
     auto* a = static_cast<unsigned char*>(MapViewOfFile(handle, FILE_MAP_ALL_ACCESS, 0, 0, 0));
@@ -139,8 +127,7 @@ TEST(FileMappings, UnnamedMappingIsPrivateToItsHandle)
     CloseHandle(handle);
 }
 
-TEST(FileMappings, ProcessesShareTheMappingAndTheLastOneDiscardsIt)
-{
+TEST(FileMappings, ProcessesShareTheMappingAndTheLastOneDiscardsIt) {
     std::string name = UniqueName("processes");
     ChildProcess holder({HelperPath(), "map-hold", name, std::to_string(kSize)});
     ASSERT_EQ(holder.ReadLine(), "ready");
@@ -157,8 +144,7 @@ TEST(FileMappings, ProcessesShareTheMappingAndTheLastOneDiscardsIt)
     EXPECT_FALSE(Exists(name));
 }
 
-TEST(FileMappings, AKilledProcessDoesNotKeepAMappingAlive)
-{
+TEST(FileMappings, AKilledProcessDoesNotKeepAMappingAlive) {
     std::string name = UniqueName("killed");
     {
         ChildProcess holder({HelperPath(), "map-hold", name, std::to_string(kSize)});
@@ -176,8 +162,7 @@ TEST(FileMappings, AKilledProcessDoesNotKeepAMappingAlive)
     fresh.Close();
 }
 
-TEST(FileMappings, ASurvivorKeepsTheDataOfAKilledProcess)
-{
+TEST(FileMappings, ASurvivorKeepsTheDataOfAKilledProcess) {
     std::string name = UniqueName("survivor");
     ChildProcess holder({HelperPath(), "map-hold", name, std::to_string(kSize)});
     ASSERT_EQ(holder.ReadLine(), "ready");

@@ -7,8 +7,7 @@ namespace {
 
 constexpr const char* kValid = "[HKEY_CURRENT_USER\\Software\\Good]\n\"Kept\"=dword:0000002a\n";
 
-TEST_F(RegistryTest, OddValuesSurviveTheTextFormatExactly)
-{
+TEST_F(RegistryTest, OddValuesSurviveTheTextFormatExactly) {
     HKEY key = Create("Software\\Odd%Key\\Tab\tKey");
     const BYTE unterminated[] = {'a', 'b'};
     const BYTE embeddedNul[] = {'a', 0, 'b', 0};
@@ -39,26 +38,24 @@ TEST_F(RegistryTest, OddValuesSurviveTheTextFormatExactly)
     }
 }
 
-TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept)
-{
+TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept) {
     std::string hugeHex = "\"Huge\"=hex:" + std::string(200000, 'f');
     std::string deepPath = "[HKEY_CURRENT_USER";
-    for (int i = 0; i < 600; ++i)
-        deepPath += "\\d";
+    for (int i = 0; i < 600; ++i) deepPath += "\\d";
     home.WriteRegistryFile(std::string("garbage without structure\n") + "\"Orphan\"=dword:1\n" + kValid +
-                            "\"NineDigits\"=dword:123456789\n"
-                            "\"BadHex\"=hex:1,22,zz\n"
-                            "\"Unterminated=sz:\"abc\n"
-                            "\"BadEscape\"=sz:\"\\q\"\n"
-                            "\"Truncated\"=sz:\"abc\\x4\"\n"
-                            "\"BadType\"=hex(zz):00\n" +
-                            hugeHex + "\n" + std::string("\0\xFF\xFE binary\r\n", 13) +
-                            "[HKEY_NOWHERE\\Software]\n\"Lost\"=dword:1\n"
-                            "[HKEY_CURRENT_USER\\Software\\Good%5CFake]\n\"Lost\"=dword:1\n"
-                            "[HKEY_CURRENT_USER\\Software\\\\Empty]\n\"Lost\"=dword:1\n"
-                            "[HKEY_CURRENT_USER\\Software\\Unclosed\n\"Lost\"=dword:1\n" +
-                            deepPath + "]\n\"Lost\"=dword:1\n" +
-                            "[hkey_current_user\\software\\good]\n\"Also\"=sz:\"fine\"\n");
+                           "\"NineDigits\"=dword:123456789\n"
+                           "\"BadHex\"=hex:1,22,zz\n"
+                           "\"Unterminated=sz:\"abc\n"
+                           "\"BadEscape\"=sz:\"\\q\"\n"
+                           "\"Truncated\"=sz:\"abc\\x4\"\n"
+                           "\"BadType\"=hex(zz):00\n" +
+                           hugeHex + "\n" + std::string("\0\xFF\xFE binary\r\n", 13) +
+                           "[HKEY_NOWHERE\\Software]\n\"Lost\"=dword:1\n"
+                           "[HKEY_CURRENT_USER\\Software\\Good%5CFake]\n\"Lost\"=dword:1\n"
+                           "[HKEY_CURRENT_USER\\Software\\\\Empty]\n\"Lost\"=dword:1\n"
+                           "[HKEY_CURRENT_USER\\Software\\Unclosed\n\"Lost\"=dword:1\n" +
+                           deepPath + "]\n\"Lost\"=dword:1\n" +
+                           "[hkey_current_user\\software\\good]\n\"Also\"=sz:\"fine\"\n");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     opened.push_back(key);
@@ -78,8 +75,7 @@ TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept)
     EXPECT_EQ(home.ReadRegistryFile().find("garbage"), std::string::npos);
 }
 
-TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader)
-{
+TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader) {
     std::string original = std::string(kValid) +
                            "[HKEY_CURRENT_USER\\Software\\Good\\Sub]\n\"Text\"=sz:\"a\\x41\\\"\\n\"\n"
                            "\"Blob\"=hex:01,02,03\n@=hex(7):61,00,00\n";
@@ -90,24 +86,27 @@ TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader)
         for (int i = 0; i < edits; ++i) {
             size_t at = random() % damaged.size();
             switch (random() % 3) {
-            case 0: damaged[at] = static_cast<char>(random()); break;
-            case 1: damaged.erase(at, 1 + random() % 5); break;
-            default: damaged.insert(at, 1, "\\\"[]%:=,\n\0x"[random() % 11]); break;
+                case 0:
+                    damaged[at] = static_cast<char>(random());
+                    break;
+                case 1:
+                    damaged.erase(at, 1 + random() % 5);
+                    break;
+                default:
+                    damaged.insert(at, 1, "\\\"[]%:=,\n\0x"[random() % 11]);
+                    break;
             }
-            if (damaged.empty())
-                damaged = "[";
+            if (damaged.empty()) damaged = "[";
         }
         home.WriteRegistryFile(damaged);
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good\\Sub", 0, KEY_READ, &key) != ERROR_SUCCESS)
-            continue;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good\\Sub", 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
         char name[64];
         BYTE data[64];
         for (DWORD index = 0;; ++index) {
             DWORD nameLength = sizeof name, size = sizeof data, type = 0;
             LONG result = RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &size);
-            if (result == ERROR_NO_MORE_ITEMS)
-                break;
+            if (result == ERROR_NO_MORE_ITEMS) break;
             if (result == ERROR_SUCCESS) {
                 EXPECT_LE(size, sizeof data);
             }
@@ -116,15 +115,14 @@ TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader)
     }
 }
 
-TEST_F(RegistryTest, AnOversizedFileIsRefusedAndLeftAlone)
-{
+TEST_F(RegistryTest, AnOversizedFileIsRefusedAndLeftAlone) {
     std::string oversized = std::string(kValid) + "; " + std::string(33 * 1024 * 1024, 'x') + "\n";
     home.WriteRegistryFile(oversized);
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good", 0, KEY_READ, &key), ERROR_REGISTRY_CORRUPT);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_REGISTRY_CORRUPT);
     EXPECT_EQ(home.ReadRegistryFile().size(), oversized.size());
 }
 

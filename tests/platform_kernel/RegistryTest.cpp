@@ -7,8 +7,7 @@ namespace {
 
 constexpr const char* kCameraKey = "Software\\Tavrel\\Kelvra880HQLNSdk\\Camera_00";
 
-TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile)
-{
+TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile) {
     DWORD disposition = 0;
     HKEY key = Create(kCameraKey, &disposition);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
@@ -35,8 +34,7 @@ TEST_F(RegistryTest, ValuesOfEveryTypeRoundTripThroughTheFile)
     EXPECT_NE(file.find("\"Size\"=dword:deadbeef"), std::string::npos) << file;
 }
 
-TEST_F(RegistryTest, QueryFollowsTheSizeRules)
-{
+TEST_F(RegistryTest, QueryFollowsTheSizeRules) {
     HKEY key = Create(kCameraKey);
     const BYTE data[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     ASSERT_EQ(RegSetValueExA(key, "Blob", 0, REG_BINARY, data, sizeof data), ERROR_SUCCESS);
@@ -57,8 +55,7 @@ TEST_F(RegistryTest, QueryFollowsTheSizeRules)
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software", 0, KEY_READ, &missing), ERROR_BAD_PATHNAME);
 }
 
-TEST_F(RegistryTest, KeyNamesIgnoreCaseAndAccessRightsAreEnforced)
-{
+TEST_F(RegistryTest, KeyNamesIgnoreCaseAndAccessRightsAreEnforced) {
     HKEY key = Create(kCameraKey);
     ASSERT_EQ(SetDword(key, "Clock", 7), ERROR_SUCCESS);
     HKEY readOnly = nullptr;
@@ -77,8 +74,7 @@ TEST_F(RegistryTest, KeyNamesIgnoreCaseAndAccessRightsAreEnforced)
     EXPECT_EQ(value, 7u);
 }
 
-TEST_F(RegistryTest, DeletingValuesAndKeys)
-{
+TEST_F(RegistryTest, DeletingValuesAndKeys) {
     HKEY parent = Create("Software\\Tavrel\\Parent");
     HKEY child = Create("Child", nullptr, parent);
     ASSERT_EQ(SetDword(child, "V", 1), ERROR_SUCCESS);
@@ -95,8 +91,7 @@ TEST_F(RegistryTest, DeletingValuesAndKeys)
     EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x7777)), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(RegistryTest, EnumeratesValuesInOrder)
-{
+TEST_F(RegistryTest, EnumeratesValuesInOrder) {
     HKEY key = Create(kCameraKey);
     SetDword(key, "First", 1);
     SetDword(key, "Second", 2);
@@ -113,8 +108,7 @@ TEST_F(RegistryTest, EnumeratesValuesInOrder)
     EXPECT_EQ(RegEnumValueA(key, 2, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
 }
 
-TEST_F(RegistryTest, AValueWrittenByAnotherProcessIsRead)
-{
+TEST_F(RegistryTest, AValueWrittenByAnotherProcessIsRead) {
     ChildProcess child({HelperPath(), "reg-set", kCameraKey, "Exposure", "1234"});
     ASSERT_TRUE(child.Started());
     ASSERT_EQ(child.Wait(), 0);
@@ -126,8 +120,7 @@ TEST_F(RegistryTest, AValueWrittenByAnotherProcessIsRead)
     EXPECT_EQ(value, 1234u);
 }
 
-TEST_F(RegistryTest, ConcurrentWritersInSeveralProcessesLoseNothing)
-{
+TEST_F(RegistryTest, ConcurrentWritersInSeveralProcessesLoseNothing) {
     constexpr int kPerWriter = 25;
     const std::string count = std::to_string(kPerWriter);
     ChildProcess first({HelperPath(), "reg-set-many", kCameraKey, "A", count});

@@ -6,19 +6,16 @@
 
 namespace {
 
-std::wstring ToWide(const std::string& text, DWORD flags = 0, UINT codePage = CP_UTF8)
-{
+std::wstring ToWide(const std::string& text, DWORD flags = 0, UINT codePage = CP_UTF8) {
     int size = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    if (size > 0) MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
 }
 
-std::string ToNarrow(const std::wstring& text, DWORD flags = 0)
-{
-    int size = WideCharToMultiByte(CP_UTF8, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
+std::string ToNarrow(const std::wstring& text, DWORD flags = 0) {
+    int size =
+        WideCharToMultiByte(CP_UTF8, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<size_t>(size), '\0');
     if (size > 0)
         WideCharToMultiByte(CP_UTF8, flags, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
@@ -28,8 +25,7 @@ std::string ToNarrow(const std::wstring& text, DWORD flags = 0)
 
 const std::string kMixed = "Kamera \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 end";  // ü 日本 😀
 
-TEST(StringConversion, RoundTripsEveryPlaneAndTheAnsiPagesAreUtf8)
-{
+TEST(StringConversion, RoundTripsEveryPlaneAndTheAnsiPagesAreUtf8) {
     std::wstring wide = ToWide(kMixed);
     EXPECT_EQ(wide, L"Kamera \u00FC \u65E5\u672C \U0001F600 end");
     EXPECT_EQ(ToNarrow(wide), kMixed);
@@ -37,8 +33,7 @@ TEST(StringConversion, RoundTripsEveryPlaneAndTheAnsiPagesAreUtf8)
     EXPECT_EQ(ToWide(kMixed, 0, CP_THREAD_ACP), wide);
 }
 
-TEST(StringConversion, TerminatedInputCountsTheTerminatorAndBuffersFollowTheRules)
-{
+TEST(StringConversion, TerminatedInputCountsTheTerminatorAndBuffersFollowTheRules) {
     // "ü" is two bytes; with its terminator three.
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, L"\u00FC", -1, nullptr, 0, nullptr, nullptr), 3);
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, L"\u00FC", 1, nullptr, 0, nullptr, nullptr), 2);
@@ -58,18 +53,17 @@ TEST(StringConversion, TerminatedInputCountsTheTerminatorAndBuffersFollowTheRule
     EXPECT_EQ(wide[1], L'\0');
 }
 
-TEST(StringConversion, InvalidUtf8FailsStrictlyOrBecomesOneReplacementPerBadSequence)
-{
+TEST(StringConversion, InvalidUtf8FailsStrictlyOrBecomesOneReplacementPerBadSequence) {
     struct Case {
         std::string bytes;
         std::wstring lenient;
     };
     const Case cases[] = {
-        {"a\xC3(", L"a\uFFFD("},                  // lead byte without its continuation
-        {"\xC0\xAF", L"\uFFFD\uFFFD"},            // overlong encoding of '/'
-        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
+        {"a\xC3(", L"a\uFFFD("},                            // lead byte without its continuation
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},                      // overlong encoding of '/'
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
         {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
-        {"x\xE6\x97", L"x\uFFFD"},                // truncated at the end of the input
+        {"x\xE6\x97", L"x\uFFFD"},                          // truncated at the end of the input
         {"\xFF", L"\uFFFD"},
     };
     for (const Case& c : cases) {
@@ -83,8 +77,7 @@ TEST(StringConversion, InvalidUtf8FailsStrictlyOrBecomesOneReplacementPerBadSequ
     }
 }
 
-TEST(StringConversion, InvalidCodePointsFailStrictlyOrBecomeReplacements)
-{
+TEST(StringConversion, InvalidCodePointsFailStrictlyOrBecomeReplacements) {
     const std::wstring invalid[] = {std::wstring(1, static_cast<wchar_t>(0xD800)),
                                     std::wstring(1, static_cast<wchar_t>(0x110000))};
     for (const std::wstring& text : invalid) {
@@ -95,8 +88,7 @@ TEST(StringConversion, InvalidCodePointsFailStrictlyOrBecomeReplacements)
     }
 }
 
-TEST(StringConversion, BadArgumentsAreRefusedWithWindowsErrors)
-{
+TEST(StringConversion, BadArgumentsAreRefusedWithWindowsErrors) {
     char narrow[8];
     wchar_t wide[8];
     BOOL usedDefault = FALSE;

@@ -6,11 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
-TemporaryConfigHome::TemporaryConfigHome()
-{
+TemporaryConfigHome::TemporaryConfigHome() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kelvra-registry-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a temporary directory");
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
     directory = pattern;
     if (const char* previous = std::getenv("XDG_CONFIG_HOME")) {
         this->previous = previous;
@@ -19,8 +17,7 @@ TemporaryConfigHome::TemporaryConfigHome()
     ::setenv("XDG_CONFIG_HOME", directory.c_str(), 1);
 }
 
-TemporaryConfigHome::~TemporaryConfigHome()
-{
+TemporaryConfigHome::~TemporaryConfigHome() {
     if (hadPrevious)
         ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
     else
@@ -29,16 +26,14 @@ TemporaryConfigHome::~TemporaryConfigHome()
     std::filesystem::remove_all(directory, ignored);
 }
 
-std::string TemporaryConfigHome::ReadRegistryFile() const
-{
+std::string TemporaryConfigHome::ReadRegistryFile() const {
     std::ifstream file(RegistryPath(), std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
 }
 
-void TemporaryConfigHome::WriteRegistryFile(const std::string& text) const
-{
+void TemporaryConfigHome::WriteRegistryFile(const std::string& text) const {
     std::filesystem::create_directories(directory + "/kelvra");
     std::ofstream(RegistryPath(), std::ios::binary | std::ios::trunc) << text;
 }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <unistd.h>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -16,8 +16,7 @@ struct Gate {
     ~Gate() { CloseHandle(release); }
 };
 
-DWORD WINAPI WaitThenReturn42(LPVOID parameter)
-{
+DWORD WINAPI WaitThenReturn42(LPVOID parameter) {
     auto* gate = static_cast<Gate*>(parameter);
     gate->observedId = GetCurrentThreadId();
     gate->observedPriority = GetThreadPriority(GetCurrentThread());
@@ -25,8 +24,7 @@ DWORD WINAPI WaitThenReturn42(LPVOID parameter)
     return 42;
 }
 
-TEST(Threads, HandleIsSignaledWhenTheThreadEndsWithItsExitCode)
-{
+TEST(Threads, HandleIsSignaledWhenTheThreadEndsWithItsExitCode) {
     Gate gate;
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, WaitThenReturn42, &gate, 0, &id);
@@ -48,8 +46,7 @@ TEST(Threads, HandleIsSignaledWhenTheThreadEndsWithItsExitCode)
     EXPECT_TRUE(CloseHandle(thread));
 }
 
-TEST(Threads, SuspendedThreadRunsOnlyAfterResumeAndKeepsItsPriority)
-{
+TEST(Threads, SuspendedThreadRunsOnlyAfterResumeAndKeepsItsPriority) {
     Gate gate;
     SetEvent(gate.release);
     HANDLE thread = CreateThread(nullptr, 0, WaitThenReturn42, &gate, CREATE_SUSPENDED, nullptr);
@@ -66,8 +63,7 @@ TEST(Threads, SuspendedThreadRunsOnlyAfterResumeAndKeepsItsPriority)
     CloseHandle(thread);
 }
 
-TEST(Threads, PriorityAndExitCodeCallsCheckTheirArguments)
-{
+TEST(Threads, PriorityAndExitCodeCallsCheckTheirArguments) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetLastError(0);
     EXPECT_FALSE(SetThreadPriority(event, THREAD_PRIORITY_NORMAL));
@@ -89,17 +85,18 @@ TEST(Threads, PriorityAndExitCodeCallsCheckTheirArguments)
     EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(::getpid()));
 }
 
-TEST(Threads, ManyShortThreadsEndAndCanBeWaitedForTogether)
-{
+TEST(Threads, ManyShortThreadsEndAndCanBeWaitedForTogether) {
     std::vector<HANDLE> threads;
     for (int i = 0; i < MAXIMUM_WAIT_OBJECTS; ++i) {
         HANDLE thread = CreateThread(
-            nullptr, 0, [](LPVOID parameter) -> DWORD { return static_cast<DWORD>(reinterpret_cast<uintptr_t>(parameter)); },
+            nullptr, 0,
+            [](LPVOID parameter) -> DWORD { return static_cast<DWORD>(reinterpret_cast<uintptr_t>(parameter)); },
             reinterpret_cast<LPVOID>(static_cast<uintptr_t>(i)), 0, nullptr);
         ASSERT_NE(thread, nullptr);
         threads.push_back(thread);
     }
-    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE),
+              WAIT_OBJECT_0);
     for (size_t i = 0; i < threads.size(); ++i) {
         DWORD code = 0;
         GetExitCodeThread(threads[i], &code);
@@ -108,8 +105,7 @@ TEST(Threads, ManyShortThreadsEndAndCanBeWaitedForTogether)
     }
 }
 
-TEST(CriticalSections, AreRecursiveAndExcludeOtherThreads)
-{
+TEST(CriticalSections, AreRecursiveAndExcludeOtherThreads) {
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     long counter = 0;  // deliberately plain: the section is all that protects it
@@ -130,8 +126,7 @@ TEST(CriticalSections, AreRecursiveAndExcludeOtherThreads)
     DeleteCriticalSection(&section);
 }
 
-TEST(CriticalSections, TryEnterSucceedsForTheOwnerAndFailsForOthers)
-{
+TEST(CriticalSections, TryEnterSucceedsForTheOwnerAndFailsForOthers) {
     CRITICAL_SECTION section;
     ASSERT_TRUE(InitializeCriticalSectionAndSpinCount(&section, 4000));
     EnterCriticalSection(&section);
@@ -143,15 +138,13 @@ TEST(CriticalSections, TryEnterSucceedsForTheOwnerAndFailsForOthers)
     LeaveCriticalSection(&section);
     std::thread([&] {
         otherGot = TryEnterCriticalSection(&section);
-        if (otherGot)
-            LeaveCriticalSection(&section);
+        if (otherGot) LeaveCriticalSection(&section);
     }).join();
     EXPECT_TRUE(otherGot) << "after the owner left twice the section is free";
     DeleteCriticalSection(&section);
 }
 
-TEST(LastError, IsKeptPerThread)
-{
+TEST(LastError, IsKeptPerThread) {
     SetLastError(ERROR_ACCESS_DENIED);
     DWORD seen[2] = {1, 0};  // at start, after the thread's own SetLastError
     HANDLE thread = CreateThread(

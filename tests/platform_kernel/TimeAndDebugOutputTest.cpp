@@ -6,8 +6,7 @@
 
 namespace {
 
-TEST(Time, ClocksAdvanceTogetherAcrossASleep)
-{
+TEST(Time, ClocksAdvanceTogetherAcrossASleep) {
     LARGE_INTEGER frequency{}, before{}, after{};
     ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
     ASSERT_GT(frequency.QuadPart, 0);
@@ -22,16 +21,14 @@ TEST(Time, ClocksAdvanceTogetherAcrossASleep)
     EXPECT_GE(timeGetTime() - mmBefore, 24u);
 }
 
-TEST(Time, TimerPeriodsOutsideTheDeviceRangeAreRefused)
-{
+TEST(Time, TimerPeriodsOutsideTheDeviceRangeAreRefused) {
     EXPECT_EQ(timeBeginPeriod(1), static_cast<MMRESULT>(TIMERR_NOERROR));
     EXPECT_EQ(timeEndPeriod(1), static_cast<MMRESULT>(TIMERR_NOERROR));
     EXPECT_EQ(timeBeginPeriod(0), static_cast<MMRESULT>(TIMERR_NOCANDO));
     EXPECT_FALSE(QueryPerformanceCounter(nullptr));
 }
 
-TEST(DebugOutput, GoesToStderrOnlyWhenKelvraDebugIsSet)
-{
+TEST(DebugOutput, GoesToStderrOnlyWhenKelvraDebugIsSet) {
     ::unsetenv("KELVRA_DEBUG");
     testing::internal::CaptureStderr();
     OutputDebugStringA("hidden\n");

@@ -1,7 +1,8 @@
 #include "kelvra/KelvraSdk.h"
 
-#if !defined(_WIN32) && (defined(KELVRA_WIN32_H) || defined(KELVRA_WIN32_KERNEL_H) || defined(KELVRA_WIN32_USER_H) || \
-                         defined(KELVRA_WIN32_GDI_H) || defined(KELVRA_WIN32_REGISTRY_H) || defined(KELVRA_WIN32_DEVIO_H))
+#if !defined(_WIN32) &&                                                                           \
+    (defined(KELVRA_WIN32_H) || defined(KELVRA_WIN32_KERNEL_H) || defined(KELVRA_WIN32_USER_H) || \
+     defined(KELVRA_WIN32_GDI_H) || defined(KELVRA_WIN32_REGISTRY_H) || defined(KELVRA_WIN32_DEVIO_H))
 #error "KelvraSdk.h is to bring only the base Win32 types, not the platform library's functions"
 #endif
 
@@ -9,8 +10,7 @@
 
 #define PROBE_STORE(value) out[count++] = (value);
 
-size_t PROBE_FUNCTION(sdk_layout)(size_t* out)
-{
+size_t PROBE_FUNCTION(sdk_layout)(size_t* out) {
     size_t count = 0;
     PROBE_STORE(sizeof(FrameInfo))
     PROBE_STORE(offsetof(FrameInfo, reserved))
@@ -38,7 +38,4 @@ size_t PROBE_FUNCTION(sdk_layout)(size_t* out)
     return count;
 }
 
-int32_t PROBE_FUNCTION(dll_version)(void)
-{
-    return Kelvra_GetDllVersion();
-}
+int32_t PROBE_FUNCTION(dll_version)(void) { return Kelvra_GetDllVersion(); }

@@ -2,8 +2,7 @@
 
 #include "public_api/header_probe.h"
 
-size_t PROBE_FUNCTION(win32_sizes)(size_t* out)
-{
+size_t PROBE_FUNCTION(win32_sizes)(size_t* out) {
     size_t count = 0;
     out[count++] = sizeof(BOOL);
     out[count++] = sizeof(WORD);

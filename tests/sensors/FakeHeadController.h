@@ -20,11 +20,11 @@ public:
     std::vector<std::string> commands;
     std::map<uint8_t, uint8_t> fpga;
     std::vector<std::pair<uint8_t, uint8_t>> fpgaWrites;
-    int ngReplies = 0;       // the next n commands are answered "NG\r\n"
-    int silentCommands = 0;  // the next n commands get no answer
-    bool echo = false;       // the head repeats each command before answering
-    bool crOnly = false;     // the head ends its replies with CR alone
-    int failReadsAfter = -1; // bridge reads that succeed before every further one fails
+    int ngReplies = 0;        // the next n commands are answered "NG\r\n"
+    int silentCommands = 0;   // the next n commands get no answer
+    bool echo = false;        // the head repeats each command before answering
+    bool crOnly = false;      // the head ends its replies with CR alone
+    int failReadsAfter = -1;  // bridge reads that succeed before every further one fails
     int failWritesAfter = -1;
 
     void QueueReply(const std::string& text) {

@@ -108,8 +108,8 @@ TEST_F(Head880HQLN, HeadThatLeftDebugModeIsBroughtBackForTheWrite) {
 
 TEST_F(Head880HQLN, TriggerModeWritesTheHeadFpgaInOrderAndAlwaysStoresTheMode) {
     ASSERT_EQ(sensor.SetTriggerMode(1), 1);
-    EXPECT_EQ(head.commands, (std::vector<std::string>{"d -y 5820364", "q -w x30 x01", "q -w x3c x00",
-                                                       "q -w x3c x01"}));
+    EXPECT_EQ(head.commands,
+              (std::vector<std::string>{"d -y 5820364", "q -w x30 x01", "q -w x3c x00", "q -w x3c x01"}));
     int32_t mode = 0;
     EXPECT_EQ(sensor.GetTriggerMode(&mode), 1);
     EXPECT_EQ(mode, 1);

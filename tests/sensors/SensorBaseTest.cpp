@@ -36,10 +36,10 @@ TEST(SensorBase, CopyParametersCopiesTheWholeBlockAndRefusesNoDestination) {
     EXPECT_EQ(std::memcmp(&copy, &sensor.Parameters(), sizeof(copy)), 0);
     const auto* words = reinterpret_cast<const int32_t*>(&copy);
     EXPECT_EQ(words[0], 1280);
-    EXPECT_EQ(words[19], 128);     // gain
-    EXPECT_EQ(words[24], 10000);   // exposure
-    EXPECT_EQ(words[49], 100);     // exposure time
-    EXPECT_EQ(words[83], 72000);   // pixel clock
+    EXPECT_EQ(words[19], 128);    // gain
+    EXPECT_EQ(words[24], 10000);  // exposure
+    EXPECT_EQ(words[49], 100);    // exposure time
+    EXPECT_EQ(words[83], 72000);  // pixel clock
     EXPECT_EQ(words[84], 2);
 }
 

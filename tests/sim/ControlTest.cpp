@@ -14,8 +14,7 @@ protected:
     void SetUp() override { KelvraSim_Reset(); }
     void TearDown() override { KelvraSim_Reset(); }
 
-    int Attach(unsigned short product)
-    {
+    int Attach(unsigned short product) {
         const int camera = KelvraSim_Attach(product);
         device = std::make_unique<Device>(*sim::DevicePath(camera), false);
         return camera;
@@ -26,8 +25,7 @@ private:
     std::unique_ptr<Device> device;
 };
 
-TEST_F(SimControl, InformationRecordsAnswerSixtyFourBytesWithTheFirmwareVersionAtByte24)
-{
+TEST_F(SimControl, InformationRecordsAnswerSixtyFourBytesWithTheFirmwareVersionAtByte24) {
     const int camera = Attach(0x3180);
     auto info = Dev().Control(0xC0, 0xB0, 0, 0);
     ASSERT_TRUE(info.ok);
@@ -46,14 +44,13 @@ TEST_F(SimControl, InformationRecordsAnswerSixtyFourBytesWithTheFirmwareVersionA
     EXPECT_EQ(std::vector<std::uint8_t>(changed.begin(), changed.end()), second.data);
 }
 
-TEST_F(SimControl, RequestsTheFirmwareDoesNotKnowOrWithTheWrongTypeStall)
-{
+TEST_F(SimControl, RequestsTheFirmwareDoesNotKnowOrWithTheWrongTypeStall) {
     const int camera = Attach(0x3180);
     EXPECT_FALSE(Dev().Control(0xC0, 0x77, 0, 0).ok);
-    EXPECT_FALSE(Dev().Control(0x40, 0xB0, 0, 0).ok);    // a read sent as a write
-    EXPECT_FALSE(Dev().Control(0x40, 0xC2, 0, 0).ok);    // RequestFrame goes to the endpoint recipient
-    EXPECT_FALSE(Dev().Control(0x40, 0x30, 65, 0x40).ok); // more than 64 I2C bytes
-    EXPECT_FALSE(Dev().Control(0xC0, 0x31, 2, 0x40).ok);  // a read address without bit 0
+    EXPECT_FALSE(Dev().Control(0x40, 0xB0, 0, 0).ok);      // a read sent as a write
+    EXPECT_FALSE(Dev().Control(0x40, 0xC2, 0, 0).ok);      // RequestFrame goes to the endpoint recipient
+    EXPECT_FALSE(Dev().Control(0x40, 0x30, 65, 0x40).ok);  // more than 64 I2C bytes
+    EXPECT_FALSE(Dev().Control(0xC0, 0x31, 2, 0x40).ok);   // a read address without bit 0
     EXPECT_TRUE(Dev().Control(0x40, 0x30, 64, 0xA2, std::vector<std::uint8_t>(64, 0)).ok);
     const auto log = sim::ControlLog(camera);
     ASSERT_EQ(6u, log.size());
@@ -62,8 +59,7 @@ TEST_F(SimControl, RequestsTheFirmwareDoesNotKnowOrWithTheWrongTypeStall)
     EXPECT_EQ(64u, log[5].dataOut.size());
 }
 
-TEST_F(SimControl, ReturnedByteCountsFollowTheDataRules)
-{
+TEST_F(SimControl, ReturnedByteCountsFollowTheDataRules) {
     Attach(0x3180);
     EXPECT_EQ(1u, Dev().Control(0xC0, 0x3D, 0, 0).data.size());
     EXPECT_EQ(2u, Dev().Control(0xC0, 0x3F, 0x10, 0).data.size());
@@ -76,8 +72,7 @@ TEST_F(SimControl, ReturnedByteCountsFollowTheDataRules)
     EXPECT_EQ(7u, read->size());
 }
 
-TEST_F(SimControl, FirmwareRegistersAndModeByteKeepWhatWasWritten)
-{
+TEST_F(SimControl, FirmwareRegistersAndModeByteKeepWhatWasWritten) {
     Attach(0x3180);
     // WriteRegister32 of address 0x8005: bit 15 travels in value.
     ASSERT_TRUE(Dev().Control(0x40, 0xD0, 1, 0x0005, {0x78, 0x56, 0x34, 0x12}).ok);
@@ -95,8 +90,7 @@ TEST_F(SimControl, FirmwareRegistersAndModeByteKeepWhatWasWritten)
     EXPECT_EQ(std::vector<std::uint8_t>{0x5A}, Dev().Control(0xC0, 0x3D, 0, 0).data);
 }
 
-TEST_F(SimControl, BoardDevicesAnswerOnTheirAddresses)
-{
+TEST_F(SimControl, BoardDevicesAnswerOnTheirAddresses) {
     const int camera = Attach(0x3180);
     // FPGA: 8-bit register writes put the value in the low byte; a read answers both bytes.
     ASSERT_TRUE(Dev().WriteFpga(68, 0x40));
@@ -113,7 +107,7 @@ TEST_F(SimControl, BoardDevicesAnswerOnTheirAddresses)
     ASSERT_TRUE(Dev().I2cWrite(0xA2, {0x01, 0x23}));
     EXPECT_EQ(std::vector<std::uint8_t>{0x9C}, *Dev().I2cRead(0xA2, 1));
     EXPECT_EQ(0x9C, *sim::PeekEeprom(camera, 0x0123));
-    EXPECT_EQ(0xFF, *sim::PeekEeprom(camera, 0x0124)); // erased cells
+    EXPECT_EQ(0xFF, *sim::PeekEeprom(camera, 0x0124));  // erased cells
 
     // Auxiliary device: 8-bit registers.
     ASSERT_TRUE(Dev().I2cWrite(0x5A, {40, 3}));
@@ -129,8 +123,7 @@ TEST_F(SimControl, BoardDevicesAnswerOnTheirAddresses)
     EXPECT_TRUE(i2c.back().read);
 }
 
-TEST_F(SimControl, GenericBoardsAnswerEveryAddressFromARegisterMap)
-{
+TEST_F(SimControl, GenericBoardsAnswerEveryAddressFromARegisterMap) {
     const int camera = Attach(0x3100);
     ASSERT_TRUE(Dev().I2cWrite(0x48, {0x30, 0x08, 0x5A}));
     ASSERT_TRUE(Dev().I2cWrite(0x48, {0x30, 0x08}));
@@ -145,8 +138,7 @@ TEST_F(SimControl, GenericBoardsAnswerEveryAddressFromARegisterMap)
     EXPECT_EQ(std::vector<std::uint8_t>{0x77}, *Dev().I2cRead(0x6D, 1));
 }
 
-TEST_F(SimControl, Product3020ReportsItsChipVersion)
-{
+TEST_F(SimControl, Product3020ReportsItsChipVersion) {
     const int camera = Attach(0x3020);
     auto readVersion = [this] {
         EXPECT_TRUE(Dev().I2cWrite(0x20, {0x00, 0x00}));
@@ -154,15 +146,14 @@ TEST_F(SimControl, Product3020ReportsItsChipVersion)
         return bytes ? (*bytes)[0] << 8 | (*bytes)[1] : -1;
     };
     EXPECT_EQ(302, readVersion());
-    ASSERT_TRUE(Dev().I2cWrite(0x20, {0x00, 0x00, 0x55, 0x55})); // the version register is read-only
+    ASSERT_TRUE(Dev().I2cWrite(0x20, {0x00, 0x00, 0x55, 0x55}));  // the version register is read-only
     EXPECT_EQ(302, readVersion());
     ASSERT_TRUE(sim::SetChipVersion(camera, 301));
     EXPECT_EQ(301, readVersion());
     EXPECT_FALSE(sim::SetChipVersion(KelvraSim_Attach(0x3180), 301));
 }
 
-TEST_F(SimControl, BusSpeedPortAndPipeRequests)
-{
+TEST_F(SimControl, BusSpeedPortAndPipeRequests) {
     const int camera = Attach(0x3180);
     std::uint32_t speed = 0;
     DWORD count = 0;
@@ -188,4 +179,4 @@ TEST_F(SimControl, BusSpeedPortAndPipeRequests)
     EXPECT_FALSE(Dev().SimpleIoctl(kIoctlControl, shortRequest, nullptr, out.data(), 102));
 }
 
-} // namespace
+}  // namespace

@@ -16,15 +16,13 @@ protected:
     void TearDown() override { KelvraSim_Reset(); }
 };
 
-unsigned HexAt(const std::string& path, std::size_t at)
-{
+unsigned HexAt(const std::string& path, std::size_t at) {
     unsigned value = 0;
     EXPECT_EQ(1, std::sscanf(path.substr(at, 4).c_str(), "%04x", &value)) << path;
     return value;
 }
 
-TEST_F(SimEnumeration, CamerasEnumerateInAttachOrderWithIdsAtTheSystemsPositions)
-{
+TEST_F(SimEnumeration, CamerasEnumerateInAttachOrderWithIdsAtTheSystemsPositions) {
     const int first = KelvraSim_Attach(0x3180);
     const int second = KelvraSim_Attach(0x3020);
     const int third = KelvraSim_Attach(0x3180);
@@ -45,11 +43,10 @@ TEST_F(SimEnumeration, CamerasEnumerateInAttachOrderWithIdsAtTheSystemsPositions
         EXPECT_EQ(products[i], HexAt(paths[i], 21));
         EXPECT_NE(std::string::npos, paths[i].find("#{328184c5-93e6-49b7-94b8-2ada13aabb39}"));
     }
-    EXPECT_NE(paths[0], paths[2]); // two cameras of one model are told apart by their paths
+    EXPECT_NE(paths[0], paths[2]);  // two cameras of one model are told apart by their paths
 }
 
-TEST_F(SimEnumeration, UnplugHidesThePathAndReplugBringsTheSamePathBack)
-{
+TEST_F(SimEnumeration, UnplugHidesThePathAndReplugBringsTheSamePathBack) {
     const int camera = KelvraSim_Attach(0x3180);
     const std::string path = *kelvra::sim::DevicePath(camera);
     Device before(path);
@@ -69,8 +66,7 @@ TEST_F(SimEnumeration, UnplugHidesThePathAndReplugBringsTheSamePathBack)
     EXPECT_FALSE(before.Control(0xC0, 0xB0, 0, 0).ok);
 }
 
-TEST_F(SimEnumeration, ControlApiRefusesUnknownCamerasAndBadArguments)
-{
+TEST_F(SimEnumeration, ControlApiRefusesUnknownCamerasAndBadArguments) {
     EXPECT_EQ(0, KelvraSim_Attach(0));
     EXPECT_EQ(0, KelvraSim_Unplug(7));
     EXPECT_EQ(0, KelvraSim_Replug(7));
@@ -82,11 +78,10 @@ TEST_F(SimEnumeration, ControlApiRefusesUnknownCamerasAndBadArguments)
     EXPECT_EQ(0, KelvraSim_InjectFault(camera, 5, 1));
     EXPECT_EQ(0, KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_DROP_HEADER, -1));
     const int generic = KelvraSim_Attach(0x3100);
-    EXPECT_EQ(0, KelvraSim_InjectFault(generic, KELVRA_SIM_FAULT_HEAD_NG, 1)); // no head on that board
+    EXPECT_EQ(0, KelvraSim_InjectFault(generic, KELVRA_SIM_FAULT_HEAD_NG, 1));  // no head on that board
 }
 
-TEST_F(SimEnumeration, ResetForgetsEveryCameraAndStartsIdsAgain)
-{
+TEST_F(SimEnumeration, ResetForgetsEveryCameraAndStartsIdsAgain) {
     const int first = KelvraSim_Attach(0x3180);
     KelvraSim_Attach(0x3180);
     const std::string path = *kelvra::sim::DevicePath(first);
@@ -99,13 +94,11 @@ TEST_F(SimEnumeration, ResetForgetsEveryCameraAndStartsIdsAgain)
     EXPECT_EQ(path, *kelvra::sim::DevicePath(first));
 }
 
-LRESULT CALLBACK QuietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK QuietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-TEST_F(SimEnumeration, ArrivalAndRemovalAreAnnouncedToRegisteredWindows)
-{
+TEST_F(SimEnumeration, ArrivalAndRemovalAreAnnouncedToRegisteredWindows) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = QuietProc;
@@ -136,4 +129,4 @@ TEST_F(SimEnumeration, ArrivalAndRemovalAreAnnouncedToRegisteredWindows)
     DestroyWindow(window);
 }
 
-} // namespace
+}  // namespace

@@ -16,23 +16,20 @@ constexpr std::size_t kPiece = 512 * 1024;
 
 class SimFrames : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         KelvraSim_Reset();
         camera = Attach(0x3180);
     }
     void TearDown() override { KelvraSim_Reset(); }
 
-    int Attach(unsigned short product)
-    {
+    int Attach(unsigned short product) {
         const int camera = KelvraSim_Attach(product);
         device = std::make_unique<Device>(*sim::DevicePath(camera));
         KelvraSim_SetFrameRate(camera, 0);
         return camera;
     }
 
-    void Program(unsigned width, unsigned height, int dataWidthCode)
-    {
+    void Program(unsigned width, unsigned height, int dataWidthCode) {
         ASSERT_TRUE(device->WriteFpga(68, static_cast<std::uint8_t>(width)));
         ASSERT_TRUE(device->WriteFpga(69, static_cast<std::uint8_t>(width >> 8)));
         ASSERT_TRUE(device->WriteFpga(64, static_cast<std::uint8_t>(height)));
@@ -40,14 +37,12 @@ protected:
         ASSERT_TRUE(device->WriteFpga(60, static_cast<std::uint8_t>(dataWidthCode)));
     }
 
-    std::optional<Frame> Grab(std::size_t piece = kPiece)
-    {
+    std::optional<Frame> Grab(std::size_t piece = kPiece) {
         EXPECT_TRUE(device->RequestFrame());
         return ReadFrame(*device, piece);
     }
 
-    void EnterTriggerMode()
-    {
+    void EnterTriggerMode() {
         for (const char* command : {"d -y 5820364\r\n", "q -w x30 x01\n", "q -w x3c x00\n", "q -w x3c x01\n"}) {
             ASSERT_TRUE(device->SendText(command));
             ASSERT_NE("NG\r\n", device->ReceiveAll());
@@ -58,14 +53,12 @@ protected:
     std::unique_ptr<Device> device;
 };
 
-std::uint16_t SampleAt(const Frame& frame, std::size_t index, int bytes)
-{
+std::uint16_t SampleAt(const Frame& frame, std::size_t index, int bytes) {
     return bytes == 2 ? static_cast<std::uint16_t>(frame.payload[2 * index] | frame.payload[2 * index + 1] << 8)
                       : frame.payload[index];
 }
 
-TEST_F(SimFrames, AFullFrameArrivesAsHeaderThenPayloadInHalfMebibytePieces)
-{
+TEST_F(SimFrames, AFullFrameArrivesAsHeaderThenPayloadInHalfMebibytePieces) {
     ASSERT_EQ(1, KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_RAMP_H, 3));
     const auto frame = Grab();
     ASSERT_TRUE(frame);
@@ -77,11 +70,10 @@ TEST_F(SimFrames, AFullFrameArrivesAsHeaderThenPayloadInHalfMebibytePieces)
     EXPECT_EQ(1, KelvraSim_FramesSent(camera));
 }
 
-TEST_F(SimFrames, ScenesFollowTheProgrammedSizeAndSampleWidth)
-{
+TEST_F(SimFrames, ScenesFollowTheProgrammedSizeAndSampleWidth) {
     Program(100, 7, 1);
     KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_RAMP_V, 40);
-    auto frame = Grab(37); // pieces that cut rows anywhere
+    auto frame = Grab(37);  // pieces that cut rows anywhere
     ASSERT_TRUE(frame);
     ASSERT_EQ(700u, frame->payload.size());
     for (std::size_t y = 0; y < 7; ++y)
@@ -101,8 +93,7 @@ TEST_F(SimFrames, ScenesFollowTheProgrammedSizeAndSampleWidth)
     EXPECT_EQ(0x1234, SampleAt(*frame, 699, 2));
 }
 
-TEST_F(SimFrames, ThePatternMovesFromFrameToFrame)
-{
+TEST_F(SimFrames, ThePatternMovesFromFrameToFrame) {
     Program(300, 20, 2);
     const auto first = Grab();
     const auto second = Grab();
@@ -118,8 +109,7 @@ TEST_F(SimFrames, ThePatternMovesFromFrameToFrame)
     EXPECT_NE(SampleAt(*first, 0, 2), SampleAt(*first, 1, 2));
 }
 
-TEST_F(SimFrames, FrameNumbersAndTheFrameCounterRegisterAdvanceTogether)
-{
+TEST_F(SimFrames, FrameNumbersAndTheFrameCounterRegisterAdvanceTogether) {
     Program(16, 4, 2);
     const auto before = *device->ReadFpga(8);
     const auto frame = Grab();
@@ -132,8 +122,7 @@ TEST_F(SimFrames, FrameNumbersAndTheFrameCounterRegisterAdvanceTogether)
     EXPECT_EQ(number + 1, *sim::FrameCounter(camera));
 }
 
-TEST_F(SimFrames, AReadWithNothingToDeliverStaysPendingUntilAborted)
-{
+TEST_F(SimFrames, AReadWithNothingToDeliverStaysPendingUntilAborted) {
     std::vector<std::uint8_t> header(64);
     BulkRead read(device->Handle(), 0x81, header.data(), 64);
     EXPECT_FALSE(read.Wait(100));
@@ -152,8 +141,7 @@ TEST_F(SimFrames, AReadWithNothingToDeliverStaysPendingUntilAborted)
     EXPECT_EQ(DWORD{ERROR_OPERATION_ABORTED}, error);
 }
 
-TEST_F(SimFrames, ADroppedHeaderIsRecoveredByTheRestartPulseAndANewRequest)
-{
+TEST_F(SimFrames, ADroppedHeaderIsRecoveredByTheRestartPulseAndANewRequest) {
     Program(32, 8, 2);
     ASSERT_EQ(1, KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_DROP_HEADER, 1));
     ASSERT_TRUE(device->RequestFrame());
@@ -172,8 +160,7 @@ TEST_F(SimFrames, ADroppedHeaderIsRecoveredByTheRestartPulseAndANewRequest)
     EXPECT_EQ(1, KelvraSim_FramesSent(camera));
 }
 
-TEST_F(SimFrames, AFailedPayloadReadReportsTheStatusAndLosesTheRestOfTheFrame)
-{
+TEST_F(SimFrames, AFailedPayloadReadReportsTheStatusAndLosesTheRestOfTheFrame) {
     Program(64, 64, 2);
     ASSERT_EQ(1, KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_FAIL_PAYLOAD, 1));
     ASSERT_TRUE(device->RequestFrame());
@@ -192,7 +179,7 @@ TEST_F(SimFrames, AFailedPayloadReadReportsTheStatusAndLosesTheRestOfTheFrame)
     }
     {
         BulkRead rest(device->Handle(), 0x81, data.data(), 4096);
-        EXPECT_FALSE(rest.Wait(50)); // nothing of that frame comes any more
+        EXPECT_FALSE(rest.Wait(50));  // nothing of that frame comes any more
     }
     ASSERT_TRUE(device->WriteFpga(108, 1));
     ASSERT_TRUE(device->WriteFpga(108, 0));
@@ -202,10 +189,9 @@ TEST_F(SimFrames, AFailedPayloadReadReportsTheStatusAndLosesTheRestOfTheFrame)
     EXPECT_EQ(1, KelvraSim_FramesSent(camera));
 }
 
-TEST_F(SimFrames, InTriggerModeAFrameComesOnlyAfterATriggerPulse)
-{
+TEST_F(SimFrames, InTriggerModeAFrameComesOnlyAfterATriggerPulse) {
     Program(16, 16, 2);
-    ASSERT_EQ(1, KelvraSim_Trigger(camera)); // free-running: a pulse changes nothing
+    ASSERT_EQ(1, KelvraSim_Trigger(camera));  // free-running: a pulse changes nothing
     const auto counter = *device->ReadFpga(8);
     EnterTriggerMode();
     ASSERT_TRUE(device->RequestFrame());
@@ -231,8 +217,7 @@ TEST_F(SimFrames, InTriggerModeAFrameComesOnlyAfterATriggerPulse)
     EXPECT_EQ(static_cast<std::uint16_t>(counter + 2), static_cast<std::uint16_t>(Load32(&next->header[32])));
 }
 
-TEST_F(SimFrames, UnplugFailsAPendingReadAndReplugStreamsAgain)
-{
+TEST_F(SimFrames, UnplugFailsAPendingReadAndReplugStreamsAgain) {
     Program(8, 8, 2);
     std::vector<std::uint8_t> header(64);
     BulkRead read(device->Handle(), 0x81, header.data(), 64);
@@ -246,11 +231,10 @@ TEST_F(SimFrames, UnplugFailsAPendingReadAndReplugStreamsAgain)
     ASSERT_TRUE(device->IsOpen());
     const auto frame = Grab();
     ASSERT_TRUE(frame);
-    EXPECT_EQ(128u, frame->payload.size()); // the board kept its programming
+    EXPECT_EQ(128u, frame->payload.size());  // the board kept its programming
 }
 
-TEST_F(SimFrames, AFreeRunningSensorAdvancesTheCounterOnItsOwn)
-{
+TEST_F(SimFrames, AFreeRunningSensorAdvancesTheCounterOnItsOwn) {
     Program(8, 8, 2);
     ASSERT_EQ(1, KelvraSim_SetFrameRate(camera, 200));
     const auto before = *sim::FrameCounter(camera);
@@ -261,8 +245,7 @@ TEST_F(SimFrames, AFreeRunningSensorAdvancesTheCounterOnItsOwn)
     EXPECT_GT(Load32(&frame->header[32]), before);
 }
 
-TEST_F(SimFrames, BufferedReadsCarryTheSetupHeaderBeforeTheData)
-{
+TEST_F(SimFrames, BufferedReadsCarryTheSetupHeaderBeforeTheData) {
     Program(8, 8, 2);
     ASSERT_TRUE(device->RequestFrame());
     BulkRead read(device->Handle(), 0x81, nullptr, 64, true);
@@ -273,8 +256,7 @@ TEST_F(SimFrames, BufferedReadsCarryTheSetupHeaderBeforeTheData)
     EXPECT_EQ(128u, Load32(read.BufferedData() + 16));
 }
 
-TEST_F(SimFrames, TheSingleTransferModelSendsTheWholeFrameOnEndpoint83)
-{
+TEST_F(SimFrames, TheSingleTransferModelSendsTheWholeFrameOnEndpoint83) {
     const int camera = Attach(0x3042);
     KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x0203);
     // Its sample width is the mode byte's: one byte until the host asks for two.
@@ -295,8 +277,7 @@ TEST_F(SimFrames, TheSingleTransferModelSendsTheWholeFrameOnEndpoint83)
     EXPECT_EQ(2, KelvraSim_FramesSent(camera));
 }
 
-TEST_F(SimFrames, AFrameTooLargeForTheFpgaIsAnnouncedEmpty)
-{
+TEST_F(SimFrames, AFrameTooLargeForTheFpgaIsAnnouncedEmpty) {
     Program(0xFFFF, 0xFFFF, 2);
     const auto frame = Grab();
     ASSERT_TRUE(frame);
@@ -304,4 +285,4 @@ TEST_F(SimFrames, AFrameTooLargeForTheFpgaIsAnnouncedEmpty)
     EXPECT_EQ(1, KelvraSim_FramesSent(camera));
 }
 
-} // namespace
+}  // namespace

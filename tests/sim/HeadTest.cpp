@@ -11,16 +11,14 @@ namespace {
 
 class SimHead : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         KelvraSim_Reset();
         camera = KelvraSim_Attach(0x3180);
         device = std::make_unique<Device>(*sim::DevicePath(camera), false);
     }
     void TearDown() override { KelvraSim_Reset(); }
 
-    std::string Command(const std::string& text)
-    {
+    std::string Command(const std::string& text) {
         EXPECT_TRUE(device->SendText(text));
         return device->ReceiveAll();
     }
@@ -29,8 +27,7 @@ protected:
     std::unique_ptr<Device> device;
 };
 
-TEST_F(SimHead, ANewCameraIsIdentifiedOnlyAfterTheHostWritesRegister0xFF)
-{
+TEST_F(SimHead, ANewCameraIsIdentifiedOnlyAfterTheHostWritesRegister0xFF) {
     EXPECT_EQ(0, *device->ReadFpga(0xFF) & 0xFF);
     EXPECT_FALSE(*sim::IsHeadIdentified(camera));
     ASSERT_TRUE(device->WriteFpga(0xFF, 4));
@@ -44,9 +41,8 @@ TEST_F(SimHead, ANewCameraIsIdentifiedOnlyAfterTheHostWritesRegister0xFF)
     EXPECT_TRUE(*sim::IsHeadIdentified(camera));
 }
 
-TEST_F(SimHead, CommandsGetTheirExactReplies)
-{
-    EXPECT_EQ("", device->ReceiveAll()); // nothing waits on a new head
+TEST_F(SimHead, CommandsGetTheirExactReplies) {
+    EXPECT_EQ("", device->ReceiveAll());  // nothing waits on a new head
     EXPECT_EQ("KELVRA-880HQLN-CL\r\n", Command("n\r\n"));
     EXPECT_EQ("OK\r\n", Command("x -c\r\n"));
     EXPECT_EQ("OK\r\n", Command("i -v 5714\n"));
@@ -68,8 +64,7 @@ TEST_F(SimHead, CommandsGetTheirExactReplies)
     EXPECT_EQ("OK\r\n", log[2].reply);
 }
 
-TEST_F(SimHead, RepliesAreReadOneCharacterAtATimeAndEndWithZero)
-{
+TEST_F(SimHead, RepliesAreReadOneCharacterAtATimeAndEndWithZero) {
     ASSERT_TRUE(device->SendText("x -c\r\n"));
     std::string reply;
     for (int i = 0; i < 6; ++i) {
@@ -79,12 +74,11 @@ TEST_F(SimHead, RepliesAreReadOneCharacterAtATimeAndEndWithZero)
     EXPECT_EQ(std::string("OK\r\n\0\0", 6), reply);
 }
 
-TEST_F(SimHead, HeadFpgaWritesNeedDebugModeAndTheApplyPulseSwitchesTrigger)
-{
+TEST_F(SimHead, HeadFpgaWritesNeedDebugModeAndTheApplyPulseSwitchesTrigger) {
     EXPECT_EQ("NG\r\n", Command("q -w x30 x01\n"));
     EXPECT_EQ("Welcome Debug Mode!\r\n", Command("d -y 5820364\r\n"));
     EXPECT_EQ("Fpga Write   : 0x30 : 0x01\r\n", Command("q -w x30 x01\n"));
-    EXPECT_FALSE(sim::GetHeadState(camera)->triggerMode); // not applied yet
+    EXPECT_FALSE(sim::GetHeadState(camera)->triggerMode);  // not applied yet
     EXPECT_EQ("Fpga Write   : 0x3C : 0x00\r\n", Command("q -w x3c x00\n"));
     EXPECT_EQ("Fpga Write   : 0x3C : 0x01\r\n", Command("q -w x3c x01\n"));
     EXPECT_TRUE(sim::GetHeadState(camera)->triggerMode);
@@ -95,12 +89,11 @@ TEST_F(SimHead, HeadFpgaWritesNeedDebugModeAndTheApplyPulseSwitchesTrigger)
     EXPECT_TRUE(sim::GetHeadState(camera)->triggerMode);
 }
 
-TEST_F(SimHead, InjectedRejectionAndSilenceHitTheNextCommandsOnly)
-{
+TEST_F(SimHead, InjectedRejectionAndSilenceHitTheNextCommandsOnly) {
     ASSERT_EQ(1, KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_HEAD_NG, 2));
     EXPECT_EQ("NG\r\n", Command("g -v 10\n"));
     EXPECT_EQ("NG\r\n", Command("g -v 10\n"));
-    EXPECT_EQ(128, sim::GetHeadState(camera)->gain); // a rejected command changes nothing
+    EXPECT_EQ(128, sim::GetHeadState(camera)->gain);  // a rejected command changes nothing
     EXPECT_EQ("OK\r\n", Command("g -v 10\n"));
     EXPECT_EQ(10, sim::GetHeadState(camera)->gain);
 
@@ -111,18 +104,16 @@ TEST_F(SimHead, InjectedRejectionAndSilenceHitTheNextCommandsOnly)
     EXPECT_EQ("", log[log.size() - 2].reply);
 }
 
-TEST_F(SimHead, OverlongLinesAreRejectedAndBareLineEndsIgnored)
-{
+TEST_F(SimHead, OverlongLinesAreRejectedAndBareLineEndsIgnored) {
     EXPECT_EQ("", Command("\r\n"));
     EXPECT_EQ("NG\r\n", Command(std::string(300, 'a') + "\n"));
     EXPECT_EQ("OK\r\n", Command("x -c\r\n"));
 }
 
-TEST_F(SimHead, RepliesQueueUpWhenTheHostDoesNotReadThem)
-{
+TEST_F(SimHead, RepliesQueueUpWhenTheHostDoesNotReadThem) {
     ASSERT_TRUE(device->SendText("x -c\r\n"));
     ASSERT_TRUE(device->SendText("n\r\n"));
     EXPECT_EQ("OK\r\nKELVRA-880HQLN-CL\r\n", device->ReceiveAll());
 }
 
-} // namespace
+}  // namespace

@@ -39,7 +39,7 @@ public:
     struct ControlAnswer {
         bool ok = false;
         DWORD error = 0;
-        std::vector<std::uint8_t> data; // the bytes after the 38-byte header
+        std::vector<std::uint8_t> data;  // the bytes after the 38-byte header
     };
     // A vendor request as a 102-byte ControlRequest, sent synchronously.
     ControlAnswer Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value, std::uint16_t index,
@@ -48,12 +48,12 @@ public:
     bool I2cWrite(std::uint8_t address, const std::vector<std::uint8_t>& bytes);
     std::optional<std::vector<std::uint8_t>> I2cRead(std::uint8_t address, std::size_t count);
     bool WriteFpga(std::uint8_t reg, std::uint8_t value);
-    std::optional<std::uint16_t> ReadFpga(std::uint8_t reg); // both bytes, big-endian
+    std::optional<std::uint16_t> ReadFpga(std::uint8_t reg);  // both bytes, big-endian
     bool RequestFrame();
 
     // The head's text channel through the serial bridge at 0x48.
     bool SendText(const std::string& text);
-    std::string ReceiveAll(); // every waiting reply character
+    std::string ReceiveAll();  // every waiting reply character
 
     bool SimpleIoctl(DWORD code, const std::vector<std::uint8_t>& input, DWORD* bytesReturned = nullptr,
                      void* output = nullptr, DWORD outputSize = 0);
@@ -83,7 +83,7 @@ private:
     HANDLE device;
     HANDLE event;
     OVERLAPPED overlapped{};
-    std::vector<std::uint8_t> io; // the SetupTransfer (direct) or header + data (buffered)
+    std::vector<std::uint8_t> io;  // the SetupTransfer (direct) or header + data (buffered)
     bool issued = false;
     bool finished = false;
 };
@@ -97,4 +97,4 @@ std::optional<Frame> ReadFrame(Device& device, std::size_t piece, DWORD waitMs =
 
 std::uint32_t Load32(const std::uint8_t* p);
 
-} // namespace simtest
+}  // namespace simtest

@@ -10,21 +10,16 @@ namespace {
 namespace sim = kelvra::sim;
 using UsbConcurrencyTest = UsbTest;
 
-TEST_F(UsbConcurrencyTest, ConcurrentEnumerationsRecordEveryCameraOnce)
-{
-    for (int i = 0; i < 8; ++i)
-        KelvraSim_Attach(0x3180);
+TEST_F(UsbConcurrencyTest, ConcurrentEnumerationsRecordEveryCameraOnce) {
+    for (int i = 0; i < 8; ++i) KelvraSim_Attach(0x3180);
     std::vector<std::unique_ptr<CKelvCy3Cam>> controllers;
-    for (int i = 0; i < 4; ++i)
-        controllers.push_back(std::make_unique<CKelvCy3Cam>());
+    for (int i = 0; i < 4; ++i) controllers.push_back(std::make_unique<CKelvCy3Cam>());
     std::vector<std::thread> threads;
     for (auto& controller : controllers)
         threads.emplace_back([&controller] {
-            for (int pass = 0; pass < 5; ++pass)
-                controller->CountDevices(0x3180);
+            for (int pass = 0; pass < 5; ++pass) controller->CountDevices(0x3180);
         });
-    for (auto& thread : threads)
-        thread.join();
+    for (auto& thread : threads) thread.join();
 
     ASSERT_EQ(8, controllers[0]->EntryCount());
     std::set<std::string> paths;
@@ -37,8 +32,7 @@ TEST_F(UsbConcurrencyTest, ConcurrentEnumerationsRecordEveryCameraOnce)
     EXPECT_EQ((std::set<int>{0, 1, 2, 3, 4, 5, 6, 7}), numbers);
 }
 
-TEST_F(UsbConcurrencyTest, FpgaReadIsNeverSplitByAnotherThread)
-{
+TEST_F(UsbConcurrencyTest, FpgaReadIsNeverSplitByAnotherThread) {
     const int camera = KelvraSim_Attach(0x3180);
     auto controller = Opened(SimPath(camera));
     sim::ClearLogs(camera);
@@ -62,8 +56,7 @@ TEST_F(UsbConcurrencyTest, FpgaReadIsNeverSplitByAnotherThread)
     EXPECT_EQ(50, reads);
 }
 
-TEST_F(UsbConcurrencyTest, AbortedTransferIsAwaitedUntilTheDriverFinishesIt)
-{
+TEST_F(UsbConcurrencyTest, AbortedTransferIsAwaitedUntilTheDriverFinishesIt) {
     auto camera = PlugScripted(0x3180, "A");
     auto controller = Opened(camera->Path(), &kScriptedClass);
     // The driver completes the aborted request from its own thread, after the grace period.

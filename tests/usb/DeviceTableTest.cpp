@@ -11,15 +11,11 @@ namespace {
 constexpr std::size_t kRowBytes = 268;
 constexpr std::size_t kEntryCountOffset = 8580;
 
-std::size_t RowAt(int row)
-{
-    return 4 + kRowBytes * row;
-}
+std::size_t RowAt(int row) { return 4 + kRowBytes * row; }
 
 using UsbDeviceTableTest = UsbTest;
 
-TEST_F(UsbDeviceTableTest, RowsLieAtTheirOffsetsAndLiveAsLongAsAController)
-{
+TEST_F(UsbDeviceTableTest, RowsLieAtTheirOffsetsAndLiveAsLongAsAController) {
     ASSERT_FALSE(TableView(IsolatedTableName()).Exists());
     const int a = KelvraSim_Attach(0x3180);
     const int b = KelvraSim_Attach(0x3040);
@@ -57,8 +53,7 @@ TEST_F(UsbDeviceTableTest, RowsLieAtTheirOffsetsAndLiveAsLongAsAController)
 }
 
 // The helper prints what it found before it attached, while attached, and after it detached.
-TEST_F(UsbDeviceTableTest, SecondProcessSeesTheRowsAndCountsItself)
-{
+TEST_F(UsbDeviceTableTest, SecondProcessSeesTheRowsAndCountsItself) {
     const int camera = KelvraSim_Attach(0x3180);
     CKelvCy3Cam controller;
     ASSERT_EQ(1, controller.EnumerateDevices());
@@ -67,9 +62,8 @@ TEST_F(UsbDeviceTableTest, SecondProcessSeesTheRowsAndCountsItself)
     ASSERT_NE(nullptr, peer);
     int before = -1, entries = -1, attached = -1, after = -1;
     char path[300] = {};
-    const int fields =
-        std::fscanf(peer, "before=%d entries=%d path=%299s attached=%d after=%d", &before, &entries, path, &attached,
-                    &after);
+    const int fields = std::fscanf(peer, "before=%d entries=%d path=%299s attached=%d after=%d", &before, &entries,
+                                   path, &attached, &after);
     EXPECT_EQ(0, pclose(peer));
     ASSERT_EQ(5, fields);
     EXPECT_EQ(1, before);
@@ -81,10 +75,9 @@ TEST_F(UsbDeviceTableTest, SecondProcessSeesTheRowsAndCountsItself)
 }
 
 // Whatever another process left in the mapping, no row is read past its end.
-TEST_F(UsbDeviceTableTest, DamagedTableFromAnotherProcessIsReadSafely)
-{
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8584,
-                                        IsolatedTableName().c_str());
+TEST_F(UsbDeviceTableTest, DamagedTableFromAnotherProcessIsReadSafely) {
+    HANDLE mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8584, IsolatedTableName().c_str());
     ASSERT_NE(nullptr, mapping);
     auto* bytes = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_NE(nullptr, bytes);
@@ -110,8 +103,7 @@ TEST_F(UsbDeviceTableTest, DamagedTableFromAnotherProcessIsReadSafely)
     CloseHandle(mapping);
 }
 
-TEST_F(UsbDeviceTableTest, ProductBuildUsesTheSystemWideTable)
-{
+TEST_F(UsbDeviceTableTest, ProductBuildUsesTheSystemWideTable) {
     kelvra::usb::SetSharedTableName(nullptr);
     {
         CKelvCy3Cam controller;

@@ -6,8 +6,7 @@ namespace {
 
 using UsbEnumerationTest = UsbTest;
 
-TEST_F(UsbEnumerationTest, CamerasAreNumberedPerModelAndKeepRowAndNumberAcrossReplug)
-{
+TEST_F(UsbEnumerationTest, CamerasAreNumberedPerModelAndKeepRowAndNumberAcrossReplug) {
     const int first = KelvraSim_Attach(0x3180);
     const int other = KelvraSim_Attach(0x3040);
     const int second = KelvraSim_Attach(0x3180);
@@ -43,8 +42,7 @@ TEST_F(UsbEnumerationTest, CamerasAreNumberedPerModelAndKeepRowAndNumberAcrossRe
     EXPECT_EQ(1, controller.SelectDevice(0));
 }
 
-TEST_F(UsbEnumerationTest, OnlyInterfacesWhosePathOpensAndFitsARowAreRecorded)
-{
+TEST_F(UsbEnumerationTest, OnlyInterfacesWhosePathOpensAndFitsARowAreRecorded) {
     auto opens = PlugScripted(0x3180, "A");
     auto locked = PlugScripted(0x3180, "B");
     locked->openable = false;
@@ -64,11 +62,9 @@ TEST_F(UsbEnumerationTest, OnlyInterfacesWhosePathOpensAndFitsARowAreRecorded)
     EXPECT_EQ(2, controller.DeviceEntry(2).deviceNumber);
 }
 
-TEST_F(UsbEnumerationTest, TableHoldsThirtyTwoCameras)
-{
+TEST_F(UsbEnumerationTest, TableHoldsThirtyTwoCameras) {
     std::vector<int> cameras;
-    for (int i = 0; i < 32; ++i)
-        cameras.push_back(KelvraSim_Attach(0x3100));
+    for (int i = 0; i < 32; ++i) cameras.push_back(KelvraSim_Attach(0x3100));
     CKelvCy3Cam controller;
     ASSERT_EQ(32, controller.EnumerateDevices());
 
@@ -81,8 +77,7 @@ TEST_F(UsbEnumerationTest, TableHoldsThirtyTwoCameras)
     EXPECT_EQ(1, controller.SelectDevice(31));
 }
 
-TEST_F(UsbEnumerationTest, RowsOutsideTheTableNeverReachTheDriver)
-{
+TEST_F(UsbEnumerationTest, RowsOutsideTheTableNeverReachTheDriver) {
     auto camera = PlugScripted(0x3180, "A");
     CKelvCy3Cam controller(&kScriptedClass);
     ASSERT_EQ(1, controller.EnumerateDevices());
@@ -96,11 +91,9 @@ TEST_F(UsbEnumerationTest, RowsOutsideTheTableNeverReachTheDriver)
     CloseHandle(device);
 }
 
-TEST_F(UsbEnumerationTest, DeviceNamesComeFromTheModelTable)
-{
+TEST_F(UsbEnumerationTest, DeviceNamesComeFromTheModelTable) {
     const int firstModel = KelvraSim_Attach(0x3040);
-    for (int i = 0; i < 3; ++i)
-        KelvraSim_Attach(0x3040);
+    for (int i = 0; i < 3; ++i) KelvraSim_Attach(0x3040);
     const int own = KelvraSim_Attach(0x3180);
     KelvraSim_Attach(0x3130);
     CKelvCy3Cam controller;

@@ -19,16 +19,14 @@ struct Sent {
 
 class UsbRequestTest : public UsbTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         UsbTest::SetUp();
         camera = KelvraSim_Attach(0x3180);
         controller = Opened(SimPath(camera));
     }
 
     // Runs the operation and compares every request the camera received with `expected`.
-    void Expect(const std::function<int()>& operation, const std::vector<Sent>& expected)
-    {
+    void Expect(const std::function<int()>& operation, const std::vector<Sent>& expected) {
         sim::ClearLogs(camera);
         EXPECT_NE(0, operation());
         const std::vector<sim::ControlRecord> log = sim::ControlLog(camera);
@@ -48,8 +46,7 @@ protected:
     std::unique_ptr<CKelvCy3Cam> controller;
 };
 
-TEST_F(UsbRequestTest, EachOperationSendsItsRequestLaidOutForTheCamera)
-{
+TEST_F(UsbRequestTest, EachOperationSendsItsRequestLaidOutForTheCamera) {
     CKelvCy3Cam& c = *controller;
     int word = 0;
     uint8_t byte = 0;
@@ -76,13 +73,13 @@ TEST_F(UsbRequestTest, EachOperationSendsItsRequestLaidOutForTheCamera)
     Expect([&] { return c.ReadAuxRegister(0x21, &byte); }, {{0x40, 0x30, 1, 0x5A, {0x21}}, {0xC0, 0x31, 1, 0x5B, {}}});
     EXPECT_EQ(0x9C, byte);
     Expect([&] { return c.WriteSromByte(0x0123, 0xAB); }, {{0x40, 0x30, 3, 0xA2, {0x01, 0x23, 0xAB}}});
-    Expect([&] { return c.ReadSromByte(0x0123, &byte); }, {{0x40, 0x30, 2, 0xA2, {0x01, 0x23}}, {0xC0, 0x31, 1, 0xA3, {}}});
+    Expect([&] { return c.ReadSromByte(0x0123, &byte); },
+           {{0x40, 0x30, 2, 0xA2, {0x01, 0x23}}, {0xC0, 0x31, 1, 0xA3, {}}});
     EXPECT_EQ(0xAB, byte);
     EXPECT_EQ(0xAB, sim::PeekEeprom(camera, 0x0123).value_or(0));
 }
 
-TEST_F(UsbRequestTest, I2cTransfersStopAtSixtyFourBytes)
-{
+TEST_F(UsbRequestTest, I2cTransfersStopAtSixtyFourBytes) {
     std::vector<uint8_t> bytes(65, 0xEE);
     sim::ClearLogs(camera);
     EXPECT_EQ(0, controller->I2cWrite(0x5A, bytes.data(), 65, 3000));
@@ -95,8 +92,7 @@ TEST_F(UsbRequestTest, I2cTransfersStopAtSixtyFourBytes)
     EXPECT_EQ(64, sim::ControlLog(camera)[1].value);
 }
 
-TEST_F(UsbRequestTest, BoardStateReadsBackThroughTheController)
-{
+TEST_F(UsbRequestTest, BoardStateReadsBackThroughTheController) {
     ASSERT_TRUE(sim::PokeFpga(camera, 0x10, 0x00AB) && sim::PokeFpga(camera, 0x11, 0x00CD));
     uint16_t pair = 0;
     ASSERT_EQ(1, controller->ReadFpgaRegisterPair(&pair));
@@ -119,13 +115,11 @@ TEST_F(UsbRequestTest, BoardStateReadsBackThroughTheController)
 }
 
 // Answer lengths the simulated camera never gives, from a scripted driver.
-TEST_F(UsbRequestTest, AnswersAreTakenOnlyWhenLongEnough)
-{
+TEST_F(UsbRequestTest, AnswersAreTakenOnlyWhenLongEnough) {
     auto camera = PlugScripted(0x3180, "A");
     auto controller = Opened(camera->Path(), &kScriptedClass);
     std::vector<uint8_t> answer(64);
-    for (std::size_t i = 0; i < answer.size(); ++i)
-        answer[i] = uint8_t(0x80 + i);
+    for (std::size_t i = 0; i < answer.size(); ++i) answer[i] = uint8_t(0x80 + i);
 
     int value = -1;
     camera->SetReply(0xD1, answer, 102);

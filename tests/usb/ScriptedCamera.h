@@ -34,8 +34,7 @@ struct BulkCall {
     DWORD length;
 };
 
-class ScriptedCamera : public kelvra::platform::DeviceProvider,
-                       public std::enable_shared_from_this<ScriptedCamera> {
+class ScriptedCamera : public kelvra::platform::DeviceProvider, public std::enable_shared_from_this<ScriptedCamera> {
 public:
     static std::string PathFor(uint16_t productId, const std::string& serial);
     static std::shared_ptr<ScriptedCamera> PlugAt(const std::string& path);

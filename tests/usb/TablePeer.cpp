@@ -8,12 +8,10 @@
 
 namespace {
 
-SharedDeviceTable Read(const char* name)
-{
+SharedDeviceTable Read(const char* name) {
     SharedDeviceTable table{};
     HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
-    if (mapping == nullptr)
-        return table;
+    if (mapping == nullptr) return table;
     if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) {
         std::memcpy(&table, view, sizeof table);
         UnmapViewOfFile(view);
@@ -24,10 +22,8 @@ SharedDeviceTable Read(const char* name)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc != 2)
-        return 2;
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
     kelvra::usb::SetSharedTableName(argv[1]);
     const SharedDeviceTable before = Read(argv[1]);
     int attached;

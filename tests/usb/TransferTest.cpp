@@ -13,8 +13,7 @@ constexpr DWORD kAbort = 0x220044;
 
 class UsbTransferTest : public UsbTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         UsbTest::SetUp();
         camera = PlugScripted(0x3180, "A");
         controller = Opened(camera->Path(), &kScriptedClass);
@@ -22,8 +21,7 @@ protected:
     }
 
     // A frame record whose header announces payloadBytes for destination.
-    static FrameRequest Frame(uint32_t payloadBytes, std::vector<uint8_t>& destination)
-    {
+    static FrameRequest Frame(uint32_t payloadBytes, std::vector<uint8_t>& destination) {
         FrameRequest frame{};
         std::memcpy(frame.header + 16, &payloadBytes, 4);
         frame.destination = destination.data();
@@ -36,8 +34,7 @@ protected:
     HANDLE stream = nullptr;
 };
 
-TEST_F(UsbTransferTest, DirectTransferSucceedsOnlyWhenTheDriverReportsNoError)
-{
+TEST_F(UsbTransferTest, DirectTransferSucceedsOnlyWhenTheDriverReportsNoError) {
     uint8_t buffer[256] = {};
     uint32_t count = 0;
     camera->ScriptTransfer({TransferScript::kComplete, 200, 0});
@@ -61,8 +58,7 @@ TEST_F(UsbTransferTest, DirectTransferSucceedsOnlyWhenTheDriverReportsNoError)
     EXPECT_EQ(3u, camera->BulkCalls(kDirect).size());
 }
 
-TEST_F(UsbTransferTest, PendingTransferIsAbortedOnItsOwnEndpointAndAwaited)
-{
+TEST_F(UsbTransferTest, PendingTransferIsAbortedOnItsOwnEndpointAndAwaited) {
     uint8_t buffer[64];
     uint32_t count = 99;
     for (uint8_t endpoint : {uint8_t(0x81), uint8_t(0x83)}) {
@@ -86,8 +82,7 @@ TEST_F(UsbTransferTest, PendingTransferIsAbortedOnItsOwnEndpointAndAwaited)
     EXPECT_EQ(0, camera->Pending());
 }
 
-TEST_F(UsbTransferTest, BufferedTransferCopiesOnlyWhatFits)
-{
+TEST_F(UsbTransferTest, BufferedTransferCopiesOnlyWhatFits) {
     std::vector<uint8_t> buffer(100, 0);
     uint32_t count = 0;
     camera->ScriptTransfer({TransferScript::kComplete, 60, 0});
@@ -97,8 +92,7 @@ TEST_F(UsbTransferTest, BufferedTransferCopiesOnlyWhatFits)
     EXPECT_EQ(0, buffer[60]);
 }
 
-TEST_F(UsbTransferTest, PayloadIsReadInPiecesOfHalfAMebibyte)
-{
+TEST_F(UsbTransferTest, PayloadIsReadInPiecesOfHalfAMebibyte) {
     const uint32_t piece = 524288;
     std::vector<uint8_t> destination(2 * piece);
     const std::pair<uint32_t, std::vector<DWORD>> cases[] = {
@@ -109,14 +103,12 @@ TEST_F(UsbTransferTest, PayloadIsReadInPiecesOfHalfAMebibyte)
         FrameRequest frame = Frame(payload, destination);
         EXPECT_EQ(1, controller->ReadFramePayload(&frame, 1000));
         std::vector<DWORD> lengths;
-        for (const BulkCall& call : camera->BulkCalls(kDirect))
-            lengths.push_back(call.length);
+        for (const BulkCall& call : camera->BulkCalls(kDirect)) lengths.push_back(call.length);
         EXPECT_EQ(pieces, std::vector<DWORD>(lengths.begin() + before, lengths.end()));
     }
 }
 
-TEST_F(UsbTransferTest, HeaderValuesNeverTakeAReadPastItsDestination)
-{
+TEST_F(UsbTransferTest, HeaderValuesNeverTakeAReadPastItsDestination) {
     std::vector<uint8_t> destination(1000);
     for (uint32_t payload : {1001u, 0xFFFFFFFFu}) {
         FrameRequest frame = Frame(payload, destination);
@@ -139,8 +131,7 @@ TEST_F(UsbTransferTest, HeaderValuesNeverTakeAReadPastItsDestination)
     EXPECT_EQ(0x83, camera->BulkCalls(kDirect).back().endpoint);
 }
 
-TEST_F(UsbTransferTest, SimulatedFrameArrivesThroughHeaderAndPayload)
-{
+TEST_F(UsbTransferTest, SimulatedFrameArrivesThroughHeaderAndPayload) {
     const int camera = KelvraSim_Attach(0x3180);
     ASSERT_EQ(1, KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x0321));
     auto controller = Opened(SimPath(camera));
@@ -153,8 +144,7 @@ TEST_F(UsbTransferTest, SimulatedFrameArrivesThroughHeaderAndPayload)
     // Each missing header was answered by the resync pulse on FPGA register 0x6C.
     std::vector<uint16_t> pulses;
     for (const sim::FpgaWrite& write : sim::FpgaWriteLog(camera))
-        if (write.reg == 0x6C)
-            pulses.push_back(write.value);
+        if (write.reg == 0x6C) pulses.push_back(write.value);
     EXPECT_EQ((std::vector<uint16_t>{1, 0, 1, 0}), pulses);
 
     const uint32_t payload = kelvra::usb::HeaderWord(frame, 16);
@@ -168,8 +158,7 @@ TEST_F(UsbTransferTest, SimulatedFrameArrivesThroughHeaderAndPayload)
     EXPECT_EQ(1, KelvraSim_FramesSent(camera));
 }
 
-TEST_F(UsbTransferTest, HeaderReadGivesUpAfterThirtyAttempts)
-{
+TEST_F(UsbTransferTest, HeaderReadGivesUpAfterThirtyAttempts) {
     const int camera = KelvraSim_Attach(0x3180);
     auto controller = Opened(SimPath(camera));
     controller->CloseStream();
@@ -179,8 +168,7 @@ TEST_F(UsbTransferTest, HeaderReadGivesUpAfterThirtyAttempts)
     EXPECT_EQ(0, controller->ReadFrameHeader(&frame, 100));
     EXPECT_EQ(nullptr, controller->StreamHandle());  // opened by the read, closed by it
     int requests = 0;
-    for (const sim::ControlRecord& record : sim::ControlLog(camera))
-        requests += record.request == 0xC2;
+    for (const sim::ControlRecord& record : sim::ControlLog(camera)) requests += record.request == 0xC2;
     EXPECT_EQ(31, requests);
 
     // The next frame comes as usual once the camera sends headers again.

@@ -3,8 +3,8 @@
 #ifndef KELVRA_WIN32_DEVIO_H
 #define KELVRA_WIN32_DEVIO_H
 
-#include "types.h"
 #include "kernel.h"
+#include "types.h"
 
 #ifdef __cplusplus
 #define KELVRA_DEVIO_ASSERT_SIZE(type, size) static_assert(sizeof(type) == (size), #type " has its Win64 size")
@@ -38,8 +38,8 @@ KELVRA_BEGIN_C
 #define FILE_WRITE_ACCESS 0x0002
 #define CTL_CODE(DeviceType, Function, Method, Access) \
     (((DWORD)(DeviceType) << 16) | ((DWORD)(Access) << 14) | ((DWORD)(Function) << 2) | (DWORD)(Method))
-#define DEVICE_TYPE_FROM_CTL_CODE(ctrlCode) (((DWORD)(ctrlCode) & 0xffff0000) >> 16)
-#define METHOD_FROM_CTL_CODE(ctrlCode) ((DWORD)((ctrlCode) & 3))
+#define DEVICE_TYPE_FROM_CTL_CODE(ctrlCode) (((DWORD)(ctrlCode)&0xffff0000) >> 16)
+#define METHOD_FROM_CTL_CODE(ctrlCode) ((DWORD)((ctrlCode)&3))
 
 /* ---- files and devices ---- */
 #define GENERIC_READ 0x80000000u
@@ -82,14 +82,13 @@ KELVRA_DEVIO_ASSERT_SIZE(OVERLAPPED, 32);
 
 /* Opens a device interface path; regular files are not part of the subset (ERROR_FILE_NOT_FOUND). */
 WINBASEAPI HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                                     LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                                     DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                                     HANDLE hTemplateFile);
-WINBASEAPI BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer,
-                                       DWORD nInBufferSize, LPVOID lpOutBuffer, DWORD nOutBufferSize,
-                                       LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped);
-WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
-                                           LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+                                     LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                                     DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+WINBASEAPI BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
+                                       LPVOID lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
+                                       LPOVERLAPPED lpOverlapped);
+WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
+                                           BOOL bWait);
 /* Cancels every pending request of the handle, whichever thread issued it (Windows cancels
  * only the calling thread's); the requests have completed when it returns. */
 WINBASEAPI BOOL WINAPI CancelIo(HANDLE hFile);
@@ -128,8 +127,7 @@ typedef struct _SP_DEVICE_INTERFACE_DETAIL_DATA_A {
 KELVRA_DEVIO_ASSERT_SIZE(SP_DEVICE_INTERFACE_DETAIL_DATA_A, 8);
 
 /* A snapshot of the interfaces present at the call, in the order they arrived. */
-WINSETUPAPI HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HWND hwndParent,
-                                                 DWORD Flags);
+WINSETUPAPI HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HWND hwndParent, DWORD Flags);
 WINSETUPAPI BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
                                                     const GUID* InterfaceClassGuid, DWORD MemberIndex,
                                                     PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData);

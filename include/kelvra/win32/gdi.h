@@ -197,8 +197,8 @@ WINGDIAPI BOOL WINAPI GdiFlush(void);
 
 /* Bitmaps. A DIB section's pixels may be written directly through the pointer it returns;
  * call GdiFlush between direct writes and GDI calls on the same bitmap, as on Windows. */
-WINGDIAPI HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppvBits,
-                                          HANDLE hSection, DWORD offset);
+WINGDIAPI HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppvBits, HANDLE hSection,
+                                          DWORD offset);
 WINGDIAPI HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy);
 WINGDIAPI UINT WINAPI GetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, RGBQUAD* prgbq);
 WINGDIAPI UINT WINAPI SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq);

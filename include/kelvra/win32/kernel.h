@@ -91,10 +91,10 @@ WINBASEAPI DWORD WINAPI WaitForMultipleObjects(DWORD nCount, CONST HANDLE* lpHan
 #define EVENT_MODIFY_STATE 0x0002
 #define EVENT_ALL_ACCESS (STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0x3)
 
-WINBASEAPI HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
-                                      BOOL bInitialState, LPCSTR lpName);
-WINBASEAPI HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
-                                      BOOL bInitialState, LPCWSTR lpName);
+WINBASEAPI HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
+                                      LPCSTR lpName);
+WINBASEAPI HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
+                                      LPCWSTR lpName);
 WINBASEAPI BOOL WINAPI SetEvent(HANDLE hEvent);
 WINBASEAPI BOOL WINAPI ResetEvent(HANDLE hEvent);
 
@@ -122,8 +122,8 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 #define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
 
 WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
-                                      LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
-                                      DWORD dwCreationFlags, LPDWORD lpThreadId);
+                                      LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD dwCreationFlags,
+                                      LPDWORD lpThreadId);
 WINBASEAPI DWORD WINAPI ResumeThread(HANDLE hThread);
 WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 WINBASEAPI DWORD WINAPI GetCurrentThreadId(void);
@@ -148,8 +148,7 @@ typedef PRTL_CRITICAL_SECTION PCRITICAL_SECTION;
 typedef PRTL_CRITICAL_SECTION LPCRITICAL_SECTION;
 
 WINBASEAPI void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
-WINBASEAPI BOOL WINAPI InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION lpCriticalSection,
-                                                             DWORD dwSpinCount);
+WINBASEAPI BOOL WINAPI InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION lpCriticalSection, DWORD dwSpinCount);
 WINBASEAPI void WINAPI EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 WINBASEAPI BOOL WINAPI TryEnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 WINBASEAPI void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
@@ -209,7 +208,7 @@ WINBASEAPI void WINAPI OutputDebugStringW(LPCWSTR lpOutputString);
 #define SECTION_MAP_READ 0x0004
 #define SECTION_MAP_EXECUTE 0x0008
 #define SECTION_EXTEND_SIZE 0x0010
-#define SECTION_ALL_ACCESS \
+#define SECTION_ALL_ACCESS                                                                                   \
     (STANDARD_RIGHTS_REQUIRED | SECTION_QUERY | SECTION_MAP_WRITE | SECTION_MAP_READ | SECTION_MAP_EXECUTE | \
      SECTION_EXTEND_SIZE)
 #define FILE_MAP_COPY SECTION_QUERY

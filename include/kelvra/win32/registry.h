@@ -3,8 +3,8 @@
 #ifndef KELVRA_WIN32_REGISTRY_H
 #define KELVRA_WIN32_REGISTRY_H
 
-#include "types.h"
 #include "kernel.h"
+#include "types.h"
 
 #ifndef ERROR_BADDB
 #define ERROR_BADDB 1009L
@@ -52,7 +52,7 @@ typedef ACCESS_MASK REGSAM;
 #define KEY_READ ((STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY) & (~SYNCHRONIZE))
 #define KEY_WRITE ((STANDARD_RIGHTS_WRITE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY) & (~SYNCHRONIZE))
 #define KEY_EXECUTE ((KEY_READ) & (~SYNCHRONIZE))
-#define KEY_ALL_ACCESS                                                                                       \
+#define KEY_ALL_ACCESS                                                                                      \
     ((STANDARD_RIGHTS_ALL | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_ENUMERATE_SUB_KEYS | \
       KEY_NOTIFY | KEY_CREATE_LINK) &                                                                       \
      (~SYNCHRONIZE))
@@ -76,14 +76,13 @@ typedef ACCESS_MASK REGSAM;
 #define REG_QWORD_LITTLE_ENDIAN 11
 
 WINADVAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
-                                         REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                                         PHKEY phkResult, LPDWORD lpdwDisposition);
-WINADVAPI LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                                       PHKEY phkResult);
+                                         REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                         LPDWORD lpdwDisposition);
+WINADVAPI LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 WINADVAPI LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                           LPBYTE lpData, LPDWORD lpcbData);
-WINADVAPI LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                                        CONST BYTE* lpData, DWORD cbData);
+WINADVAPI LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, CONST BYTE* lpData,
+                                        DWORD cbData);
 WINADVAPI LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 WINADVAPI LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 WINADVAPI LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,

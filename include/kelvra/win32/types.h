@@ -86,7 +86,11 @@ typedef const CHAR* LPCCH;
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
 typedef HANDLE* LPHANDLE;
-#define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__* name
+#define DECLARE_HANDLE(name) \
+    struct name##__ {        \
+        int unused;          \
+    };                       \
+    typedef struct name##__* name
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
 DECLARE_HANDLE(HDC);
@@ -132,20 +136,35 @@ typedef const GUID* LPCGUID;
 #define REFGUID const GUID*
 #endif
 
-typedef struct tagRECT { LONG left; LONG top; LONG right; LONG bottom; } RECT, *PRECT, *LPRECT;
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *PRECT, *LPRECT;
 typedef const RECT* LPCRECT;
-typedef struct tagPOINT { LONG x; LONG y; } POINT, *PPOINT, *LPPOINT;
-typedef struct tagSIZE { LONG cx; LONG cy; } SIZE, *PSIZE, *LPSIZE;
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT, *PPOINT, *LPPOINT;
+typedef struct tagSIZE {
+    LONG cx;
+    LONG cy;
+} SIZE, *PSIZE, *LPSIZE;
 
 typedef union _LARGE_INTEGER {
-    struct { DWORD LowPart; LONG HighPart; } u;
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
     LONGLONG QuadPart;
 } LARGE_INTEGER, *PLARGE_INTEGER;
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b) \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 
 /* System error codes the subset reports through GetLastError. */
 #define ERROR_SUCCESS 0L

@@ -367,8 +367,8 @@ WINUSERAPI HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 WINUSERAPI HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 
 /* Windows. */
-WINUSERAPI HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
-                                       int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
+WINUSERAPI HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
+                                       int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
                                        HINSTANCE hInstance, LPVOID lpParam);
 #define CreateWindowA(className, windowName, style, x, y, width, height, parent, menu, instance, param) \
     CreateWindowExA(0L, className, windowName, style, x, y, width, height, parent, menu, instance, param)

@@ -3,8 +3,7 @@
 
 #include <cstdio>
 
-int main()
-{
+int main() {
     std::printf("%d\n", static_cast<int>(Kelvra_GetDllVersion()));
     return 0;
 }
