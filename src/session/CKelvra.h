@@ -79,7 +79,7 @@ private:
     // The first present camera of this model whose device number is at least first; -1 when none.
     int32_t NextPresentDevice(int32_t first);
 
-    CriticalSection callLock;
+    CriticalSection callLock;  // one exported call on this handle at a time
     // Lets the session stop listening when it goes, so a window that outlives many sessions does
     // not hear each device change once per session it ever had.
     HDEVNOTIFY deviceNotification = nullptr;

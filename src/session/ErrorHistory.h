@@ -15,6 +15,6 @@ public:
     int32_t Pop();
 
 private:
-    std::mutex lock;
+    std::mutex lock;                 // the entries: recorded and taken from any thread
     int32_t entries[kEntries] = {};  // entry 0 is the newest; 0 marks an empty entry
 };
