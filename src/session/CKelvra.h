@@ -6,6 +6,8 @@
 // (CallLock), which the handle's call frame holds for the whole call. The session's own worker
 // threads never take it, so an operation may wait for them; what they share with the
 // application's calls is guarded by the groups' own locks (frameLock, imageLock) and atomics.
+// Only the handle registry and the calls running on the handle hold the session, never its
+// workers, so the destructor runs on an application thread and may wait for the workers to end.
 #pragma once
 
 #include "common/CriticalSection.h"
