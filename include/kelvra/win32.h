@@ -11,19 +11,19 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <dbt.h>
-#include <mmsystem.h>
-#include <setupapi.h>
-#include <vfw.h>
 #include <windows.h>
+#include <setupapi.h>
+#include <dbt.h>
 #include <winioctl.h>
+#include <mmsystem.h>
+#include <vfw.h>
 #else
-#include "win32/devio.h"
-#include "win32/gdi.h"
+#include "win32/types.h"
 #include "win32/kernel.h"
 #include "win32/registry.h"
-#include "win32/types.h"
 #include "win32/user.h"
+#include "win32/gdi.h"
+#include "win32/devio.h"
 #endif
 
 #endif
