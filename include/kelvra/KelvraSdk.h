@@ -211,8 +211,10 @@ KELVRA_SDK_STATIC_ASSERT(sizeof(KelvraCameraInfo) == 56, "KelvraCameraInfo layou
 /** Makes a camera session; window (may be NULL) gets WM_CAMERA_ERROR and device notifications.
  * Returns the handle, 0 only when no session could be made. The handle is returned even when
  * the session could not open its resources: its history then holds KELVRA_ERR_MEMORY (the
- * device object, an image or the USB controller could not be made) or KELVRA_ERR_WINDOW (window
- * is not a window that can be registered for device notifications; no camera is looked for). */
+ * device object, an image or the USB controller could not be made). A window handle that is not
+ * a window is taken as NULL: the session works, nothing is posted, and the history holds
+ * KELVRA_ERR_WINDOW; so it does when a window cannot be registered for device notifications (it
+ * then still gets WM_CAMERA_ERROR, but no WM_DEVICECHANGE). */
 KELVRA_API int32_t Kelvra_Initialize(HWND window);
 /** Detaches the handle and destroys the session (see Release above); 1, or 0 for an unknown
  * handle. Records nothing. */

@@ -42,7 +42,12 @@ bool CKelvra::Initialize(HWND window) {
 
     device.reset(new (std::nothrow) CKelvraUSB3G5SimpleSdk());
     const bool imagesMade = images.MakeAll();
+    // A handle that is not a window cannot be told anything: the session goes on as if it had
+    // been given none, and the history says why no message will come.
+    const bool notWindow = window != nullptr && !IsWindow(window);
+    if (notWindow) window = nullptr;
     notifyWindow = window;
+    if (notWindow) RecordError(KELVRA_ERR_WINDOW);
 
     if (window) {
         DEV_BROADCAST_DEVICEINTERFACE_A filter{};
@@ -51,10 +56,11 @@ bool CKelvra::Initialize(HWND window) {
         filter.dbcc_classguid = kCameraInterfaceClass;
         deviceNotification = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
         if (!deviceNotification) {
+            // The window still hears about errors and frames; only plugging and unplugging will
+            // not reach it.
             DebugLog(LogCategory::Session, "window %p cannot hear device changes (error %lu)",
                      static_cast<void*>(window), static_cast<unsigned long>(GetLastError()));
             RecordError(KELVRA_ERR_WINDOW);
-            return false;
         }
     }
     if (!device || !imagesMade || !images.CreateCalibrationPlanes(kSensorWidth, kSensorHeight)) {
