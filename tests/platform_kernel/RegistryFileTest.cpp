@@ -38,7 +38,7 @@ TEST_F(RegistryTest, OddValuesSurviveTheTextFormatExactly) {
     }
 }
 
-TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept) {
+TEST_F(RegistryTest, BrokenLinesAreSetAsideAndGoodOnesRead) {
     std::string hugeHex = "\"Huge\"=hex:" + std::string(200000, 'f');
     std::string deepPath = "[HKEY_CURRENT_USER";
     for (int i = 0; i < 600; ++i) deepPath += "\\d";
@@ -69,10 +69,13 @@ TEST_F(RegistryTest, BrokenLinesAreSkippedAndGoodOnesKept) {
     HKEY lost = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Good\\Fake", 0, KEY_READ, &lost), ERROR_FILE_NOT_FOUND);
 
-    // A change rewrites the file from what could be read; the good values survive it.
+    // A change rewrites the file; the good values survive it, and so does every line it could not read.
     ASSERT_EQ(SetDword(key, "New", 1), ERROR_SUCCESS);
     EXPECT_EQ(GetDword(key, "Kept", value), ERROR_SUCCESS);
-    EXPECT_EQ(home.ReadRegistryFile().find("garbage"), std::string::npos);
+    std::string rewritten = home.ReadRegistryFile();
+    for (const std::string& line : {std::string("garbage without structure"), std::string("\"BadHex\"=hex:1,22,zz"),
+                                    hugeHex, std::string("[HKEY_NOWHERE\\Software]"), deepPath + "]"})
+        EXPECT_NE(rewritten.find(line + "\n"), std::string::npos) << line.substr(0, 60);
 }
 
 TEST_F(RegistryTest, RandomlyDamagedFilesNeverCrashTheReader) {
