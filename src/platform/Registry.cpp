@@ -77,7 +77,7 @@ LONG ComposePath(const std::string& base, LPCSTR subKey, std::string& path) {
     std::string_view rest(subKey);
     if (rest.front() == '\\') return ERROR_BAD_PATHNAME;
     if (rest.back() == '\\') rest.remove_suffix(1);
-    size_t depth = std::count(base.begin(), base.end(), '\\') + 1;
+    size_t depth = static_cast<size_t>(std::count(base.begin(), base.end(), '\\'));  // names below the root
     while (true) {
         size_t separator = rest.find('\\');
         std::string_view name = rest.substr(0, separator);
@@ -149,7 +149,8 @@ WINADVAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPST
     LONG result = RegistryFile::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
         if (!tree.Find(base.path)) return ERROR_KEY_DELETED;
         if (!tree.Find(opened.path) && (base.access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
-        if (!tree.Create(opened.path, created)) return ERROR_INVALID_PARAMETER;
+        // The path was checked above, so only a full hive refuses it.
+        if (!tree.Create(opened.path, created)) return ERROR_NOT_ENOUGH_MEMORY;
         changed = created;
         return ERROR_SUCCESS;
     });
@@ -166,7 +167,7 @@ WINADVAPI LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM
     const RegistryKey* base = nullptr;
     if (LONG result = LoadKey(hKey, 0, tree, base); result != ERROR_SUCCESS) return result;
     OpenKey opened{std::string(), samDesired};
-    if (LONG result = ComposePath(base->path, lpSubKey, opened.path); result != ERROR_SUCCESS) return result;
+    if (LONG result = ComposePath(base->Path(), lpSubKey, opened.path); result != ERROR_SUCCESS) return result;
     if (!tree.Find(opened.path)) return ERROR_FILE_NOT_FOUND;
     *phkResult = Handles().Insert(std::move(opened));
     return ERROR_SUCCESS;
@@ -188,17 +189,19 @@ WINADVAPI LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DW
     if (!lpData && cbData != 0) return ERROR_NOACCESS;
     std::string_view name = ValueName(lpValueName);
     if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+    // Refused before the data is copied: it could never fit in the file.
+    if (cbData > kMaxFileSize) return ERROR_NOT_ENOUGH_MEMORY;
     RegistryValue value{std::string(name), dwType, std::vector<BYTE>(lpData, lpData + cbData)};
-    return ModifyKey(hKey, KEY_SET_VALUE, [&](RegistryTree&, RegistryKey& key, bool& changed) -> LONG {
-        key.SetValue(std::move(value));
+    return ModifyKey(hKey, KEY_SET_VALUE, [&](RegistryTree& tree, RegistryKey& key, bool& changed) -> LONG {
+        if (!tree.SetValue(key, std::move(value))) return ERROR_NOT_ENOUGH_MEMORY;
         changed = true;
         return ERROR_SUCCESS;
     });
 }
 
 WINADVAPI LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-    return ModifyKey(hKey, KEY_SET_VALUE, [&](RegistryTree&, RegistryKey& key, bool& changed) -> LONG {
-        changed = key.DeleteValue(ValueName(lpValueName));
+    return ModifyKey(hKey, KEY_SET_VALUE, [&](RegistryTree& tree, RegistryKey& key, bool& changed) -> LONG {
+        changed = tree.DeleteValue(key, ValueName(lpValueName));
         return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
 }
@@ -207,7 +210,7 @@ WINADVAPI LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     return ModifyKey(hKey, 0, [&](RegistryTree& tree, RegistryKey& base, bool& changed) -> LONG {
         std::string path;
-        if (LONG result = ComposePath(base.path, lpSubKey, path); result != ERROR_SUCCESS) return result;
+        if (LONG result = ComposePath(base.Path(), lpSubKey, path); result != ERROR_SUCCESS) return result;
         if (!tree.Find(path)) return ERROR_FILE_NOT_FOUND;
         // A root, or a key that still has subkeys, cannot be deleted.
         changed = tree.Remove(path);
@@ -221,8 +224,8 @@ WINADVAPI LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueNa
     RegistryTree tree;
     const RegistryKey* key = nullptr;
     if (LONG result = LoadKey(hKey, KEY_QUERY_VALUE, tree, key); result != ERROR_SUCCESS) return result;
-    if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegistryValue& value = key->values[dwIndex];
+    if (dwIndex >= key->Values().size()) return ERROR_NO_MORE_ITEMS;
+    const RegistryValue& value = key->Values()[dwIndex];
     if (*lpcchValueName <= value.name.size()) return ERROR_MORE_DATA;  // the name and its terminator must fit
     LONG result = DeliverData(value, lpType, lpData, lpcbData);
     if (result != ERROR_SUCCESS) return result;

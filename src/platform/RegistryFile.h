@@ -2,7 +2,12 @@
 //
 // Readers take the file as it is: every writer replaces it whole with a rename, so a reader sees one
 // complete version. Writers serialise on a lock file and re-read the file under the lock before they
-// change it, so concurrent writers in several processes never lose one another's changes.
+// change it, so concurrent writers in several processes never lose one another's changes. Before
+// each rewrite the previous file is kept beside it as registry.txt.bak.
+//
+// Only a regular file is read: a FIFO, device or symlink in its place is refused with ERROR_BADDB
+// (opened without blocking, so that a FIFO cannot hang the caller), a file over kMaxFileSize or
+// with more entries than a hive holds with ERROR_REGISTRY_CORRUPT; either way the file is left as it is.
 #pragma once
 
 #include "RegistryTree.h"
@@ -10,6 +15,10 @@
 #include <functional>
 
 namespace kelvra::platform {
+
+// A file this large was not written by us; refusing it keeps a runaway edit from exhausting memory.
+// A change that would make the file larger is refused with ERROR_NOT_ENOUGH_MEMORY.
+constexpr size_t kMaxFileSize = 16 * 1024 * 1024;
 
 class RegistryFile {
 public:

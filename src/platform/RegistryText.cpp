@@ -8,6 +8,9 @@ namespace kelvra::platform {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
+// Written at the top of every file; skipped when read, so that it is not kept as a hand-written line.
+constexpr std::string_view kFileHeader =
+    "; Registry of the Kelvra platform library: [key paths] and \"value\"=type:data lines.";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -157,7 +160,7 @@ std::optional<std::string> ParseKeyPath(std::string_view text) {
             i += 2;
         }
         if (depth == 0 ? !RegistryTree::IsRootName(name) : !IsValidKeyName(name)) return std::nullopt;
-        if (++depth > kMaxKeyDepth) return std::nullopt;
+        if (++depth > kMaxKeyDepth + 1) return std::nullopt;  // the root and the names below it
         if (!path.empty()) path += '\\';
         path += name;
         start = end + 1;
@@ -271,42 +274,92 @@ std::string_view TrimLine(std::string_view line) {
     return line;
 }
 
+void AppendLine(std::string& out, std::string_view line) {
+    out += line;
+    out += '\n';
+}
+
+// Writes `key` and its subkeys; `path` is the key's escaped path and is restored before returning.
+bool AppendKey(std::string& out, const RegistryKey& key, std::string& path, size_t maxSize) {
+    bool isRoot = key.Depth() == 0;
+    if (!key.Values().empty() || !key.keptLines.empty() || (!isRoot && key.SubkeyMap().empty())) {
+        out += "\n[";
+        out += path;
+        out += "]\n";
+        out += key.keptLines;
+        for (const RegistryValue& value : key.Values()) {
+            // Checked per value, so a runaway registry is refused before its text grows far past the limit.
+            if (out.size() > maxSize) return false;
+            AppendValue(out, value);
+        }
+    }
+    for (const auto& [folded, subkey] : key.SubkeyMap()) {
+        if (out.size() > maxSize) return false;
+        size_t length = path.size();
+        path += '\\';
+        AppendKeyPath(path, subkey->Name());
+        bool fits = AppendKey(out, *subkey, path, maxSize);
+        path.resize(length);
+        if (!fits) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-RegistryTree ParseRegistryText(std::string_view text) {
+std::optional<RegistryTree> ParseRegistryText(std::string_view text) {
     RegistryTree tree;
     RegistryKey* section = nullptr;
+    bool inUnreadSection = false;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = TrimLine(text.substr(start, end - start));
+        std::string_view raw = text.substr(start, end - start);
+        std::string_view line = TrimLine(raw);
         start = end + 1;
-        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        if (line.empty() || line == kFileHeader) continue;
         if (line.front() == '[') {
-            section = nullptr;
-            if (line.back() != ']' || line.size() < 2) continue;
-            std::optional<std::string> path = ParseKeyPath(line.substr(1, line.size() - 2));
+            std::optional<std::string> path;
+            if (line.size() >= 2 && line.back() == ']') path = ParseKeyPath(line.substr(1, line.size() - 2));
             bool created = false;
-            if (path) section = tree.Create(*path, created);
+            section = path ? tree.Create(*path, created) : nullptr;
+            // The header was valid, so only a full hive can have refused the key.
+            if (path && !section) return std::nullopt;
+            inUnreadSection = !section;
+            if (inUnreadSection) AppendLine(tree.keptSections, raw);
             continue;
         }
-        if (!section) continue;
-        if (std::optional<RegistryValue> value = ParseValueLine(line)) section->SetValue(std::move(*value));
+        if (inUnreadSection) {
+            AppendLine(tree.keptSections, raw);
+        } else if (!section) {
+            AppendLine(tree.keptPreamble, raw);
+        } else if (line.front() == ';' || line.front() == '#') {
+            AppendLine(section->keptLines, raw);
+        } else if (std::optional<RegistryValue> value = ParseValueLine(line)) {
+            if (!tree.SetValue(*section, std::move(*value))) return std::nullopt;
+        } else {
+            AppendLine(section->keptLines, raw);
+        }
     }
     return tree;
 }
 
-std::string FormatRegistryText(const RegistryTree& tree) {
-    std::string out = "; Registry of the Kelvra platform library: [key paths] and \"value\"=type:data lines.\n";
-    for (const auto& [folded, key] : tree.Keys()) {
-        bool isRoot = key.path.find('\\') == std::string::npos;
-        if (isRoot && key.values.empty()) continue;
-        out += "\n[";
-        AppendKeyPath(out, key.path);
-        out += "]\n";
-        for (const RegistryValue& value : key.values) AppendValue(out, value);
+std::optional<std::string> FormatRegistryText(const RegistryTree& tree, size_t maxSize) {
+    std::string out(kFileHeader);
+    out += '\n';
+    out += tree.keptPreamble;
+    std::string path;
+    for (const auto& root : tree.Roots()) {
+        path.clear();
+        AppendKeyPath(path, root->Name());
+        if (!AppendKey(out, *root, path, maxSize)) return std::nullopt;
     }
+    if (!tree.keptSections.empty()) {
+        out += '\n';
+        out += tree.keptSections;
+    }
+    if (out.size() > maxSize) return std::nullopt;
     return out;
 }
 

@@ -7,18 +7,24 @@
 //   @=hex(7):61,00,00
 //
 // Key paths escape control characters and '%' as %XX; quoted names and strings use \\ \" \n \r \t
-// and \xHH. Lines starting with ';' or '#' are comments. The file is read as untrusted input: a line
-// that does not parse is skipped, with everything in a section whose header does not parse.
+// and \xHH. Lines starting with ';' or '#' are comments. The file is read as untrusted input, and may
+// have been edited by hand: comments and lines that do not parse are kept verbatim in their key, and a
+// section whose header does not parse is kept whole, so that writing the registry back loses none of
+// them. Keys that have neither values nor kept lines are written only when they have no subkeys, as
+// a subkey's header implies its ancestors.
 #pragma once
 
 #include "RegistryTree.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace kelvra::platform {
 
-RegistryTree ParseRegistryText(std::string_view text);
-std::string FormatRegistryText(const RegistryTree& tree);
+// Null when the text holds more keys and values than a hive may (kMaxHiveEntries).
+std::optional<RegistryTree> ParseRegistryText(std::string_view text);
+// Null when the text would be longer than `maxSize`.
+std::optional<std::string> FormatRegistryText(const RegistryTree& tree, size_t maxSize);
 
 }  // namespace kelvra::platform

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace kelvra::platform {
 namespace {
@@ -9,11 +10,23 @@ namespace {
 constexpr std::array<std::string_view, 5> kRootNames = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
                                                         "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
 
-bool EqualNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && FoldCase(a) == FoldCase(b); }
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return fold(x) == fold(y);
+    });
+}
 
-std::string_view ParentOf(std::string_view path) {
-    size_t separator = path.rfind('\\');
-    return separator == std::string_view::npos ? std::string_view() : path.substr(0, separator);
+// Splits "Root\a\b" into its names; an empty name (doubled or trailing separator) stays in the list
+// so that callers refuse it.
+std::vector<std::string_view> SplitPath(std::string_view path) {
+    std::vector<std::string_view> names;
+    for (size_t start = 0;;) {
+        size_t separator = path.find('\\', start);
+        names.push_back(path.substr(start, separator == std::string_view::npos ? separator : separator - start));
+        if (separator == std::string_view::npos) return names;
+        start = separator + 1;
+    }
 }
 
 }  // namespace
@@ -30,33 +43,64 @@ bool IsValidKeyName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
-const RegistryValue* RegistryKey::FindValue(std::string_view name) const {
-    auto it = std::find_if(values.begin(), values.end(),
-                           [&](const RegistryValue& value) { return EqualNoCase(value.name, name); });
-    return it == values.end() ? nullptr : &*it;
+// ---- RegistryKey ----
+
+RegistryKey::RegistryKey(std::string name, RegistryKey* parent)
+    : name(std::move(name)), parent(parent), depth(parent ? parent->depth + 1 : 0) {}
+
+std::string RegistryKey::Path() const {
+    std::vector<const RegistryKey*> chain;
+    size_t length = 0;
+    for (const RegistryKey* key = this; key; key = key->parent) {
+        chain.push_back(key);
+        length += key->name.size() + 1;
+    }
+    std::string path;
+    path.reserve(length);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (!path.empty()) path += '\\';
+        path += (*it)->name;
+    }
+    return path;
 }
 
-void RegistryKey::SetValue(RegistryValue value) {
-    auto it = std::find_if(values.begin(), values.end(),
-                           [&](const RegistryValue& existing) { return EqualNoCase(existing.name, value.name); });
-    if (it == values.end()) {
+const RegistryValue* RegistryKey::FindValue(std::string_view name) const {
+    auto it = valueIndex.find(FoldCase(name));
+    return it == valueIndex.end() ? nullptr : &values[it->second];
+}
+
+bool RegistryKey::SetValue(RegistryValue value) {
+    auto [it, inserted] = valueIndex.try_emplace(FoldCase(value.name), values.size());
+    if (inserted) {
         values.push_back(std::move(value));
-    } else {
-        it->type = value.type;
-        it->data = std::move(value.data);
+        return true;
     }
+    RegistryValue& existing = values[it->second];
+    existing.type = value.type;
+    existing.data = std::move(value.data);
+    return false;
 }
 
 bool RegistryKey::DeleteValue(std::string_view name) {
-    auto it = std::find_if(values.begin(), values.end(),
-                           [&](const RegistryValue& value) { return EqualNoCase(value.name, name); });
-    if (it == values.end()) return false;
-    values.erase(it);
+    auto it = valueIndex.find(FoldCase(name));
+    if (it == valueIndex.end()) return false;
+    size_t position = it->second;
+    valueIndex.erase(it);
+    values.erase(values.begin() + static_cast<ptrdiff_t>(position));
+    for (auto& [folded, index] : valueIndex)
+        if (index > position) --index;
     return true;
 }
 
+RegistryKey* RegistryKey::FindSubkey(std::string_view name) const {
+    auto it = subkeys.find(FoldCase(name));
+    return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+// ---- RegistryTree ----
+
 RegistryTree::RegistryTree() {
-    for (std::string_view root : kRootNames) keys.emplace(FoldCase(root), RegistryKey{std::string(root), {}});
+    for (std::string_view root : kRootNames) roots.push_back(std::make_unique<RegistryKey>(std::string(root), nullptr));
 }
 
 bool RegistryTree::IsRootName(std::string_view name) {
@@ -64,38 +108,64 @@ bool RegistryTree::IsRootName(std::string_view name) {
                        [&](std::string_view root) { return EqualNoCase(root, name); });
 }
 
+RegistryKey* RegistryTree::FindRoot(std::string_view name) const {
+    for (const auto& root : roots)
+        if (EqualNoCase(root->Name(), name)) return root.get();
+    return nullptr;
+}
+
 const RegistryKey* RegistryTree::Find(std::string_view path) const {
-    auto it = keys.find(FoldCase(path));
-    return it == keys.end() ? nullptr : &it->second;
+    std::vector<std::string_view> names = SplitPath(path);
+    const RegistryKey* key = FindRoot(names.front());
+    for (size_t i = 1; key && i < names.size(); ++i) key = key->FindSubkey(names[i]);
+    return key;
 }
 
 RegistryKey* RegistryTree::Find(std::string_view path) {
-    auto it = keys.find(FoldCase(path));
-    return it == keys.end() ? nullptr : &it->second;
+    return const_cast<RegistryKey*>(std::as_const(*this).Find(path));
 }
 
 RegistryKey* RegistryTree::Create(std::string_view path, bool& created) {
     created = false;
-    if (RegistryKey* existing = Find(path)) return existing;
-    std::string_view parent = ParentOf(path);
-    if (parent.empty()) return nullptr;  // only the predefined roots sit at the top
-    bool parentCreated = false;
-    if (!Create(parent, parentCreated) || !IsValidKeyName(path.substr(parent.size() + 1))) return nullptr;
-    created = true;
-    // The parent's stored spelling wins over the caller's, as a key keeps the case it was made with.
-    std::string stored = Find(parent)->path + std::string(path.substr(parent.size()));
-    return &keys.emplace(FoldCase(path), RegistryKey{std::move(stored), {}}).first->second;
-}
-
-bool RegistryTree::HasSubkeys(std::string_view path) const {
-    std::string prefix = FoldCase(path) + '\\';
-    auto it = keys.lower_bound(prefix);
-    return it != keys.end() && it->first.starts_with(prefix);
+    std::vector<std::string_view> names = SplitPath(path);
+    if (names.size() > kMaxKeyDepth + 1) return nullptr;
+    for (size_t i = 1; i < names.size(); ++i)
+        if (!IsValidKeyName(names[i])) return nullptr;
+    RegistryKey* key = FindRoot(names.front());
+    for (size_t i = 1; key && i < names.size(); ++i) {
+        auto [it, inserted] = key->subkeys.try_emplace(FoldCase(names[i]));
+        if (inserted) {
+            if (Full()) {
+                key->subkeys.erase(it);
+                return nullptr;
+            }
+            it->second = std::make_unique<RegistryKey>(std::string(names[i]), key);
+            ++entries;
+            created = true;
+        }
+        key = it->second.get();
+    }
+    return key;
 }
 
 bool RegistryTree::Remove(std::string_view path) {
-    if (ParentOf(path).empty() || HasSubkeys(path)) return false;
-    return keys.erase(FoldCase(path)) == 1;
+    RegistryKey* key = Find(path);
+    if (!key || !key->parent || !key->subkeys.empty()) return false;
+    entries -= 1 + key->values.size();
+    key->parent->subkeys.erase(FoldCase(key->name));
+    return true;
+}
+
+bool RegistryTree::SetValue(RegistryKey& key, RegistryValue value) {
+    if (Full() && !key.FindValue(value.name)) return false;
+    if (key.SetValue(std::move(value))) ++entries;
+    return true;
+}
+
+bool RegistryTree::DeleteValue(RegistryKey& key, std::string_view name) {
+    if (!key.DeleteValue(name)) return false;
+    --entries;
+    return true;
 }
 
 }  // namespace kelvra::platform
