@@ -132,12 +132,6 @@ std::shared_ptr<FileMapping> FileMapping::Create(const char* name, uint64_t size
     return std::make_shared<FileMapping>(std::move(fd), std::move(sharedName), size, access);
 }
 
-std::string FileMapping::ObjectName(const char* name) {
-    std::string result;
-    if (name == nullptr || *name == '\0' || !SharedMemoryName(name, result)) return std::string();
-    return result;
-}
-
 std::shared_ptr<FileMapping> FileMapping::Open(const char* name, DWORD desiredAccess) {
     std::string sharedName;
     if (!name || !*name) {

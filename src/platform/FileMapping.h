@@ -21,9 +21,6 @@ public:
     static std::shared_ptr<FileMapping> Create(const char* name, uint64_t size, DWORD protection, bool& existed);
     // An existing named mapping; null with ERROR_FILE_NOT_FOUND when no process uses one of that name.
     static std::shared_ptr<FileMapping> Open(const char* name, DWORD desiredAccess);
-    // The POSIX shared-memory object behind a named mapping; empty when the name cannot have one.
-    // Tests use it to act as a process that resizes the object behind the mapping's back.
-    static std::string ObjectName(const char* name);
 
     FileMapping(UniqueFd fd, std::string sharedName, uint64_t size, DWORD access)
         : fd(std::move(fd)), sharedName(std::move(sharedName)), size(size), access(access) {}

@@ -35,12 +35,6 @@ int32_t& LiveControllers() {
     return count;
 }
 
-// Controllers of this process that counted themselves into the shared mapping's instanceCount.
-int32_t& CountedInSharedTable() {
-    static int32_t count = 0;
-    return count;
-}
-
 // The fall-back to a private table is reported once, until a controller shares the table again.
 bool& PrivateTableReported() {
     static bool reported = false;
@@ -168,20 +162,14 @@ void DeviceTable::Attach() {
         PrivateTableReported() = false;
         if (existed) {
             Sanitize(found);
-            // A count below this process's own controllers in it means the mapping was made anew
+            // A count below the controllers alive in this process means the mapping was made anew
             // or overwritten since they attached: their rows are the ones to keep.
-            if (found.instanceCount >= CountedInSharedTable()) {
-                copy = found;
-            } else {
-                copy.instanceCount = std::max(copy.instanceCount, CountedInSharedTable());
-            }
-        } else {
-            // A new mapping holds no one from other processes; a count left in the process copy
-            // from an older mapping would keep its rows from ever being reset.
-            copy.instanceCount = LiveControllers();
+            if (found.instanceCount >= LiveControllers()) copy = found;
         }
-        ++CountedInSharedTable();
     }
+    // Rows that this process's own controllers use are never reset under them, and a count left
+    // in the process copy from an older mapping does not keep a new one from being reset.
+    if (!existed || copy.instanceCount < LiveControllers()) copy.instanceCount = LiveControllers();
     ++LiveControllers();
     if (copy.instanceCount <= 0) {
         copy.instanceCount = 0;
@@ -203,7 +191,6 @@ void DeviceTable::Detach() {
 
 // Under the process lock.
 void DeviceTable::ReleaseView() {
-    if (shared) --CountedInSharedTable();
     shared = false;
     if (view != nullptr) UnmapViewOfFile(view);
     if (mapping != nullptr) CloseHandle(mapping);
