@@ -4,6 +4,11 @@
 // Across processes the mapping has no lock: each write copies the whole process copy in (last
 // writer wins) and each attach reads it whole. Within the process one lock covers the process copy,
 // so controllers that enumerate on different threads never record the same camera twice.
+//
+// Any process of the user can make that mapping the wrong size, or cut it short while it is
+// mapped. A controller therefore maps it only when it holds exactly one table, reaches the view
+// only through copies that fail instead of faulting, and on any such failure carries on with a
+// private table: the process copy still records and selects cameras, it is just not shared.
 #pragma once
 
 #include "kelvra/win32.h"
@@ -26,8 +31,11 @@ public:
     DeviceTable(const DeviceTable&) = delete;
     DeviceTable& operator=(const DeviceTable&) = delete;
 
-    // False when the mapping could be neither opened nor created; such a controller cannot enumerate.
-    bool HasView() const { return view != nullptr; }
+    // False when neither the shared mapping nor a private table could be had; such a controller
+    // cannot enumerate.
+    bool HasView() const;
+    // Whether this controller still writes to the mapping that other processes see.
+    bool IsShared() const;
 
     // Runs change on the process copy under the process lock, then writes the copy to the view.
     void Update(const std::function<void(SharedDeviceTable&)>& change);
@@ -39,10 +47,13 @@ public:
 private:
     void Attach();
     void Detach();
+    void UsePrivateTable(const char* reason);
     void WriteToView(const SharedDeviceTable& copy);
+    void ReleaseView();
 
     HANDLE mapping = nullptr;
-    SharedDeviceTable* view = nullptr;
+    void* view = nullptr;
+    bool shared = false;
 };
 
 }  // namespace kelvra::usb

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -111,6 +114,60 @@ TEST(FileMappings, ViewsAndHandlesCheckTheirArguments) {
     EXPECT_TRUE(UnmapViewOfFile(second + 10)) << "any address inside a view unmaps it";
     EXPECT_FALSE(UnmapViewOfFile(second));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_ADDRESS));
+    mapping.Close();
+}
+
+// The file the kernel shows behind a mapped address, so the test can cut the object short as
+// another process of the user could.
+std::string FileBehind(const void* address) {
+    std::ifstream maps("/proc/self/maps");
+    const auto target = reinterpret_cast<uintptr_t>(address);
+    for (std::string line; std::getline(maps, line);) {
+        unsigned long start = 0, end = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx", &start, &end) == 2 && target >= start && target < end)
+            return line.find('/') == std::string::npos ? std::string() : line.substr(line.find('/'));
+    }
+    return std::string();
+}
+
+TEST(FileMappings, ViewsReportWholePagesAndCopiesFailWhereTheMappingWasCutShort) {
+    std::string name = UniqueName("query");
+    Mapping mapping = Mapping::Create(name);
+    ASSERT_NE(mapping.view, nullptr);
+    const SIZE_T page = static_cast<SIZE_T>(::sysconf(_SC_PAGESIZE));
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_EQ(VirtualQuery(mapping.view + page + 5, &region, sizeof region), sizeof region);
+    EXPECT_EQ(region.AllocationBase, mapping.view);
+    EXPECT_EQ(region.BaseAddress, mapping.view + page);
+    EXPECT_EQ(region.RegionSize, (kSize + page - 1) / page * page - page) << "to the end of the view's last page";
+    EXPECT_EQ(region.Type, static_cast<DWORD>(MEM_MAPPED));
+    EXPECT_EQ(region.Protect, static_cast<DWORD>(PAGE_READWRITE));
+    int onTheStack = 0;
+    EXPECT_EQ(VirtualQuery(&onTheStack, &region, sizeof region), 0u);
+
+    std::string buffer(kSize, 'w');
+    SIZE_T done = 1;
+    ASSERT_TRUE(WriteProcessMemory(GetCurrentProcess(), mapping.view, buffer.data(), kSize, &done));
+    EXPECT_EQ(done, kSize);
+    EXPECT_EQ(mapping.view[kSize - 1], 'w');
+
+    const int object = ::open(FileBehind(mapping.view).c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(object, 0);
+    ASSERT_EQ(::ftruncate(object, 100), 0);
+    // A plain read of mapping.view[page] would now raise SIGBUS.
+    EXPECT_FALSE(ReadProcessMemory(GetCurrentProcess(), mapping.view, buffer.data(), kSize, &done));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PARTIAL_COPY));
+    EXPECT_EQ(done, page);
+    EXPECT_FALSE(WriteProcessMemory(GetCurrentProcess(), mapping.view + page, buffer.data(), 10, &done));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOACCESS));
+    EXPECT_EQ(done, 0u);
+    ASSERT_EQ(::ftruncate(object, kSize), 0);
+    EXPECT_TRUE(ReadProcessMemory(GetCurrentProcess(), mapping.view, buffer.data(), kSize, &done));
+    EXPECT_EQ(buffer.substr(0, 100), std::string(100, 'w')) << "what was left of the object is kept";
+    ::close(object);
+
+    EXPECT_FALSE(ReadProcessMemory(reinterpret_cast<HANDLE>(0x1234), mapping.view, buffer.data(), 4, &done));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     mapping.Close();
 }
 

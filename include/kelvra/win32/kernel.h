@@ -224,6 +224,34 @@ WINBASEAPI LPVOID WINAPI MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesire
                                        DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap);
 WINBASEAPI BOOL WINAPI UnmapViewOfFile(LPCVOID lpBaseAddress);
 
+/* Views as memory: their region, and copies in and out that fail instead of faulting when a page
+ * of the view cannot be reached. Only views of file mappings are known to VirtualQuery here, and
+ * only the calling process to the process-memory functions. */
+
+#ifndef ERROR_PARTIAL_COPY
+#define ERROR_PARTIAL_COPY 299L
+#endif
+#define PAGE_WRITECOPY 0x08
+#define MEM_COMMIT 0x00001000
+#define MEM_MAPPED 0x00040000
+
+typedef struct _MEMORY_BASIC_INFORMATION {
+    PVOID BaseAddress;
+    PVOID AllocationBase;
+    DWORD AllocationProtect;
+    WORD PartitionId;
+    SIZE_T RegionSize;
+    DWORD State;
+    DWORD Protect;
+    DWORD Type;
+} MEMORY_BASIC_INFORMATION, *PMEMORY_BASIC_INFORMATION;
+
+WINBASEAPI SIZE_T WINAPI VirtualQuery(LPCVOID lpAddress, PMEMORY_BASIC_INFORMATION lpBuffer, SIZE_T dwLength);
+WINBASEAPI BOOL WINAPI ReadProcessMemory(HANDLE hProcess, LPCVOID lpBaseAddress, LPVOID lpBuffer, SIZE_T nSize,
+                                         SIZE_T* lpNumberOfBytesRead);
+WINBASEAPI BOOL WINAPI WriteProcessMemory(HANDLE hProcess, LPVOID lpBaseAddress, LPCVOID lpBuffer, SIZE_T nSize,
+                                          SIZE_T* lpNumberOfBytesWritten);
+
 KELVRA_END_C
 
 #endif
