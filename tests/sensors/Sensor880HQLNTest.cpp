@@ -203,12 +203,4 @@ TEST_F(Head880HQLN, SilentHeadStopsTheRestOfASequence) {
     EXPECT_EQ(sensor.LastAnswerLoss(), AnswerLoss::kNone);
 }
 
-TEST_F(Head880HQLN, IdentificationOfAVanishedHeadEndsAtOnce) {
-    sensor.SetReplyTimeLimit(CSensor880HQLN::kReplyTimeLimitMs);
-    head.failWritesAfter = 1;
-    EXPECT_LT(MillisecondsOf([&] { EXPECT_EQ(sensor.Identify(), 0); }), 1000);
-    EXPECT_EQ(head.CountCommands("x -c"), 0u);
-    EXPECT_EQ(sensor.LastAnswerLoss(), AnswerLoss::kLinkFailed);
-}
-
 }  // namespace
