@@ -50,6 +50,16 @@ int32_t CKelvraU3G5Base::InstanceCount() {
 
 CriticalSection& CKelvraU3G5Base::ClassLock() { return ClassSection(); }
 
+void CKelvraU3G5Base::BeginCommandSequence() {
+    if (sensor) sensor->BeginCommandSequence();
+}
+
+void CKelvraU3G5Base::EndCommandSequence() {
+    if (sensor) sensor->EndCommandSequence();
+}
+
+AnswerLoss CKelvraU3G5Base::LastAnswerLoss() const { return sensor ? sensor->LastAnswerLoss() : AnswerLoss::kNone; }
+
 int32_t CKelvraU3G5Base::CreateController(HWND, const GUID* interfaceClass) {
     CloseDevice();
     controller.reset(new (std::nothrow) CKelvCy3Cam(interfaceClass));
@@ -104,16 +114,18 @@ int32_t CKelvraU3G5Base::InitializeSensor() {
     if (!controller->ReadCameraInfo(deviceInfo)) DebugLog(LogCategory::Device, "camera info unreadable");
     if (!sensor) return 0;
     if (Rules().singleTransfer) sensor->SetTriggerModeValue(kSingleTransferStartMode);
-    // The readiness check below decides; a start-up step that failed shows there.
-    static_cast<void>(ProductSpecificStartUp());
+    // The readiness check below decides; a start-up step that failed shows there. Only a head
+    // that could not be identified reads ready all the same (identification sets the ready
+    // register first), and a head that does not know itself or is gone cannot be used.
+    if (!ProductSpecificStartUp() && Rules().startUp == StartUpRule::kIdentifyHead) return 0;
     if (!sensor->IsCameraReady()) return 0;
     return sensor->Initialize();
 }
 
-int32_t CKelvraU3G5Base::CreateSensorForProduct(uint32_t number) {
-    const ProductSensorRow& row = SensorRowForProduct(productId);
+int32_t CKelvraU3G5Base::CreateSensorForProduct(uint32_t number, int row) {
+    const ProductSensorRow& sensorRow = SensorRowForProduct(productId);
     uint16_t chipVersion = 0;
-    if (row.productId == kProductMT9F) {
+    if (sensorRow.productId == kProductMT9F) {
         const uint8_t versionRegister[2] = {0, 0};
         uint8_t version[2] = {0, 0};
         // A lost write shows in the read that follows, and that read decides.
@@ -122,11 +134,13 @@ int32_t CKelvraU3G5Base::CreateSensorForProduct(uint32_t number) {
         chipVersion = static_cast<uint16_t>(version[0] << 8 | version[1]);
     }
     CControllerBase* registers = controller.get();
-    sensor.reset(SensorFactoryFor(row, chipVersion)(registers, row.serialAddress));
+    sensor.reset(SensorFactoryFor(sensorRow, chipVersion)(registers, sensorRow.serialAddress));
     if (!sensor) return 0;
+    // Sessions of the process that open this same camera talk to its head one at a time.
+    sensor->SetDevicePath(controller->DeviceEntry(row).devicePath);
     // A driver that refuses its variant still runs as the family's base model.
-    if (row.variantCode != 0 && !sensor->SetVariant(row.variantCode))
-        DebugLog(LogCategory::Device, "variant %d refused by the driver", row.variantCode);
+    if (sensorRow.variantCode != 0 && !sensor->SetVariant(sensorRow.variantCode))
+        DebugLog(LogCategory::Device, "variant %d refused by the driver", sensorRow.variantCode);
     deviceNumber = number;
     return 1;
 }
@@ -141,7 +155,7 @@ int32_t CKelvraU3G5Base::OpenDevice(uint32_t number) {
         if (controller->SelectDevice(row)) {
             // The old driver goes only once the new camera is open, so a failed switch keeps it.
             sensor.reset();
-            if (!CreateSensorForProduct(number)) return 0;
+            if (!CreateSensorForProduct(number, row)) return 0;
         }
     }
     geometryDirty = 1;

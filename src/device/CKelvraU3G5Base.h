@@ -6,6 +6,7 @@
 
 #include "device/FrameRing.h"
 #include "kelvra/win32.h"
+#include "sensors/AnswerLoss.h"
 #include "sensors/SensorParameters.h"
 
 #include <atomic>
@@ -56,6 +57,13 @@ public:
     const uint8_t* DeviceInfo() const { return deviceInfo; }
     static int32_t InstanceCount();
 
+    // A run of controls that belong together (a selection's stored settings): once the camera
+    // could not answer one, the rest fail unsent. Without a sensor these do nothing.
+    void BeginCommandSequence();
+    void EndCommandSequence();
+    // Why the camera's last unanswered command got no answer; kNone without a sensor.
+    AnswerLoss LastAnswerLoss() const;
+
 protected:
     // Tests put drivers with other readout orientations, revisions or clocks behind an open camera.
     friend class DeviceTestAccess;
@@ -69,7 +77,7 @@ private:
     int32_t GetViaSensor(SensorGetter getter);
     // The rules of the product id set last; a plain board's for an unlisted one.
     const ProductRules& Rules() const;
-    int32_t CreateSensorForProduct(uint32_t deviceNumber);
+    int32_t CreateSensorForProduct(uint32_t deviceNumber, int row);
     int32_t PollReadyState();
     int32_t ProductSpecificStartUp();
     void PulseTransferReset();

@@ -22,6 +22,7 @@ constexpr int kIdentifyRetries = 10;
 constexpr int kCommandRetries = 3;
 
 std::atomic<int32_t> headDebugMode{0};
+std::atomic<DWORD> defaultReplyTimeLimitMs{CSensor880HQLN::kReplyTimeLimitMs};
 
 // A reply matches only as a whole line: a partial line that happens to be a prefix of the
 // expected text (a register read that failed mid-line) is not an answer.
@@ -33,7 +34,7 @@ bool IsReply(const char* line, int32_t count, const char* expected) {
 }  // namespace
 
 CSensor880HQLN::CSensor880HQLN(CControllerBase* controllerInterface, uint8_t address)
-    : CSensorCommon(controllerInterface, address) {
+    : CSensorCommon(controllerInterface, address), replyTimeLimitMs(defaultReplyTimeLimitMs.load()) {
     params.sensorWidth = 1280;
     params.sensorHeight = 1024;
     params.frameWidth = 1280;
@@ -78,8 +79,11 @@ int32_t CSensor880HQLN::WaitForFpgaRegister(uint8_t reg, uint8_t value) {
     return 0;
 }
 
+void CSensor880HQLN::SetDefaultReplyTimeLimit(DWORD milliseconds) { defaultReplyTimeLimitMs.store(milliseconds); }
+
 int32_t CSensor880HQLN::Identify() {
     if (controller == nullptr) return 0;
+    CommandSequence sequence(*this);
     if (!WaitForFpgaRegister(kFpgaHeadStatus, 4)) return 0;
     if (!Transact(kIdentifyRetries, "n\r\n", "KELVRA-880HQLN-CL\r\n")) return 0;
     // The head works without this mode switch on older boards, so a board that never confirms
@@ -98,6 +102,7 @@ int32_t CSensor880HQLN::SetWindow(int32_t x, int32_t width, int32_t y, int32_t h
 }
 
 int32_t CSensor880HQLN::SetTriggerMode(int32_t mode) {
+    CommandSequence sequence(*this);
     WriteHeadFpgaRegister(kHeadFpgaTrigger, mode == 1 ? 1 : 0);
     WriteHeadFpgaRegister(kHeadFpgaApply, 0);
     WriteHeadFpgaRegister(kHeadFpgaApply, 1);
@@ -142,7 +147,7 @@ int32_t CSensor880HQLN::WriteRegister(uint32_t address, uint32_t value) {
     if (controller == nullptr) return 0;
     const uint8_t bytes[3] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
                               static_cast<uint8_t>(value)};
-    CriticalSectionGuard hold(lock);
+    CriticalSectionGuard hold(Conversation());
     return controller->I2cWrite(serialAddress, bytes, 3, kI2cTimeoutMs) ? 1 : 0;
 }
 
@@ -150,7 +155,7 @@ int32_t CSensor880HQLN::ReadRegister(uint32_t address, uint32_t* value) {
     if (controller == nullptr || value == nullptr) return 0;
     const uint8_t addressBytes[2] = {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
     uint8_t readBack = 0;
-    CriticalSectionGuard hold(lock);
+    CriticalSectionGuard hold(Conversation());
     if (!controller->I2cWrite(serialAddress, addressBytes, 2, kI2cTimeoutMs)) return 0;
     if (!controller->I2cRead(serialAddress, &readBack, 1, kI2cTimeoutMs)) return 0;
     *value = readBack;
@@ -158,12 +163,21 @@ int32_t CSensor880HQLN::ReadRegister(uint32_t address, uint32_t* value) {
 }
 
 int32_t CSensor880HQLN::ReceiveText(char* buffer, int32_t capacity) {
+    bool linkFailed = false;
+    CriticalSectionGuard hold(Conversation());
+    return ReceiveLine(buffer, capacity, linkFailed);
+}
+
+int32_t CSensor880HQLN::ReceiveLine(char* buffer, int32_t capacity, bool& linkFailed) {
     // Room for the longest line that is kept: 255 characters, then CR stored as CR LF.
     char line[kLineLimit + 1];
     int32_t count = 0;
     for (;;) {
         uint32_t received = 0;
-        if (!ReadRegister(kBridgeRegister, &received)) break;
+        if (!ReadRegister(kBridgeRegister, &received)) {
+            linkFailed = true;
+            break;
+        }
         Sleep(kCharacterPauseMs);
         const char character = static_cast<char>(received);
         if (character == '\0' || character == '\n') {
@@ -187,38 +201,68 @@ int32_t CSensor880HQLN::ReceiveText(char* buffer, int32_t capacity) {
 }
 
 int32_t CSensor880HQLN::SendText(const char* text, int32_t length) {
+    bool linkFailed = false;
+    CriticalSectionGuard hold(Conversation());
+    return SendCharacters(text, length, linkFailed);
+}
+
+int32_t CSensor880HQLN::SendCharacters(const char* text, int32_t length, bool& linkFailed) {
     char pending[kLineLimit];
     // Drains a reply still waiting from an earlier command; there may be none.
-    static_cast<void>(ReceiveText(pending, sizeof(pending)));
+    static_cast<void>(ReceiveLine(pending, sizeof(pending), linkFailed));
     if (text == nullptr) return 0;
     int32_t result = 0;
     for (int32_t i = 0; i < length && text[i] != '\0'; ++i) {
         result = WriteRegister(kBridgeRegister, static_cast<uint8_t>(text[i]));
         Sleep(kCharacterPauseMs);
-        if (!result) break;
+        if (!result) {
+            linkFailed = true;
+            break;
+        }
     }
     return result;
 }
 
-int32_t CSensor880HQLN::SendCommand(const char* command) {
-    return SendText(command, static_cast<int32_t>(std::strlen(command)));
+bool CSensor880HQLN::SendCommand(const char* command) {
+    bool linkFailed = false;
+    const int32_t sent = SendCharacters(command, static_cast<int32_t>(std::strlen(command)), linkFailed);
+    return sent != 0 && !linkFailed;
 }
 
 int32_t CSensor880HQLN::Transact(int32_t retries, const char* command, const char* expected) {
     if (controller == nullptr) return 0;  // nothing could ever answer
-    SendCommand(command);
+    // The command and every line of its reply are one exchange: another session's driver on the
+    // same camera would otherwise read characters of this reply, or send into the middle of it.
+    CriticalSectionGuard hold(Conversation());
+    if (SequenceCutOff()) return 0;
+    // A bridge that fails carries no reply either: waiting for one would only run out the limit.
+    if (!SendCommand(command)) {
+        NoteAnswerLoss(AnswerLoss::kLinkFailed);
+        return 0;
+    }
     const DWORD start = timeGetTime();
     int32_t retried = 0;
     char line[kLineLimit];
     for (;;) {
-        const int32_t count = ReceiveText(line, sizeof(line));
-        if (timeGetTime() - start > replyTimeLimitMs) return 0;
+        bool linkFailed = false;
+        const int32_t count = ReceiveLine(line, sizeof(line), linkFailed);
+        if (linkFailed) {
+            NoteAnswerLoss(AnswerLoss::kLinkFailed);
+            return 0;
+        }
+        if (timeGetTime() - start > replyTimeLimitMs) {
+            NoteAnswerLoss(AnswerLoss::kSilent);
+            return 0;
+        }
         if (count <= 0) continue;  // the receiver has already paused for a character time
         if (IsReply(line, count, "NG\r\n")) {
             // A command the head rejected as often as allowed is not sent once more: that last
             // copy could still take effect after the caller was told it failed.
             if (++retried >= retries) return 0;
-            SendCommand(command);
+            if (!SendCommand(command)) {
+                NoteAnswerLoss(AnswerLoss::kLinkFailed);
+                return 0;
+            }
             continue;
         }
         if (IsReply(line, count, expected)) return 1;
@@ -242,8 +286,10 @@ int32_t CSensor880HQLN::WriteHeadFpgaRegister(uint8_t reg, uint8_t value) {
     char reply[48];
     std::snprintf(command, sizeof(command), "q -w x%02x x%02x\n", reg, value);
     std::snprintf(reply, sizeof(reply), "Fpga Write   : 0x%02X : 0x%02X\r\n", reg, value);
+    CommandSequence sequence(*this);
     if (!SetDebugMode(1)) return 0;
     if (Transact(kCommandRetries, command, reply)) return 1;
+    if (SequenceCutOff()) return 0;  // no answer could come: a second attempt would wait in vain
     // The process-wide state cannot see a head that left debug mode on its own (power cycle,
     // another camera of the process): enter it once more before giving up on the write.
     headDebugMode.store(0);

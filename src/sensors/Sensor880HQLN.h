@@ -4,7 +4,6 @@
 // registers through a text command that the head accepts only in its debug mode.
 #pragma once
 
-#include "common/CriticalSection.h"
 #include "kelvra/win32.h"
 #include "sensors/SensorCommon.h"
 
@@ -42,13 +41,18 @@ public:
     int32_t Transact(int32_t retries, const char* command, const char* expected = "OK\r\n");
 
     void SetReplyTimeLimit(DWORD milliseconds) { replyTimeLimitMs = milliseconds; }
+    // The limit drivers made from now on start with; for tests that reach a driver only through a
+    // session. The SDK library does not export it.
+    static void SetDefaultReplyTimeLimit(DWORD milliseconds);
 
 private:
-    int32_t SendCommand(const char* command);
+    // ReceiveText and SendText, also telling a failed bridge access (linkFailed) from a head that
+    // has nothing to say.
+    int32_t ReceiveLine(char* buffer, int32_t capacity, bool& linkFailed);
+    int32_t SendCharacters(const char* text, int32_t length, bool& linkFailed);
+    // False when the command did not reach the head whole.
+    bool SendCommand(const char* command);
     int32_t WaitForFpgaRegister(uint8_t reg, uint8_t value);
 
-    // One register access at a time: the acquisition thread and the application never interleave
-    // the bytes of one access on the head's bus.
-    CriticalSection lock;
-    DWORD replyTimeLimitMs = kReplyTimeLimitMs;
+    DWORD replyTimeLimitMs;
 };

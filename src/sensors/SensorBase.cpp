@@ -1,5 +1,7 @@
 #include "sensors/SensorBase.h"
 
+#include "sensors/HeadConversation.h"
+
 #include <cstring>
 
 namespace {
@@ -18,6 +20,16 @@ CSensorBase::CSensorBase(CControllerBase* controllerInterface, uint8_t address)
     : controller(controllerInterface), serialAddress(address) {}
 
 CSensorBase::~CSensorBase() = default;
+
+void CSensorBase::SetDevicePath(const char* devicePath) { sharedConversation = ConversationLockFor(devicePath); }
+
+void CSensorBase::BeginCommandSequence() {
+    // Only the outermost sequence starts afresh: an inner one must not forget that the camera
+    // already failed to answer the outer one.
+    if (sequenceDepth.fetch_add(1) == 0) answerLoss.store(AnswerLoss::kNone);
+}
+
+void CSensorBase::EndCommandSequence() { sequenceDepth.fetch_sub(1); }
 
 int32_t CSensorBase::SetVariant(int32_t code) {
     variant = code;

@@ -3,9 +3,13 @@
 // SensorOperations.def: drivers override a subset, and the base answers the rest as "not supported".
 #pragma once
 
+#include "common/CriticalSection.h"
+#include "sensors/AnswerLoss.h"
 #include "sensors/SensorParameters.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 class CControllerBase;
 
@@ -40,7 +44,24 @@ public:
     // The readout option last set (SetReadoutOption); the FPGA timing of some boards depends on it.
     int32_t ReadoutOptionValue() const { return readoutOption; }
 
+    // The camera this driver talks to: drivers of every session that open the same path share
+    // one conversation lock. A driver without a path (a bare controller in a test) keeps its own.
+    void SetDevicePath(const char* devicePath);
+
+    // Commands that belong together (identification, the stored settings of a selection) form a
+    // sequence: once one of them got no answer because none could come, the rest fail unsent, so
+    // a vanished or silent camera costs one reply limit, not one per command. Sequences nest.
+    void BeginCommandSequence();
+    void EndCommandSequence();
+    // Why the last unanswered command got no answer; kNone again when a sequence begins.
+    AnswerLoss LastAnswerLoss() const { return answerLoss.load(); }
+
 protected:
+    void NoteAnswerLoss(AnswerLoss loss) { answerLoss.store(loss); }
+    bool SequenceCutOff() const { return sequenceDepth.load() > 0 && answerLoss.load() != AnswerLoss::kNone; }
+    // Held for a whole command and its reply, and for each single register access.
+    CriticalSection& Conversation() { return sharedConversation ? *sharedConversation : ownConversation; }
+
     SensorParameters params{};
     CControllerBase* controller;  // not owned; null leaves every hardware operation failing
     uint8_t serialAddress;        // 8-bit write form on the camera's I2C bus
@@ -50,4 +71,22 @@ protected:
     int32_t readoutOrientation = 1;
     int32_t revision = 0;
     int32_t readoutOption = 0;
+
+private:
+    CriticalSection ownConversation;
+    std::shared_ptr<CriticalSection> sharedConversation;
+    std::atomic<int32_t> sequenceDepth{0};
+    std::atomic<AnswerLoss> answerLoss{AnswerLoss::kNone};
+};
+
+// Keeps a command sequence open for a scope.
+class [[nodiscard]] CommandSequence {
+public:
+    explicit CommandSequence(CSensorBase& sensor) : sensor(sensor) { sensor.BeginCommandSequence(); }
+    ~CommandSequence() { sensor.EndCommandSequence(); }
+    CommandSequence(const CommandSequence&) = delete;
+    CommandSequence& operator=(const CommandSequence&) = delete;
+
+private:
+    CSensorBase& sensor;
 };

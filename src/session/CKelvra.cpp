@@ -102,40 +102,72 @@ bool CKelvra::SetDeviceNumber(int32_t number) {
         return false;
     }
     settings.LoadGroups(*this, number);
-    ApplyCameraSettings();
+    if (!ApplyCameraSettings()) {
+        // The camera went while its settings were sent: nothing is selected, and the session goes
+        // back to the settings of the camera number it had, which are saved under that number.
+        settings.LoadGroups(*this, deviceNumber);
+        RecordError(KELVRA_ERR_NO_DEVICE);
+        return false;
+    }
     deviceNumber = number;
     return true;
 }
 
-void CKelvra::ApplyCameraSettings() {
-    // The device answers 0 both for a value it refused and for a control this camera does not
-    // have (the 880HQLN has neither colour gains nor mirrors), so a zero here is no fault to
-    // report: the camera keeps its own value, and the debug log says which setting did not take.
-    const auto apply = [](const char* setting, int32_t result) {
-        if (!result) DebugLog(LogCategory::Session, "the camera did not take the stored %s", setting);
+bool CKelvra::ApplyCameraSettings() {
+    // The device answers 0 both for a value the camera refused and for a control it does not have
+    // (the 880HQLN has neither colour gains nor mirrors): only the controls the sensor offers are
+    // sent, so that every 0 left is a refusal worth recording.
+    SensorParameters offered{};
+    if (!device->GetSensorParameters(&offered))
+        DebugLog(LogCategory::Session, "no sensor parameters: no settings sent");
+
+    struct SequenceScope {
+        explicit SequenceScope(CKelvraUSB3G5SimpleSdk& device) : device(device) { device.BeginCommandSequence(); }
+        ~SequenceScope() { device.EndCommandSequence(); }
+        SequenceScope(const SequenceScope&) = delete;
+        SequenceScope& operator=(const SequenceScope&) = delete;
+        CKelvraUSB3G5SimpleSdk& device;
+    } sequence(*device);
+
+    bool cameraGone = false;
+    const auto apply = [&](const char* setting, bool offeredHere, auto send) {
+        if (!offeredHere || cameraGone) return;
+        if (send()) return;
+        // A bridge that failed means the camera is gone: the rest would fail the same way.
+        if (device->LastAnswerLoss() == AnswerLoss::kLinkFailed) {
+            cameraGone = true;
+            return;
+        }
+        DebugLog(LogCategory::Session, "the camera did not take the stored %s", setting);
+        RecordError(KELVRA_ERR_CAMERA_IO);
     };
-    apply("gain", device->SetGlobalGain(camera.globalGain));
-    apply("green 1 gain", device->SetColorGainGreen1(camera.colourGainGreen1));
-    apply("red gain", device->SetColorGainRed(camera.colourGainRed));
-    apply("blue gain", device->SetColorGainBlue(camera.colourGainBlue));
-    apply("green 2 gain", device->SetColorGainGreen2(camera.colourGainGreen2));
+    apply("gain", offered.gainSupported, [&] { return device->SetGlobalGain(camera.globalGain); });
+    apply("green 1 gain", offered.green1GainSupported,
+          [&] { return device->SetColorGainGreen1(camera.colourGainGreen1); });
+    apply("red gain", offered.redGainSupported, [&] { return device->SetColorGainRed(camera.colourGainRed); });
+    apply("blue gain", offered.blueGainSupported, [&] { return device->SetColorGainBlue(camera.colourGainBlue); });
+    apply("green 2 gain", offered.green2GainSupported,
+          [&] { return device->SetColorGainGreen2(camera.colourGainGreen2); });
     if (device->HasRealExposure()) {
-        apply("exposure", device->SetRealExposure(camera.exposureMs / 1000.0));
+        apply("exposure", true, [&] { return device->SetRealExposure(camera.exposureMs / 1000.0); });
     } else {
-        apply("exposure", device->SetExposureTime(camera.exposureLines & 0xFFFF));
+        apply("exposure", offered.exposureSupported,
+              [&] { return device->SetExposureTime(camera.exposureLines & 0xFFFF); });
     }
-    apply("vertical mirror", device->SetMirrorV(camera.mirrorV));
-    apply("horizontal mirror", device->SetMirrorH(camera.mirrorH));
-    if (device->HasAuxLevel()) apply("black level", device->SetAuxLevel(camera.blackLevel));
+    // The device's vertical mirror is the sensor's horizontal one and the other way round.
+    apply("vertical mirror", offered.mirrorHSupported, [&] { return device->SetMirrorV(camera.mirrorV); });
+    apply("horizontal mirror", offered.mirrorVSupported, [&] { return device->SetMirrorH(camera.mirrorH); });
+    if (device->HasAuxLevel()) apply("black level", true, [&] { return device->SetAuxLevel(camera.blackLevel); });
     if (device->HasPeltier()) {
-        apply("cooler switch", device->SetPeltier(1));
+        apply("cooler switch", true, [&] { return device->SetPeltier(1); });
         camera.peltierOn = 1;
     }
     if (device->HasFeatureSwitch()) {
-        apply("device switch", device->SetFeatureSwitch(0));
+        apply("device switch", true, [&] { return device->SetFeatureSwitch(0); });
         camera.switch105 = 0;
     }
-    if (device->HasModeValue()) apply("gain mode", device->SetModeValue(camera.gainMode));
+    if (device->HasModeValue()) apply("gain mode", true, [&] { return device->SetModeValue(camera.gainMode); });
+    return !cameraGone;
 }
 
 void CKelvra::RecordError(int32_t code) {

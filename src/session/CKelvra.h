@@ -76,8 +76,9 @@ public:
 
 private:
     void DestroyDevice();
-    // Sends the camera group to the opened camera.
-    void ApplyCameraSettings();
+    // Sends the camera group to the opened camera, recording KELVRA_ERR_CAMERA_IO for each
+    // setting it refused; false when the camera went away meanwhile.
+    [[nodiscard]] bool ApplyCameraSettings();
     // The first present camera of this model whose device number is at least first; -1 when none.
     int32_t NextPresentDevice(int32_t first);
 

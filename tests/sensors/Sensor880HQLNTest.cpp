@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <string>
 #include <vector>
@@ -28,6 +29,13 @@ protected:
     FakeHeadController head;
     CSensor880HQLN sensor{&head, FakeHeadController::kBridgeAddress};
 };
+
+template <class Action>
+long long MillisecondsOf(Action action) {
+    const auto start = std::chrono::steady_clock::now();
+    action();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
 
 TEST_F(Head880HQLN, GainIsClampedToItsMaximumAndStoredOnOk) {
     ASSERT_EQ(sensor.SetGain(300), 1);
@@ -152,6 +160,47 @@ TEST_F(Head880HQLN, IdentificationFailsOnAWrongNameOrWithoutController) {
     EXPECT_EQ(detached.Identify(), 0);
     EXPECT_EQ(detached.SetGain(1), 0);
     EXPECT_EQ(detached.IsCameraReady(), 0);
+}
+
+// A bridge that fails carries no reply: the command fails at once, however long the head may take.
+TEST_F(Head880HQLN, FailedBridgeFailsTheCommandWithoutWaitingForAReply) {
+    sensor.SetReplyTimeLimit(CSensor880HQLN::kReplyTimeLimitMs);
+    head.failReadsAfter = 0;
+    EXPECT_LT(MillisecondsOf([&] { EXPECT_EQ(sensor.SetGain(10), 0); }), 1000);
+    EXPECT_EQ(sensor.LastAnswerLoss(), AnswerLoss::kLinkFailed);
+
+    // A read that fails in the middle of the reply ("OK" and no line end) ends the command too.
+    head.failReadsAfter = 3;
+    EXPECT_LT(MillisecondsOf([&] { EXPECT_EQ(sensor.SetGain(11), 0); }), 1000);
+    int32_t gain = 0;
+    EXPECT_EQ(sensor.GetGain(&gain), 1);
+    EXPECT_EQ(gain, 128);
+
+    head.failReadsAfter = -1;
+    head.failWritesAfter = 2;  // the command is cut off after two characters
+    EXPECT_LT(MillisecondsOf([&] { EXPECT_EQ(sensor.SetExposure(500), 0); }), 1000);
+    EXPECT_EQ(Exposure(), 10000);
+}
+
+TEST_F(Head880HQLN, SilentHeadStopsTheRestOfASequence) {
+    ASSERT_EQ(sensor.SetDebugMode(1), 1);
+    head.commands.clear();
+    sensor.SetReplyTimeLimit(300);
+    head.silentCommands = 100;
+    // Three head FPGA writes, each of which would also enter debug mode once more.
+    const long long elapsed = MillisecondsOf([&] { EXPECT_EQ(sensor.SetTriggerMode(1), 1); });
+    EXPECT_LT(elapsed, 600);
+    EXPECT_EQ(head.commands, std::vector<std::string>{"q -w x30 x01"});
+    EXPECT_EQ(sensor.LastAnswerLoss(), AnswerLoss::kSilent);
+
+    // Outside a sequence every command gets its own chance, and a refusal cuts nothing off.
+    head.silentCommands = 0;
+    head.ngReplies = 3;
+    sensor.BeginCommandSequence();
+    EXPECT_EQ(sensor.SetGain(5), 0);
+    EXPECT_EQ(sensor.SetExposure(600), 1);
+    sensor.EndCommandSequence();
+    EXPECT_EQ(sensor.LastAnswerLoss(), AnswerLoss::kNone);
 }
 
 }  // namespace
