@@ -226,8 +226,12 @@ KELVRA_API int32_t Kelvra_GetDllVersion(void);
 KELVRA_API int32_t Kelvra_GetLastError(int32_t handle);
 /** Always 0; records nothing. */
 KELVRA_API int32_t Kelvra_GetStatus(int32_t handle);
-/** Selects and opens camera number (0-based among attached cameras of this model). Records
- * KELVRA_ERR_NO_DEVICE when that camera is not present or cannot be opened. */
+/** Selects and opens camera number (0-based among attached cameras of this model) and applies
+ * its stored gain, exposure, mirrors and cooling. Returns 0 and records KELVRA_ERR_NO_DEVICE when
+ * that camera is not present, cannot be opened, its head cannot be identified, or it vanishes
+ * while its settings are sent (within about a second; a head that stays silent fails within one
+ * reply limit of 60 s). Returns 1 when the camera is selected but refused some stored settings:
+ * each refused setting records KELVRA_ERR_CAMERA_IO, and the camera keeps its own value. */
 KELVRA_API int32_t Kelvra_SetDeviceNumber(int32_t handle, int32_t number);
 /** Writes the names of the attached cameras into names, empties the rest; returns their count.
  * Records KELVRA_ERR_PARAMETER for a null names. */
