@@ -79,14 +79,16 @@ private:
     std::atomic<AnswerLoss> answerLoss{AnswerLoss::kNone};
 };
 
-// Keeps a command sequence open for a scope.
+// Keeps a command sequence open for a scope: of a sensor driver, or of a device, which hands it
+// to the driver it has.
+template <typename Party>
 class [[nodiscard]] CommandSequence {
 public:
-    explicit CommandSequence(CSensorBase& sensor) : sensor(sensor) { sensor.BeginCommandSequence(); }
-    ~CommandSequence() { sensor.EndCommandSequence(); }
+    explicit CommandSequence(Party& party) : party(party) { party.BeginCommandSequence(); }
+    ~CommandSequence() { party.EndCommandSequence(); }
     CommandSequence(const CommandSequence&) = delete;
     CommandSequence& operator=(const CommandSequence&) = delete;
 
 private:
-    CSensorBase& sensor;
+    Party& party;
 };

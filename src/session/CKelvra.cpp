@@ -2,6 +2,7 @@
 
 #include "common/DebugLog.h"
 #include "device/CKelvraUSB3G5SimpleSdk.h"
+#include "sensors/SensorBase.h"
 
 #include <new>
 
@@ -121,13 +122,7 @@ bool CKelvra::ApplyCameraSettings() {
     if (!device->GetSensorParameters(&offered))
         DebugLog(LogCategory::Session, "no sensor parameters: no settings sent");
 
-    struct SequenceScope {
-        explicit SequenceScope(CKelvraUSB3G5SimpleSdk& device) : device(device) { device.BeginCommandSequence(); }
-        ~SequenceScope() { device.EndCommandSequence(); }
-        SequenceScope(const SequenceScope&) = delete;
-        SequenceScope& operator=(const SequenceScope&) = delete;
-        CKelvraUSB3G5SimpleSdk& device;
-    } sequence(*device);
+    const CommandSequence sequence(*device);
 
     bool cameraGone = false;
     const auto apply = [&](const char* setting, bool offeredHere, auto send) {

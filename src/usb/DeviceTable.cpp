@@ -128,11 +128,6 @@ bool DeviceTable::HasView() const {
     return view != nullptr;
 }
 
-bool DeviceTable::IsShared() const {
-    std::lock_guard guard(ProcessLock());
-    return shared;
-}
-
 void DeviceTable::Attach() {
     std::lock_guard guard(ProcessLock());
     SharedDeviceTable& copy = ProcessCopy();

@@ -34,8 +34,6 @@ public:
     // False when neither the shared mapping nor a private table could be had; such a controller
     // cannot enumerate.
     bool HasView() const;
-    // Whether this controller still writes to the mapping that other processes see.
-    bool IsShared() const;
 
     // Runs change on the process copy under the process lock, then writes the copy to the view.
     void Update(const std::function<void(SharedDeviceTable&)>& change);
