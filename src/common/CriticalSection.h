@@ -15,6 +15,8 @@ public:
 
     void Enter() { EnterCriticalSection(&section); }
     void Leave() { LeaveCriticalSection(&section); }
+    // Enters only when no other thread holds the section; true when entered.
+    bool TryEnter() { return TryEnterCriticalSection(&section) != FALSE; }
 
 private:
     CRITICAL_SECTION section;

@@ -13,7 +13,10 @@
 #include "common/CriticalSection.h"
 #include "kelvra/KelvraSdk.h"
 #include "kelvra/win32.h"
+#include "session/AcquisitionWorker.h"
 #include "session/ErrorHistory.h"
+#include "session/FramePipeline.h"
+#include "session/PreviewWindow.h"
 #include "session/SessionGroups.h"
 #include "session/SessionImages.h"
 #include "session/SettingsStore.h"
@@ -46,6 +49,30 @@ public:
     bool GetDeviceNameW(int32_t index, wchar_t* name, int32_t size);
     bool GetCameraInfo(KelvraCameraInfo* info);
 
+    // Acquisition modes: a preview run by the worker (into the preview window, and with a callback
+    // window and buffer for CallBackPreview), single frames on the calling thread (Capture,
+    // SnapShot, GetImage), hardware-triggered frames collected by the worker (Trigger).
+    bool Preview();
+    bool CallBackPreview(HWND window, BYTE* buffer, int32_t size, int32_t topDown);
+    bool StartPreview();
+    bool StopPreview();
+    bool Close();
+    bool Capture();
+    bool SnapShot(BYTE* buffer, int32_t size, int32_t topDown);
+    bool GetImage(BYTE* buffer, int32_t size, int32_t topDown);
+    bool Trigger(HWND window, BYTE* buffer, int32_t size, int32_t topDown);
+
+    // Preview and capture geometry.
+    bool SetPreviewWindow(HWND parent, int32_t x, int32_t y, int32_t width, int32_t height);
+    bool GetCaptureWindowEx(int32_t* totalWidth, int32_t* xOffset, int32_t* width, int32_t* totalHeight,
+                            int32_t* yOffset, int32_t* height) const;
+    bool SetCaptureWindowEx(int32_t totalWidth, int32_t xOffset, int32_t width, int32_t totalHeight, int32_t yOffset,
+                            int32_t height);
+
+    // The raw image and the output image of the current colour mode.
+    DibImage* RawImage() const;
+    DibImage* OutputImage() const;
+
     // Records code in the history and tells the notification window, if there is one.
     void RecordError(int32_t code);
     // Tells the notification window without recording; with no window the message goes to the
@@ -58,7 +85,8 @@ public:
 
     std::unique_ptr<CKelvraUSB3G5SimpleSdk> device;
     SessionImages images;
-    PreviewWindowState preview;
+    PreviewWindow preview;
+    FramePipeline pipeline;
     CaptureFormat format;
     ImageFilters filters;
     GraySettings gray;
@@ -66,6 +94,7 @@ public:
     Corrections corrections;
     RecorderState recorder;
     AcquisitionState acquisition;
+    AcquisitionWorker worker;
     HWND notifyWindow = nullptr;
     ErrorHistory errorHistory;
     int32_t deviceNumber = 0;

@@ -95,15 +95,6 @@ struct Corrections {
     int32_t dotFilter = 0;     // dot filter on
 };
 
-// The preview window the session made, and where it goes.
-struct PreviewWindowState {
-    HWND previewWindow = nullptr;
-    HDC previewDc = nullptr;
-    char windowClassName[256] = {};
-    HWND previewParent = nullptr;
-    RECT previewRect = {0, 0, kSensorWidth880HQLN, kSensorHeight880HQLN};
-};
-
 // The recorder thread. recordFrameReady is raised by the acquisition worker and taken by the
 // recorder, so it is atomic.
 struct RecorderState {
@@ -113,15 +104,11 @@ struct RecorderState {
     HANDLE recordEvent = nullptr;
 };
 
-// The acquisition worker and the frames it hands on. frameLock guards the raw and output images
-// between the worker and the application's calls; the flags the worker and the application both
-// poll are atomic.
+// What the acquisition modes hand on with each frame. frameLock guards the raw and output images,
+// frameInfo and the rate figures between the worker and the application's calls; the mode is
+// atomic because the worker reads it.
 struct AcquisitionState {
     CriticalSection frameLock;
-    std::atomic<int32_t> workerRun{0};
-    HANDLE workerThread = nullptr;
-    DWORD workerThreadId = 0;
-    HANDLE workerDoneEvent = nullptr;
     std::atomic<int32_t> acquisitionState{0};  // 0 idle, 1 preview, 2 capture, 3 trigger
     HWND callbackWindow = nullptr;             // gets WM_CAMERA_FRAME
     BYTE* callbackBuffer = nullptr;
