@@ -66,7 +66,10 @@ void BM_StreamFrames(benchmark::State& state) {
             state.SkipWithError("no frame");
             break;
         }
-        device->CopyNextFrame(frame.data(), 1);
+        if (!device->CopyNextFrame(frame.data(), kFrameBytes, 1)) {
+            state.SkipWithError("frame not copied");
+            break;
+        }
         benchmark::DoNotOptimize(frame.data());
     }
     device->StopStreaming();

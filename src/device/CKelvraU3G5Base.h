@@ -45,6 +45,11 @@ public:
 #undef KELVRA_DEVICE_FORWARD
 #undef KELVRA_DEVICE_OP
 
+    // WaitFrame that also returns, with kWaitStopped, as soon as stopEvent is signalled: an
+    // acquisition loop told to end leaves a long frame wait at once, while the stream runs on.
+    static constexpr int32_t kWaitStopped = 0;
+    int32_t WaitFrameUnless(uint32_t milliseconds, HANDLE stopEvent);
+
     // For tests and the session: what is open right now.
     CSensorBase* Sensor() const { return sensor.get(); }
     CKelvCy3Cam* Controller() const { return controller.get(); }

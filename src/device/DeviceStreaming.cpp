@@ -331,7 +331,9 @@ int32_t CKelvraU3G5Base::CaptureSingleFrame() {
     return 0;
 }
 
-int32_t CKelvraU3G5Base::WaitFrame(uint32_t milliseconds) {
+int32_t CKelvraU3G5Base::WaitFrame(uint32_t milliseconds) { return WaitFrameUnless(milliseconds, nullptr); }
+
+int32_t CKelvraU3G5Base::WaitFrameUnless(uint32_t milliseconds, HANDLE stopEvent) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     auto settled = [this] {
@@ -345,12 +347,13 @@ int32_t CKelvraU3G5Base::WaitFrame(uint32_t milliseconds) {
         // the caller's time. A thread that ended just now has stored its last frame already.
         if (!running.load()) return settled();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (frameEvent == nullptr || left <= 0) return settled();
         // The event is auto-reset and may be stale (set for a frame already taken): wake, look,
         // and wait again for what is left of the time.
-        if (frameEvent == nullptr || left <= 0 ||
-            WaitForSingleObject(frameEvent, static_cast<DWORD>(left)) != WAIT_OBJECT_0) {
-            return settled();
-        }
+        const HANDLE events[2] = {frameEvent, stopEvent};
+        const DWORD woken = WaitForMultipleObjects(stopEvent != nullptr ? 2 : 1, events, FALSE, static_cast<DWORD>(left));
+        if (woken == WAIT_OBJECT_0 + 1) return kWaitStopped;
+        if (woken != WAIT_OBJECT_0) return settled();
     }
 }
 
@@ -379,16 +382,15 @@ int32_t CKelvraU3G5Base::CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromF
     return 1;
 }
 
-int32_t CKelvraU3G5Base::CopyNextFrame(uint8_t* buffer, int32_t keepOrder) {
+int32_t CKelvraU3G5Base::CopyNextFrame(uint8_t* buffer, uint32_t capacity, int32_t keepOrder) {
     uint64_t taken = 0;
-    if (CopyRingSlot(buffer, frameBytes, false, keepOrder, &taken)) {
-        // Marks read what was copied, not what the ring holds now: a frame that arrived during
-        // the copy stays new.
-        ringReadIndex.store(taken);
-    } else {
-        ringReadIndex.store(frameRing.FramesStored());
-    }
-    return 0;
+    // A destination smaller than the frame (a window changed since the caller sized it) takes
+    // nothing; the frame is still marked read, so the caller does not spin on it.
+    const bool copied = capacity >= frameBytes && CopyRingSlot(buffer, frameBytes, false, keepOrder, &taken);
+    // Marks read what was copied, not what the ring holds now: a frame that arrived during the
+    // copy stays new.
+    ringReadIndex.store(copied ? taken : frameRing.FramesStored());
+    return copied ? 1 : 0;
 }
 
 int32_t CKelvraU3G5Base::CopyLatestFrame(uint8_t* buffer, int32_t keepOrder) {

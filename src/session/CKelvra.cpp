@@ -16,6 +16,9 @@ constexpr GUID kCameraInterfaceClass = {0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8,
 CKelvra::CKelvra() { acquisition.rateTimer = timeGetTime(); }
 
 CKelvra::~CKelvra() {
+    // The worker reads the stream and draws into the window: it ends before either goes.
+    if (device) StopPreview();
+    preview.Destroy();
     // A session that never selected a camera holds no camera settings worth keeping; saving its
     // defaults would overwrite what camera 0 stored.
     if (settingsLoaded) settings.SaveGroups(*this, deviceNumber);

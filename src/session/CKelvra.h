@@ -104,6 +104,35 @@ public:
     SettingsStore settings;
 
 private:
+    // Capture set-up, shared by every mode: checks the camera and the capture window, makes the
+    // images of the colour mode, sends the format and the camera settings. False with the
+    // reason recorded.
+    bool CaptureSetup();
+    bool CaptureWindowValid() const;
+    bool MakeCaptureImages();
+    void ReapplyCameraSettings();
+    bool OpenPreviewWindow();
+    void SetCallbackTarget(HWND window, BYTE* buffer, int32_t size, int32_t topDown);
+    void StopRecorder();
+    void StartRateMeasurement();
+
+    // The worker's loops and what they share with SnapShot; all run with frameLock held except
+    // the loops themselves.
+    static void PreviewLoop(void* session);
+    static void TriggerLoop(void* session);
+    void RunPreviewLoop();
+    void RunTriggerLoop();
+    // Reads the camera's newest frame into raw, rows padded as a DIB's; false when none could be
+    // read or it does not fit.
+    bool ReadFrame(DibImage* raw);
+    void FillFrameInfo(const DibImage* raw, int32_t frameRate);
+    int32_t MeasureFrameRate();
+    // Posts WM_CAMERA_FRAME (0, code) to the callback window, if there is one, and records code.
+    void PostFrameError(int32_t code);
+    // Copies image into the caller's buffer, storage row 0 first when topDown; a buffer smaller
+    // than the image posts and records KELVRA_ERR_MEMORY and takes nothing.
+    bool CopyToCaller(const DibImage* image, BYTE* buffer, int32_t size, int32_t topDown);
+
     void DestroyDevice();
     // Sends the camera group to the opened camera, recording KELVRA_ERR_CAMERA_IO for each
     // setting it refused; false when the camera went away meanwhile.

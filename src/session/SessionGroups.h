@@ -96,9 +96,11 @@ struct Corrections {
 };
 
 // The recorder thread. recordFrameReady is raised by the acquisition worker and taken by the
-// recorder, so it is atomic.
+// recorder, and the run flag is cleared by StopPreview while the recorder polls it, so both are
+// atomic.
 struct RecorderState {
     std::atomic<int32_t> recordFrameReady{0};
+    std::atomic<int32_t> recordRun{0};
     HANDLE recordThread = nullptr;
     DWORD recordThreadId = 0;
     HANDLE recordEvent = nullptr;
@@ -120,5 +122,5 @@ struct AcquisitionState {
     int32_t frameCounter = 0;  // frames since the rate was last measured
     DWORD rateTimer = 0;       // start of the current rate interval
     int32_t frameTimeout = 3000;
-    int32_t skipNextFrame = 0;
+    std::atomic<int32_t> skipNextFrame{0};  // the trigger loop drops the next frame
 };

@@ -51,7 +51,7 @@ TEST_F(DeviceStreamModels, SingleTransferModelStreamsWholeFrames) {
     std::vector<uint8_t> frame(device->FrameBytes(), 0);
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
-        device->CopyNextFrame(frame.data(), 1);
+        ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
     }
     EXPECT_EQ(std::count(frame.begin(), frame.end(), 0x5A), static_cast<long>(frame.size()));
     EXPECT_GE(KelvraSim_FramesSent(camera), 3);
@@ -65,7 +65,7 @@ TEST_F(DeviceStreamModels, SingleTransferModelRetriesNineTimesAndGivesUpAtTheTen
     ASSERT_EQ(device->StartStreaming(1), 1);
     ASSERT_EQ(WaitForResult(kFrameReady), kFrameReady);
     std::vector<uint8_t> frame(device->FrameBytes());
-    device->CopyNextFrame(frame.data(), 1);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
     // Each failure resets the port and the bulk pipe before the next attempt.
     EXPECT_EQ(Count(EndpointAction::ResetPort), 9u);
     EXPECT_EQ(Count(EndpointAction::ResetPipe, kFrameEndpoint), 9u);

@@ -55,7 +55,7 @@ TEST_F(DeviceStreaming, ContinuousStreamDeliversSuccessiveFramesOfTheScene) {
     uint32_t previousNumber = 0;
     for (int i = 0; i < 5; ++i) {
         ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
-        EXPECT_EQ(device->CopyNextFrame(frame.data(), 1), 0);
+        EXPECT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
         for (int32_t x : {0, 1, 77, kWidth - 1}) EXPECT_EQ(Sample(x, 5), x * 3);
         const uint32_t number = device->LastFrameCounter();
         if (i > 0) {
@@ -74,8 +74,8 @@ TEST_F(DeviceStreaming, ACopiedFrameIsNoLongerNew) {
     ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
     ASSERT_TRUE(WaitUntilStopped());
     std::vector<uint8_t> again(frame.size());
-    device->CopyNextFrame(frame.data(), 1);
-    device->CopyNextFrame(again.data(), 1);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
+    ASSERT_EQ(device->CopyNextFrame(again.data(), static_cast<uint32_t>(again.size()), 1), 1);
     EXPECT_EQ(frame, again);
     EXPECT_EQ(Sample(3, 10), 20);
     EXPECT_EQ(device->WaitFrame(50), kNoFrame);
@@ -86,10 +86,10 @@ TEST_F(DeviceStreaming, RowOrderFollowsKeepOrder) {
     ASSERT_EQ(device->StartStreaming(1), 1);
     ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
     ASSERT_TRUE(WaitUntilStopped());
-    device->CopyNextFrame(frame.data(), 1);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
     EXPECT_EQ(Sample(0, 0), 0);
     EXPECT_EQ(Sample(0, kHeight - 1), kHeight - 1);
-    device->CopyNextFrame(frame.data(), 0);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 0), 1);
     EXPECT_EQ(Sample(0, 0), kHeight - 1);
     EXPECT_EQ(Sample(5, kHeight - 1), 0);
 }
@@ -102,10 +102,38 @@ TEST_F(DeviceStreaming, SingleFrameAndNextNewFrameModesEndAfterOneFrame) {
         ASSERT_EQ(device->StartStreaming(mode), 1);
         ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
         EXPECT_TRUE(WaitUntilStopped());
-        EXPECT_EQ(device->CopyNextFrame(frame.data(), 1), 0);
+        EXPECT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
         EXPECT_EQ(device->WaitFrame(100), kNoFrame);
         EXPECT_EQ(KelvraSim_FramesSent(camera) - sentBefore, 1);
     }
+}
+
+TEST_F(DeviceStreaming, ADestinationSmallerThanTheFrameTakesNothingButTheFrameCountsAsRead) {
+    ASSERT_EQ(device->StartStreaming(1), 1);
+    ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
+    ASSERT_TRUE(WaitUntilStopped());
+    std::fill(frame.begin(), frame.end(), 0xEE);
+    EXPECT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size() - 1), 1), 0);
+    EXPECT_EQ(std::count(frame.begin(), frame.end(), 0xEE), static_cast<long>(frame.size()));
+    EXPECT_EQ(device->WaitFrame(50), kNoFrame);
+}
+
+TEST_F(DeviceStreaming, AFrameWaitEndsAtOnceWhenItsStopEventIsSignalled) {
+    KelvraSim_SetFrameRate(camera, 1);
+    ASSERT_EQ(device->StartStreaming(0), 1);
+    ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
+    const HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(stop, nullptr);
+    std::thread stopper([stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        SetEvent(stop);
+    });
+    // At one frame a second the next frame is most of a second away: only the stop ends the wait.
+    EXPECT_EQ(device->WaitFrameUnless(5000, stop), CKelvraU3G5Base::kWaitStopped);
+    stopper.join();
+    EXPECT_EQ(device->IsStreaming(), 1);  // the stream itself runs on
+    CloseHandle(stop);
 }
 
 TEST_F(DeviceStreaming, CounterSynchronisationReadsOnlyAHeader) {
@@ -120,13 +148,15 @@ TEST_F(DeviceStreaming, FourFailuresInARowAreRetriedTheFifthEndsTheStream) {
     ASSERT_EQ(device->StartStreaming(0), 1);
     ASSERT_EQ(device->WaitFrame(10000), kFrameReady);
     EXPECT_EQ(device->IsStreaming(), 1);
-    device->CopyNextFrame(frame.data(), 1);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
 
     KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_FAIL_PAYLOAD, 5);
     int32_t result = kFrameReady;
     for (int i = 0; i < 200 && result != kGaveUp; ++i) {
         result = device->WaitFrame(200);
-        if (result == kFrameReady) device->CopyNextFrame(frame.data(), 1);
+        if (result == kFrameReady) {
+            EXPECT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
+        }
     }
     ASSERT_EQ(result, kGaveUp);
     EXPECT_TRUE(WaitUntilStopped());
@@ -157,7 +187,9 @@ TEST_F(DeviceStreaming, UnplugMidStreamEndsTheStreamAsAFailure) {
     int32_t result = kFrameReady;
     for (int i = 0; i < 300 && result != kGaveUp; ++i) {
         result = device->WaitFrame(100);
-        if (result == kFrameReady) device->CopyNextFrame(frame.data(), 1);
+        if (result == kFrameReady) {
+            EXPECT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
+        }
     }
     EXPECT_EQ(result, kGaveUp);
     EXPECT_EQ(device->StopStreaming(), 1);
@@ -200,7 +232,7 @@ TEST_F(DeviceStreaming, WithoutAStreamWaitingAnswersAtOnce) {
     ASSERT_EQ(device->StartStreaming(1), 1);
     ASSERT_TRUE(WaitUntilStopped());
     EXPECT_EQ(device->WaitFrame(INFINITE), kFrameReady);  // stored before the thread ended
-    device->CopyNextFrame(frame.data(), 1);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
     EXPECT_EQ(device->WaitFrame(INFINITE), kNoFrame);
 }
 
