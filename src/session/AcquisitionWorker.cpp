@@ -7,11 +7,11 @@ bool AcquisitionWorker::Start(Loop newLoop, void* newContext) {
     loop = newLoop;
     context = newContext;
     workerRun.store(1);
-    DWORD threadId = 0;
+    workerThreadId = 0;
     if (stopEvent != nullptr && workerDoneEvent != nullptr) {
-        workerThread = CreateThread(nullptr, 0, Entry, this, 0, &threadId);
+        workerThread = CreateThread(nullptr, 0, Entry, this, 0, &workerThreadId);
     }
-    if (workerThread == nullptr || threadId == 0) {
+    if (workerThread == nullptr || workerThreadId == 0) {
         StopAndJoin();
         return false;
     }
@@ -44,4 +44,8 @@ void AcquisitionWorker::StopAndJoin() {
 bool AcquisitionWorker::Rest(DWORD milliseconds) const {
     if (workerRun.load() == 0) return false;
     return WaitForSingleObject(stopEvent, milliseconds) != WAIT_OBJECT_0;
+}
+
+bool AcquisitionWorker::LoopEnded() const {
+    return workerDoneEvent == nullptr || WaitForSingleObject(workerDoneEvent, 0) == WAIT_OBJECT_0;
 }

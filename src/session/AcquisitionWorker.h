@@ -25,6 +25,11 @@ public:
     // none runs.
     void StopAndJoin();
     bool Running() const { return workerThread != nullptr; }
+    // Whether the loop has ended by itself (a camera that went away ends the preview loop) or
+    // was stopped; true when none was started.
+    bool LoopEnded() const;
+    // The running worker's thread id; 0 when none runs.
+    DWORD ThreadId() const { return workerThread != nullptr ? workerThreadId : 0; }
 
     // For the loop: 1 runs, 2 pauses (the loop idles), 0 ends the loop.
     int32_t RunFlag() const { return workerRun.load(); }
@@ -39,6 +44,7 @@ private:
 
     std::atomic<int32_t> workerRun{0};
     HANDLE workerThread = nullptr;
+    DWORD workerThreadId = 0;
     HANDLE stopEvent = nullptr;        // manual reset
     HANDLE workerDoneEvent = nullptr;  // manual reset, signalled by the thread as its last act
     Loop loop = nullptr;

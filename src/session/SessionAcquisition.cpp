@@ -132,12 +132,11 @@ bool CKelvra::CaptureSetup() {
         RecordError(KELVRA_ERR_SIZE);
         return false;
     }
-    // A camera that sends wider samples than the raw image holds (this one always sends two
-    // bytes per pixel) cannot run the colour mode: every frame would be refused as too large.
-    const DibImage* raw = RawImage();
-    if (device->FrameBytes() > static_cast<uint32_t>(raw->stride) * static_cast<uint32_t>(raw->height)) {
-        DebugLog(LogCategory::Session, "capture set-up: %u-byte frames do not fit colour mode %d",
-                 static_cast<unsigned>(device->FrameBytes()), format.colourMode);
+    // A camera that sends other samples than the raw image holds (this one always sends two
+    // bytes per pixel) cannot run the colour mode: every frame would be refused.
+    if ((device->DataWidth() != 0) != twoBytes) {
+        DebugLog(LogCategory::Session, "capture set-up: the camera's samples do not fit colour mode %d",
+                 format.colourMode);
         RecordError(KELVRA_ERR_SIZE);
         return false;
     }
