@@ -46,7 +46,8 @@ public:
     // Draws the output image of colourMode (0..5) with storage row 0 at the top: straight from
     // the image when the client area has its size, else scaled through images.display, which is
     // remade only when the client size changed. Modes 1, 3, 4 and 5 first write a display copy
-    // into raw8 resp. rgb24. Does nothing for a hidden, destroyed or empty window.
+    // into raw8 resp. rgb24. Does nothing, not even that copy, for a hidden, destroyed or empty
+    // window.
     void Draw(SessionImages& images, int32_t colourMode);
 
     HWND Window() const { return window; }
@@ -54,6 +55,9 @@ public:
     const char* ClassName() const { return className; }
 
 private:
+    // The client size of a visible window with a DC; false when there is nothing to draw into.
+    bool ClientSize(int32_t& width, int32_t& height) const;
+
     HWND parent = nullptr;
     RECT placement = {0, 0, 1280, 1024};
     HWND window = nullptr;
