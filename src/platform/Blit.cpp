@@ -19,9 +19,23 @@ struct AxisMap {
     std::vector<int> sources;
 };
 
-AxisMap MapAxis(int destOrigin, int destExtent, int destLimit, int srcOrigin, int srcExtent, int srcLimit) {
-    AxisMap map;
-    if (destExtent == 0 || srcExtent == 0) return map;
+// What one drawing thread's blits need besides the pixels, kept from blit to blit so that a
+// steady stream of frames drawn at one size allocates nothing.
+struct BlitScratch {
+    AxisMap columns;
+    AxisMap rows;
+    std::vector<uint32_t> colors;
+};
+
+BlitScratch& ThreadScratch() {
+    thread_local BlitScratch scratch;
+    return scratch;
+}
+
+void MapAxis(AxisMap& map, int destOrigin, int destExtent, int destLimit, int srcOrigin, int srcExtent, int srcLimit) {
+    map.first = 0;
+    map.sources.clear();
+    if (destExtent == 0 || srcExtent == 0) return;
     const int64_t destCount = destExtent > 0 ? destExtent : -int64_t{destExtent};
     const int64_t srcCount = srcExtent > 0 ? srcExtent : -int64_t{srcExtent};
     // The destination rectangle covers [low, high) whichever way it runs.
@@ -41,7 +55,6 @@ AxisMap MapAxis(int destOrigin, int destExtent, int destLimit, int srcOrigin, in
         if (map.sources.empty()) map.first = static_cast<int>(position);
         map.sources.push_back(static_cast<int>(source));
     }
-    return map;
 }
 
 bool IsConsecutive(const std::vector<int>& positions) {
@@ -51,14 +64,15 @@ bool IsConsecutive(const std::vector<int>& positions) {
     return true;
 }
 
-void CopyRows(Surface& destination, const AxisMap& columns, const AxisMap& rows, const Surface& source) {
+void CopyRows(Surface& destination, const AxisMap& columns, const AxisMap& rows, const Surface& source,
+              std::vector<uint32_t>& colors) {
     const int count = static_cast<int>(columns.sources.size());
     const PixelFormat& from = source.Format();
     const PixelFormat& to = destination.Format();
     // Whole bytes of one layout move as they are; everything else goes through colours.
     const bool raw = to.SameLayout(from) && to.bitCount >= 8 && IsConsecutive(columns.sources);
     const size_t bytesPerPixel = to.bitCount / 8;
-    std::vector<uint32_t> colors(raw ? 0 : static_cast<size_t>(count));
+    if (!raw) colors.resize(static_cast<size_t>(count));
     for (size_t i = 0; i < rows.sources.size(); ++i) {
         const BYTE* sourceRow = source.Row(rows.sources[i]);
         BYTE* destinationRow = destination.Row(rows.first + static_cast<int>(i));
@@ -90,14 +104,16 @@ void StretchSurface(Surface& destination, const Extent& to, const Surface& sourc
     else
         std::lock(destinationLock, sourceLock);
 
-    const AxisMap columns = MapAxis(to.x, to.width, destination.Width(), from.x, from.width, source.Width());
-    const AxisMap rows = MapAxis(to.y, to.height, destination.Height(), from.y, from.height, source.Height());
-    if (columns.sources.empty() || rows.sources.empty()) return;
+    BlitScratch& scratch = ThreadScratch();
+    MapAxis(scratch.columns, to.x, to.width, destination.Width(), from.x, from.width, source.Width());
+    MapAxis(scratch.rows, to.y, to.height, destination.Height(), from.y, from.height, source.Height());
+    if (scratch.columns.sources.empty() || scratch.rows.sources.empty()) return;
     if (&destination == &source) {
-        if (const auto copy = Snapshot(source)) CopyRows(destination, columns, rows, *copy);
+        if (const auto copy = Snapshot(source))
+            CopyRows(destination, scratch.columns, scratch.rows, *copy, scratch.colors);
         return;
     }
-    CopyRows(destination, columns, rows, source);
+    CopyRows(destination, scratch.columns, scratch.rows, source, scratch.colors);
 }
 
 void FillSurface(Surface& destination, const RECT& rect, uint32_t rgb) {
