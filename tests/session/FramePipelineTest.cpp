@@ -205,8 +205,9 @@ class FramePipelineMirrorTest : public FramePipelineTest, public ::testing::With
 
 TEST_P(FramePipelineMirrorTest, WithoutACameraTheRawFrameIsTurnedInSoftware) {
     const MirrorCase mirror = GetParam();
-    // An odd width leaves a middle column and padding at the end of every row.
-    DibImage& raw = PrepareRaw(mirror.colourMode, 7, 5, 21);
+    // An odd width leaves a middle column, a tail after whole blocks of pixels, and padding at
+    // the end of every row.
+    DibImage& raw = PrepareRaw(mirror.colourMode, 21, 5, 21);
     OwnedImage original = CopyOf(raw);
     session.camera.mirrorH = mirror.horizontal;
     session.camera.mirrorV = mirror.vertical;
@@ -233,13 +234,15 @@ TEST_F(FramePipelineTest, ColourModesEqualTheDemosaicOfTheirRawFrame) {
                              : colourMode == 3 ? session.images.rgb32
                              : colourMode == 4 ? session.images.rgb48
                                                : session.images.rgb64;
-        const uint16_t bits = static_cast<uint16_t>(colourMode * 8 + 8);
+        const uint16_t bits = colourMode == 2 ? 24 : colourMode == 3 ? 32 : colourMode == 4 ? 48 : 64;
         Create(output, 30, 22, bits);
         OwnedImage expected = MakeImage(30, 22, bits);
         session.filters.bayerMode = colourMode % 4;
         session.filters.bayerGainRed = 150;
         session.filters.bayerGainBlue = 80;
         DemosaicDirect(*expected, raw, BayerParams{colourMode % 4, 150, 100, 80});
+        const std::vector<BYTE> expectedPixels = Pixels(*expected);
+        ASSERT_NE(std::count(expectedPixels.begin(), expectedPixels.end(), 0), std::ssize(expectedPixels));
         session.pipeline.Process(session);
         EXPECT_EQ(Pixels(*output), Pixels(*expected));
     }
