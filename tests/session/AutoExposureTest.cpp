@@ -164,18 +164,4 @@ TEST_F(AutoExposureTest, WhileTheApplicationIsInACallTheAdjustmentIsSkippedNotAw
     EXPECT_EQ(Device().GetExposureTime(), 25000);
 }
 
-// The factor arithmetic where binary floating point would go wrong: 1.05 + 4 x 0.05 is not
-// exactly 1.25, and 4 x 1.25 must still give 5.
-TEST(AutoExposureFactor, ScalingIsExactAndRespectsTheRange) {
-    EXPECT_EQ(CorrectionPercent({40, 40, 40, 40, 40}), 125);
-    EXPECT_EQ(CorrectedGain(2, 125, 0, 255), 5);
-    EXPECT_EQ(CorrectedGain(0, 25, 0, 255), 1);
-    EXPECT_EQ(CorrectedGain(250, 125, 0, 255), 255);
-    EXPECT_EQ(CorrectedExposure(85000, 125, 1, 1000000), 106250);
-    EXPECT_EQ(CorrectedExposure(1000000, 125, 1, 1000000), 1000000);
-    EXPECT_EQ(CorrectedExposure(3, 25, 1, 1000000), 1);
-    EXPECT_FALSE(CorrectionApplies(CorrectionPercent({130, 230, 40, 230, 40})));
-    EXPECT_TRUE(CorrectionApplies(CorrectionPercent({230, 230, 230, 230, 230})));
-}
-
 }  // namespace
