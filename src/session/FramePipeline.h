@@ -5,6 +5,14 @@
 //
 // The frame path allocates nothing: the mirror's scratch image is made by capture set-up
 // (Prepare), every other image belongs to the session.
+//
+// Device calls: the pipeline asks the camera for its gain and exposure (automatic exposure or
+// gain) and whether it mirrors by itself (software mirror). It makes these calls only while
+// it holds the session's call lock, taken with TryEnter and left right after: when the
+// application is in a call on the handle at that moment, automatic exposure skips this
+// frame's adjustment (the next frame measures again) and the mirror uses the camera's last
+// known answer. The pipeline never blocks on the call lock, since StopPreview holds it while
+// it joins the worker.
 #pragma once
 
 #include "session/SessionImages.h"
@@ -25,5 +33,14 @@ public:
     void ColourFromBayer(CKelvra& session, DibImage* output, DibImage* raw);
 
 private:
+    void ProcessGrey(CKelvra& session, DibImage& raw);
+    void Mirror(CKelvra& session, DibImage& raw);
+    // Refreshes what the camera mirrors by itself when the call lock is free.
+    void QueryDeviceMirrors(CKelvra& session);
+
     OwnedImage mirrorScratch;
+    // The camera's answers to "do you mirror horizontally / vertically yourself", kept for the
+    // frames on which the call lock is busy. A session without a camera does not mirror.
+    bool deviceMirrorsH = false;
+    bool deviceMirrorsV = false;
 };
