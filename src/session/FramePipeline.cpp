@@ -31,31 +31,6 @@ bool SameFormat(const DibImage& a, const DibImage& b) {
     return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel && a.stride == b.stride;
 }
 
-bool WideRaw(int32_t colourMode) { return colourMode == 1 || colourMode == 4 || colourMode == 5; }
-
-DibImage* RawFor(SessionImages& images, int32_t colourMode) {
-    return WideRaw(colourMode) ? images.raw16.get() : images.raw8.get();
-}
-
-DibImage* OutputFor(SessionImages& images, int32_t colourMode) {
-    switch (colourMode) {
-        case 0:
-            return images.raw8.get();
-        case 1:
-            return images.raw16.get();
-        case 2:
-            return images.rgb24.get();
-        case 3:
-            return images.rgb32.get();
-        case 4:
-            return images.rgb48.get();
-        case 5:
-            return images.rgb64.get();
-        default:
-            return nullptr;
-    }
-}
-
 // Runs a converter over the whole of source with record as its parameter record.
 template <typename Record>
 int64_t Run(DibImage& destination, ConverterFn converter, DibImage& source, Record& record) {
@@ -125,8 +100,8 @@ bool FramePipeline::Prepare(const DibImage& raw) {
 
 void FramePipeline::Process(CKelvra& session) {
     const int32_t colourMode = session.format.colourMode;
-    DibImage* raw = RawFor(session.images, colourMode);
-    DibImage* output = OutputFor(session.images, colourMode);
+    DibImage* raw = session.RawImage();
+    DibImage* output = session.OutputImage();
     if (!HasPixels(raw) || !output) return;
 
     Corrections& corrections = session.corrections;

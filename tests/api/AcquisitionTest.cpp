@@ -116,6 +116,40 @@ TEST_F(Acquisition, SnapshotPutsTheScenesRowsWhereTopDownSaysAndGetImageCopiesTh
     EXPECT_EQ(Drain(handle), std::vector<int32_t>{});
 }
 
+TEST_F(Acquisition, BothMirrorsTurnThePictureByHalfATurnInSoftware) {
+    // The 880HQLN mirrors nothing itself, so the session turns the frame.
+    const auto session = Session();
+    session->camera.mirrorH = 1;
+    session->camera.mirrorV = 1;
+    std::vector<BYTE> image(kFrame16);
+    KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_RAMP_H, 3);
+    ASSERT_EQ(Kelvra_SnapShot(handle, image.data(), kFrame16, 1), 1);
+    EXPECT_EQ(Sample(image, kStride16, 0, 0), (kWidth - 1) * 3);
+    EXPECT_EQ(Sample(image, kStride16, kWidth - 1, 5), 0);
+    KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_RAMP_V, 7);
+    ASSERT_EQ(Kelvra_SnapShot(handle, image.data(), kFrame16, 1), 1);
+    EXPECT_EQ(Sample(image, kStride16, 9, 0), (kHeight - 1) * 7);
+    EXPECT_EQ(Sample(image, kStride16, 9, kHeight - 1), 0);
+}
+
+TEST_F(Acquisition, ColourOutputOfAGreySceneStaysGrey) {
+    // Forty-eight-bit colour comes from the stored settings, which this build does not load yet.
+    Session()->format.colourMode = 4;
+    KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x3000);
+    constexpr int32_t kStride48 = kWidth * 6;
+    std::vector<BYTE> image(static_cast<size_t>(kStride48) * kHeight);
+    ASSERT_EQ(Kelvra_SnapShot(handle, image.data(), static_cast<int32_t>(image.size()), 1), 1);
+    for (int32_t row : {0, 2, 511, kHeight - 1}) {
+        for (int32_t x : {0, 3, 640, kWidth - 1}) {
+            const size_t at = static_cast<size_t>(row) * kStride48 + static_cast<size_t>(x) * 6;
+            const auto channel = [&](size_t c) { return image[at + 2 * c] | image[at + 2 * c + 1] << 8; };
+            EXPECT_EQ(channel(0), channel(1)) << x << "," << row;
+            EXPECT_EQ(channel(1), channel(2)) << x << "," << row;
+            EXPECT_GT(channel(0), 0) << x << "," << row;
+        }
+    }
+}
+
 TEST_F(Acquisition, ABufferOneByteShortTakesNothing) {
     KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x1111);
     std::vector<BYTE> buffer(kFrame16, 0xAB);
