@@ -21,14 +21,23 @@ std::atomic<long> watchedAllocations{0};
 
 }  // namespace
 
-void* operator new(std::size_t size) {
+namespace {
+
+void* CountedAllocation(std::size_t size) {
     if (watchedThread.load(std::memory_order_relaxed) != 0 && GetCurrentThreadId() == watchedThread.load())
         watchedAllocations.fetch_add(1);
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
+
+}  // namespace
+
+void* operator new(std::size_t size) { return CountedAllocation(size); }
+void* operator new[](std::size_t size) { return CountedAllocation(size); }
 void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
