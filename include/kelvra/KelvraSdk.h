@@ -266,17 +266,19 @@ KELVRA_API int32_t Kelvra_Preview(int32_t handle);
  * WM_CAMERA_FRAME to window; topDown != 0 keeps the top row first. Fails as Kelvra_Preview
  * does. A frame error is also posted to window as WM_CAMERA_FRAME (wParam 0, lParam the code);
  * a buffer smaller than the image records KELVRA_ERR_MEMORY for every frame while the preview
- * goes on. */
+ * goes on. Called while its preview runs, it only replaces window, buffer, size and topDown
+ * from the next frame on and returns 1. */
 KELVRA_API int32_t Kelvra_CallBackPreview(int32_t handle, HWND window, BYTE* buffer, int32_t size, int32_t topDown);
 /** Starts the preview worker (1 also when it already runs). Records KELVRA_ERR_NOT_READY in
  * capture or trigger state, KELVRA_ERR_CAMERA_IO when the camera refuses to stream,
  * KELVRA_ERR_THREAD when the worker or its event cannot be created. */
 KELVRA_API int32_t Kelvra_StartPreview(int32_t handle);
-/** Stops the preview or trigger worker and the recorder, waiting until they have ended. Records
- * nothing else. */
+/** Stops the preview or trigger worker and the recorder, waiting until they have ended: a worker
+ * waiting for a frame or a trigger wakes at once, so the call returns within about one frame
+ * period. Records nothing else. */
 KELVRA_API int32_t Kelvra_StopPreview(int32_t handle);
-/** Destroys the preview window and stops all acquisition; always 1 for a known handle, records
- * nothing. */
+/** Stops all acquisition, then destroys the preview window; always 1 for a known handle.
+ * Records KELVRA_ERR_NOT_READY only for a session without a device object. */
 KELVRA_API int32_t Kelvra_Close(int32_t handle);
 /** Prepares single-frame capture for Kelvra_SnapShot. Records KELVRA_ERR_NOT_READY while a
  * preview or trigger runs, and the capture set-up codes (KELVRA_ERR_NO_DEVICE, KELVRA_ERR_SIZE,
@@ -291,9 +293,13 @@ KELVRA_API int32_t Kelvra_SnapShot(int32_t handle, BYTE* buffer, int32_t size, i
  * image of the colour mode, KELVRA_ERR_MEMORY when buffer is smaller than the image. */
 KELVRA_API int32_t Kelvra_GetImage(int32_t handle, BYTE* buffer, int32_t size, int32_t topDown);
 /** Collects hardware-triggered frames on a worker: each is copied into buffer and announced to
- * window. Records KELVRA_ERR_NOT_READY while a preview runs or in capture state,
+ * window, with a frame rate of 0. Records KELVRA_ERR_NOT_READY while a preview or a trigger
+ * runs or in capture state (stop the running trigger first to change its target),
  * KELVRA_ERR_WINDOW, the capture set-up codes and KELVRA_ERR_THREAD; a frame that does not fit
- * buffer records KELVRA_ERR_MEMORY and is skipped. */
+ * buffer records KELVRA_ERR_MEMORY and is skipped, one that cannot be read records and posts
+ * KELVRA_ERR_TRANSFER, and a camera that went away records and posts KELVRA_ERR_DEVICE_LOST and
+ * ends the loop. The first trigger is taken once the exposure in progress at the start has ended
+ * (a tenth of the exposure value plus 100 ms). */
 KELVRA_API int32_t Kelvra_Trigger(int32_t handle, HWND window, BYTE* buffer, int32_t size, int32_t topDown);
 /** Previews and records durationMs milliseconds into an AVI file at path; withWindow != 0 shows
  * the preview. Records KELVRA_ERR_PARAMETER for a null or empty path, KELVRA_ERR_WINDOW,
@@ -310,9 +316,11 @@ KELVRA_API int32_t Kelvra_RecordW(int32_t handle, const wchar_t* path, int32_t d
  * when parent is NULL. Records only KELVRA_ERR_NOT_READY. */
 KELVRA_API int32_t Kelvra_SetPreviewWindow(int32_t handle, HWND parent, int32_t x, int32_t y, int32_t width,
                                            int32_t height);
-/** Sets the total sensor size and the capture window within it. Records KELVRA_ERR_PARAMETER
- * for a width or height other than the sensor's on a camera that cannot crop that way,
- * KELVRA_ERR_SIZE for a window out of range (the values stay stored). */
+/** Sets the total sensor size and the capture window within it. Records KELVRA_ERR_NOT_READY
+ * while a preview or trigger runs (stop it first), KELVRA_ERR_PARAMETER for a width or height
+ * other than the sensor's on a camera that cannot crop that way, KELVRA_ERR_SIZE for a window
+ * out of range (the values stay stored) or one the camera refuses. In capture state the images
+ * are made anew for the next Kelvra_SnapShot. */
 KELVRA_API int32_t Kelvra_SetCaptureWindowEx(int32_t handle, int32_t totalWidth, int32_t xOffset, int32_t width,
                                              int32_t totalHeight, int32_t yOffset, int32_t height);
 /** Reads the values of Kelvra_SetCaptureWindowEx; NULL pointers are skipped. Always 1 for a
