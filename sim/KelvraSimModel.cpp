@@ -67,6 +67,13 @@ bool PokeEeprom(int camera, std::uint16_t address, std::uint8_t value) {
     });
 }
 
+bool LoseEepromWrites(int camera, int count) {
+    return OnModel<bool>(camera, [&](CameraModel& m) {
+        m.GetBoard().Eeprom().LoseWrites(count);
+        return true;
+    });
+}
+
 std::optional<std::uint8_t> PeekI2c(int camera, std::uint8_t address, std::uint16_t reg) {
     return OnModel<std::optional<std::uint8_t>>(camera, [&](CameraModel& m) -> std::optional<std::uint8_t> {
         MemoryDevice* device = m.GetBoard().Generic(address);

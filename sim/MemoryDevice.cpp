@@ -12,6 +12,10 @@ bool MemoryDevice::Write(std::span<const std::uint8_t> bytes) {
     std::uint32_t reg = 0;
     for (std::size_t i = 0; i < addressBytes; ++i) reg = reg << 8 | bytes[i];
     pointer = Wrap(reg);
+    if (bytes.size() > addressBytes && writesToLose > 0) {
+        --writesToLose;
+        return true;
+    }
     for (std::size_t i = addressBytes; i < bytes.size(); ++i) {
         if (!readOnly.contains(pointer)) cells[pointer] = bytes[i];
         pointer = Wrap(pointer + 1u);

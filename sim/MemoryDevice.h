@@ -20,6 +20,9 @@ public:
     void Poke(std::uint16_t reg, std::uint8_t value);
     // A register that the host reads but cannot change (a chip's version register).
     void SetReadOnly(std::uint16_t reg, std::uint8_t value);
+    // The next count data writes are acknowledged but not stored, as by an EEPROM still busy
+    // with its previous write cycle.
+    void LoseWrites(int count) { writesToLose = count; }
 
 private:
     std::uint16_t Wrap(std::uint32_t reg) const;
@@ -27,6 +30,7 @@ private:
     int addressBytes;
     std::uint8_t erased;
     std::uint16_t pointer = 0;
+    int writesToLose = 0;
     std::map<std::uint16_t, std::uint8_t> cells;
     std::map<std::uint16_t, std::uint8_t> readOnly;
 };

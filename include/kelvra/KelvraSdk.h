@@ -338,7 +338,8 @@ KELVRA_API int32_t Kelvra_Height(int32_t handle);
 /* ---- Format ------------------------------------------------------------------------------ */
 
 /** Sets the output bits per pixel; this camera accepts 16 only: any other value records
- * KELVRA_ERR_PARAMETER. */
+ * KELVRA_ERR_PARAMETER. Changing the mode while a preview or trigger runs records
+ * KELVRA_ERR_NOT_READY. */
 KELVRA_API int32_t Kelvra_SetColorMode(int32_t handle, int32_t bits);
 /** The output bits per pixel: 8, 16, 24, 32, 48 or 64; -1 for an unknown handle. */
 KELVRA_API int32_t Kelvra_GetColorMode(int32_t handle);
@@ -387,7 +388,8 @@ KELVRA_API int32_t Kelvra_ReceiveText(int32_t handle, char* text, int32_t size);
  * camera access records KELVRA_ERR_CAMERA_IO. Reading KELVRA_FILTER_DEVICE_SWITCH or
  * KELVRA_FILTER_BLACK_LEVEL, and setting the black level, record KELVRA_ERR_NONE on success. */
 
-/** Reads setting id (KelvraFilterId); ok is set to 1 on success, 0 on failure. */
+/** Reads setting id (KelvraFilterId); ok (may be NULL, as for every getter with an ok) is set
+ * to 1 on success, 0 on failure. */
 KELVRA_API int32_t Kelvra_GetFilterValue(int32_t handle, int32_t id, int32_t* ok);
 /** Sets setting id (KelvraFilterId); an out-of-range value is refused and the setting kept. */
 KELVRA_API int32_t Kelvra_SetFilterValue(int32_t handle, int32_t id, int32_t value);
@@ -536,7 +538,9 @@ KELVRA_API int32_t Kelvra_SetMaskFilter(int32_t handle, int32_t value);
 /* ---- Camera controls ------------------------------------------------------------------------ */
 
 /** Sets the exposure in milliseconds. Records KELVRA_ERR_UNSUPPORTED on cameras without
- * millisecond exposure; a value the camera refuses returns 0 and records nothing. */
+ * millisecond exposure, KELVRA_ERR_PARAMETER for a value that is not a finite, non-negative
+ * number of milliseconds whose whole part times 10000 fits in 32 bits; a value the camera
+ * refuses returns 0 and records nothing. */
 KELVRA_API int32_t Kelvra_SetExposureTimeEx(int32_t handle, double ms);
 /** The exposure in milliseconds; -1.0 on failure, 0.0 for an unknown handle. Records
  * KELVRA_ERR_UNSUPPORTED on cameras without millisecond exposure. */
@@ -599,8 +603,9 @@ KELVRA_API int32_t Kelvra_SetIOPort(int32_t handle, int32_t value);
 /** Reads the SROM byte at address (low 12 bits); on failure, or without a device object, ok is
  * set to 0 and KELVRA_ERR_NOT_READY posted. */
 KELVRA_API int32_t Kelvra_ReadSromID(int32_t handle, int32_t address, int32_t* ok);
-/** Writes the low byte of value to the SROM at address (low 12 bits) and verifies it. A failed
- * write, or no device object, posts KELVRA_ERR_NOT_READY. */
+/** Writes the low byte of value to the SROM at address (low 12 bits), reads it back and writes
+ * it again, up to ten times, until the SROM holds it. A failed write or read-back, a byte still
+ * not held after the last attempt, or no device object posts KELVRA_ERR_NOT_READY and returns 0. */
 KELVRA_API int32_t Kelvra_WriteSromID(int32_t handle, int32_t address, int32_t value);
 
 /* ---- Files and dialogs -------------------------------------------------------------------- */
@@ -633,7 +638,8 @@ KELVRA_API int32_t Kelvra_LoadConfigFileA(int32_t handle, const char* path);
 /** Kelvra_LoadConfigFileA with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
  * converted. */
 KELVRA_API int32_t Kelvra_LoadConfigFileW(int32_t handle, const wchar_t* path);
-/* The settings dialogs record only KELVRA_ERR_NOT_READY. */
+/* This build has no on-screen settings dialogs: each of the three returns 0 and records
+ * KELVRA_ERR_UNSUPPORTED. */
 /** Shows the camera settings dialog over parent, pausing acquisition around it. */
 KELVRA_API int32_t Kelvra_SetCameraDlg(int32_t handle, HWND parent);
 /** Shows the image settings dialog over parent. */

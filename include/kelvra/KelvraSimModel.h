@@ -87,6 +87,9 @@ KELVRA_SIM_CXX bool PokeFpga(int camera, std::uint8_t reg, std::uint16_t value);
 // EEPROM (I2C 0xA2), one byte per 16-bit address.
 KELVRA_SIM_CXX std::optional<std::uint8_t> PeekEeprom(int camera, std::uint16_t address);
 KELVRA_SIM_CXX bool PokeEeprom(int camera, std::uint16_t address, std::uint8_t value);
+// The next count data writes to the EEPROM are acknowledged but not stored (a chip still busy
+// with its previous write cycle).
+KELVRA_SIM_CXX bool LoseEepromWrites(int camera, int count);
 // Any other device register map on the bus (generic boards: every address; 16-bit register
 // addresses, one byte per register, reads and writes auto-increment).
 KELVRA_SIM_CXX std::optional<std::uint8_t> PeekI2c(int camera, std::uint8_t address, std::uint16_t reg);

@@ -69,6 +69,36 @@ public:
     bool SetCaptureWindowEx(int32_t totalWidth, int32_t xOffset, int32_t width, int32_t totalHeight, int32_t yOffset,
                             int32_t height);
 
+    // Output format.
+    bool SetColorMode(int32_t bits);
+    int32_t GetColorMode() const;
+    bool SetSubSample(int32_t code);
+    bool SetWaitTime(int32_t ms);
+    int32_t SetSamplingRate(int32_t rate);
+
+    // Camera controls beside the numbered settings (FilterValues).
+    bool SetExposureTimeEx(double ms);
+    double GetExposureTimeEx(int32_t* ok);
+    bool SetRealExposureTime(int32_t value);
+    int32_t GetRealExposureTime(int32_t* ok);
+    double GetTemperatureEx(int32_t* ok);
+    bool SetMirror(bool horizontal, int32_t flag);
+    int32_t GetMirror(bool horizontal);
+    bool SetAutoIris(int32_t mode);
+    int32_t GetAutoIris(int32_t* ok);
+    bool SetConfigFilter(int32_t flag);
+    int32_t GetConfigFilter();
+
+    // The camera's sensor registers, board FPGA registers, I/O port and SROM.
+    INT_PTR ReadRegister(uint32_t address, int32_t* ok);
+    bool WriteRegister(uint32_t address, uint32_t value);
+    int32_t ReadFpgaRegister(uint32_t address, int32_t* ok);
+    bool WriteFpgaRegister(uint32_t address, uint32_t value);
+    bool GetIoPort(BYTE* value);
+    int32_t SetIoPort(int32_t value);
+    int32_t ReadSromId(int32_t address, int32_t* ok);
+    bool WriteSromId(int32_t address, int32_t value);
+
     // The raw image and the output image of the current colour mode.
     DibImage* RawImage() const;
     DibImage* OutputImage() const;
@@ -115,6 +145,7 @@ private:
     void SetCallbackTarget(HWND window, BYTE* buffer, int32_t size, int32_t topDown);
     void StopRecorder();
     void StartRateMeasurement();
+    void RefreshExposureMs();
 
     // The worker's loops and what they share with SnapShot; all run with frameLock held except
     // the loops themselves.
