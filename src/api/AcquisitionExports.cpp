@@ -55,6 +55,10 @@ KELVRA_API int32_t Kelvra_SetCaptureWindowEx(int32_t handle, int32_t totalWidth,
     });
 }
 
+KELVRA_API int32_t Kelvra_SetCaptureWindow(int32_t handle, int32_t width, int32_t height) {
+    return CallSession(handle, 0, [=](CKelvra& session) { return session.SetCaptureWindow(width, height); });
+}
+
 KELVRA_API int32_t Kelvra_GetCaptureWindowEx(int32_t handle, int32_t* totalWidth, int32_t* xOffset, int32_t* width,
                                              int32_t* totalHeight, int32_t* yOffset, int32_t* height) {
     return CallSession(handle, 0, [=](CKelvra& session) {

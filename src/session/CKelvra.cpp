@@ -21,7 +21,7 @@ CKelvra::~CKelvra() {
     preview.Destroy();
     // A session that never selected a camera holds no camera settings worth keeping; saving its
     // defaults would overwrite what camera 0 stored.
-    if (settingsLoaded) settings.SaveGroups(*this, deviceNumber);
+    if (settingsLoaded) SettingsStore::SaveGroups(*this, deviceNumber);
     if (deviceNotification) UnregisterDeviceNotification(deviceNotification);
     DestroyDevice();
     images.ReleaseAll();
@@ -72,7 +72,7 @@ bool CKelvra::Initialize(HWND window) {
         return false;
     }
 
-    SettingsStore::LoadFormat(*this);
+    SettingsStore::LoadFormat(*this, deviceNumber);
     if (!device->SetProductId(kProductId) || !device->CreateController(window, &kCameraInterfaceClass)) {
         DebugLog(LogCategory::Session, "the USB controller could not be made");
         RecordError(KELVRA_ERR_MEMORY);
@@ -81,7 +81,7 @@ bool CKelvra::Initialize(HWND window) {
     // The only camera is selected by whatever number it has: an earlier camera may have been
     // unplugged and kept number 0. Its failure is already in the history.
     if (device->CountDevices(kProductId) == 1) static_cast<void>(SetDeviceNumber(NextPresentDevice(0)));
-    settings.LoadGroups(*this, deviceNumber);
+    SettingsStore::LoadGroups(*this, deviceNumber);
     return true;
 }
 
@@ -98,18 +98,18 @@ bool CKelvra::SetDeviceNumber(int32_t number) {
         RecordError(KELVRA_ERR_NOT_READY);
         return false;
     }
-    if (settingsLoaded) settings.SaveGroups(*this, deviceNumber);
+    if (settingsLoaded) SettingsStore::SaveGroups(*this, deviceNumber);
     settingsLoaded = 1;
     if (number < 0 || !device->IsDevicePresent(static_cast<uint32_t>(number)) ||
         !device->OpenDevice(static_cast<uint32_t>(number))) {
         RecordError(KELVRA_ERR_NO_DEVICE);
         return false;
     }
-    settings.LoadGroups(*this, number);
+    SettingsStore::LoadGroups(*this, number);
     if (!ApplyCameraSettings()) {
         // The camera went while its settings were sent: nothing is selected, and the session goes
         // back to the settings of the camera number it had, which are saved under that number.
-        settings.LoadGroups(*this, deviceNumber);
+        SettingsStore::LoadGroups(*this, deviceNumber);
         RecordError(KELVRA_ERR_NO_DEVICE);
         return false;
     }
@@ -149,8 +149,7 @@ bool CKelvra::ApplyCameraSettings() {
     if (device->HasRealExposure()) {
         apply("exposure", true, [&] { return device->SetRealExposure(camera.exposureMs / 1000.0); });
     } else {
-        apply("exposure", offered.exposureSupported,
-              [&] { return device->SetExposureTime(camera.exposureLines & 0xFFFF); });
+        apply("exposure", offered.exposureSupported, [&] { return device->SetExposureTime(camera.exposureLines); });
     }
     // The device's vertical mirror is the sensor's horizontal one and the other way round.
     apply("vertical mirror", offered.mirrorHSupported, [&] { return device->SetMirrorV(camera.mirrorV); });

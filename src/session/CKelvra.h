@@ -66,6 +66,8 @@ public:
     bool SetPreviewWindow(HWND parent, int32_t x, int32_t y, int32_t width, int32_t height);
     bool GetCaptureWindowEx(int32_t* totalWidth, int32_t* xOffset, int32_t* width, int32_t* totalHeight,
                             int32_t* yOffset, int32_t* height) const;
+    // Selects the stored capture size whose window is width x height.
+    bool SetCaptureWindow(int32_t width, int32_t height);
     bool SetCaptureWindowEx(int32_t totalWidth, int32_t xOffset, int32_t width, int32_t totalHeight, int32_t yOffset,
                             int32_t height);
 
@@ -131,7 +133,6 @@ public:
     // Set by the first selection; from then on the settings of the camera number are saved before
     // another is selected and when the session ends.
     int32_t settingsLoaded = 0;
-    SettingsStore settings;
 
 private:
     // Capture set-up, shared by every mode: checks the camera and the capture window, makes the

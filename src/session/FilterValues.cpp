@@ -206,3 +206,13 @@ bool FilterValues::Set(CKelvra& session, int32_t id, int32_t value) {
             return refuse(KELVRA_ERR_PARAMETER);
     }
 }
+
+int32_t* FilterValues::SessionField(CKelvra& session, int32_t id) {
+    const SessionSetting* setting = Find(kSessionSettings, id);
+    return setting ? &setting->field(session) : nullptr;
+}
+
+bool FilterValues::InSessionRange(int32_t id, int32_t value) {
+    const SessionSetting* setting = Find(kSessionSettings, id);
+    return setting && value >= setting->min && value <= setting->max;
+}

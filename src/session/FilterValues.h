@@ -18,4 +18,9 @@ public:
     // The value of setting id; *ok (when ok is given) becomes 1 on success, 0 on failure.
     static int32_t Get(CKelvra& session, int32_t id, int32_t* ok);
     static bool Set(CKelvra& session, int32_t id, int32_t value);
+
+    // For the stored settings: the session's own field behind id, or null for an id whose
+    // setting the camera keeps; and whether value lies in that setting's range.
+    static int32_t* SessionField(CKelvra& session, int32_t id);
+    static bool InSessionRange(int32_t id, int32_t value);
 };

@@ -2,6 +2,7 @@
 #include "device/CKelvraUSB3G5SimpleSdk.h"
 #include "session/CKelvra.h"
 
+#include <optional>
 #include <utility>
 
 bool CKelvra::SetPreviewWindow(HWND parent, int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -21,6 +22,44 @@ bool CKelvra::GetCaptureWindowEx(int32_t* totalWidth, int32_t* xOffset, int32_t*
                                                    {yOffset, format.yOffset},       {height, format.height}};
     for (const auto& [out, value] : values) {
         if (out) *out = value;
+    }
+    return true;
+}
+
+bool CKelvra::SetCaptureWindow(int32_t width, int32_t height) {
+    if (!device) {
+        RecordError(KELVRA_ERR_NOT_READY);
+        return false;
+    }
+    const int32_t state = acquisition.acquisitionState.load();
+    if (state == 1 || state == 3) {
+        RecordError(KELVRA_ERR_NOT_READY);
+        return false;
+    }
+    const std::optional<CaptureSize> stored = SettingsStore::FindCaptureSize(deviceNumber, width, height);
+    if (!stored) {
+        RecordError(KELVRA_ERR_WINDOW);
+        return false;
+    }
+    CaptureSize size = *stored;
+    const bool cameraTakesIt = (device->IsWidthAdjustable() || size.width == kSensorWidth) &&
+                               (device->IsHeightAdjustable() || size.height == kSensorHeight);
+    if (!SettingsStore::OnSensor(size) || !cameraTakesIt) {
+        // The stored entry is of no use to this camera: it runs on the whole sensor instead.
+        RecordError(KELVRA_ERR_SIZE);
+        size = CaptureSize{kSensorWidth, kSensorHeight, kSensorWidth, kSensorHeight, 0, 0, format.bufferCount};
+    }
+    format.totalWidth = size.totalWidth;
+    format.totalHeight = size.totalHeight;
+    format.width = size.width;
+    format.height = size.height;
+    format.xOffset = size.xOffset;
+    format.yOffset = size.yOffset;
+    format.bufferCount = size.bufferCount;
+    if (state == 2) return CaptureSetup();
+    if (!device->SetVideoFormat(format.xOffset, format.yOffset, format.width, format.height, format.subSample)) {
+        RecordError(KELVRA_ERR_SIZE);
+        return false;
     }
     return true;
 }

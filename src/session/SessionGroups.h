@@ -26,6 +26,7 @@ struct CaptureFormat {
     int32_t bufferCount = 4;  // stored with each capture size
     int32_t colourMode = 0;   // 0..5: 8, 16, 24, 32, 48, 64 bits per pixel
     int32_t subSample = 0;
+    int32_t clock = 0;                  // the sensor clock chosen in the stored format
     std::atomic<int32_t> waitTime{10};  // milliseconds the preview loop rests per frame; read by the worker
 };
 

@@ -1,44 +1,44 @@
-// What a session keeps per camera number while it runs: the "Gain", "Filter" and "Gray" groups of
-// every camera number it has had selected, so that switching back to a camera brings its settings
-// back. Settings not stored yet take the defaults of a fresh machine; the camera's own values
-// stand in for the "Gain" defaults. Each session has its own store; persisting it in the user's
-// registry replaces only the inside of this class.
+// The settings of each camera number in the current user's registry, under the library key
+// Software\Tavrel\Kelvra880HQLNSdk\Camera_NN: the output format and the stored capture sizes
+// (Size_00 .. Size_99), and the "Gain", "Filter" and "Gray" groups. The next program that opens
+// the same camera number starts where the last one stopped.
+//
+// The registry is a file a user or another program can edit: every value is checked as it is
+// read, and one that is missing, of the wrong type or out of range leaves the setting at its
+// default (or, for the camera's own values, at what the camera reports).
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 
 class CKelvra;
 
+// One stored capture size: the sensor's total size, the window in it and the frame buffers.
+struct CaptureSize {
+    int32_t totalWidth;
+    int32_t totalHeight;
+    int32_t width;
+    int32_t height;
+    int32_t xOffset;
+    int32_t yOffset;
+    int32_t bufferCount;
+};
+
 class SettingsStore {
 public:
-    // The capture window and output format (colour mode, subsampling, wait time).
-    static void LoadFormat(CKelvra& session);
-    // The camera, image-filter and grey groups; the camera group falls back to what the session's
-    // device reports.
-    void LoadGroups(CKelvra& session, int32_t cameraNumber) const;
-    void SaveGroups(const CKelvra& session, int32_t cameraNumber);
+    static constexpr int kCaptureSizes = 100;
 
-    struct GainGroup {
-        int32_t global, colourGreen1, colourRed, colourBlue, colourGreen2, exposure, mirrorV, mirrorH;
-        int32_t autoIris, gainMode, blackLevel;
-        double exposureMs;
-    };
-    struct FilterGroup {
-        int32_t brightness, contrast, hue, saturation, sharpness, redGain, greenGain, blueGain, gamma, bayerMode;
-    };
-    struct GrayGroup {
-        int32_t mode, gainR, gainG1, gainG2, gainB, offsetR, offsetG1, offsetG2, offsetB;
-    };
-
-private:
-    struct StoredCamera {
-        std::optional<GainGroup> gain;
-        std::optional<FilterGroup> filter;
-        std::optional<GrayGroup> gray;
-    };
-
-    // Only the session's own calls reach it, one at a time: no lock.
-    std::map<int32_t, StoredCamera> cameras;
+    // The output format of the camera number: the capture size chosen by "Size", the colour
+    // mode, subsampling, wait time and clock. On a machine without the library key, makes it
+    // with the camera number's first capture size and a fresh machine's format.
+    static void LoadFormat(CKelvra& session, int32_t cameraNumber);
+    // The "Gain", "Filter" and "Gray" groups; a missing group gives its defaults, the "Gain"
+    // defaults being what the session's camera reports.
+    static void LoadGroups(CKelvra& session, int32_t cameraNumber);
+    // False when the registry could not take them.
+    static bool SaveGroups(CKelvra& session, int32_t cameraNumber);
+    // Whether the window of size lies on the sensor, with a usable number of buffers.
+    static bool OnSensor(const CaptureSize& size);
+    // The first stored capture size of the camera number whose window is width x height.
+    static std::optional<CaptureSize> FindCaptureSize(int32_t cameraNumber, int32_t width, int32_t height);
 };

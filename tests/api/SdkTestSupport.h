@@ -1,7 +1,9 @@
-// Sessions of the public C API in front of simulated cameras, with a device table of this
-// process's own so that tests running side by side do not see each other's cameras.
+// Sessions of the public C API in front of simulated cameras, with a device table and a registry
+// of this process's own, so that tests running side by side do not see each other's cameras or
+// settings, and every test starts from a machine that never ran the SDK.
 #pragma once
 
+#include "TemporaryConfigHome.h"
 #include "kelvra/KelvraSdk.h"
 #include "kelvra/KelvraSim.h"
 #include "usb/DeviceTable.h"
@@ -47,5 +49,6 @@ protected:
         return codes;
     }
 
+    TemporaryConfigHome configHome;  // made before SetUp, removed after TearDown
     std::vector<int32_t> handles;
 };
