@@ -15,6 +15,10 @@ struct Command {
     const char* summary;
     // Results go to out, complaints to err; kExitUsage makes main show the usage.
     int (*run)(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+    // What "kelvra NAME --help" shows beside the usage: the command's own options; may be null.
+    void (*help)(std::ostream& out) = nullptr;
 };
 
 std::span<const Command> DeviceCommands();
+std::span<const Command> ControlCommands();
+std::span<const Command> StreamCommands();

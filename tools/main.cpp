@@ -1,6 +1,8 @@
 // kelvra: lists the cameras and describes them; more command families join the table below.
 #include "Command.h"
 
+#include "Options.h"
+
 #include <array>
 #include <cstring>
 #include <iomanip>
@@ -8,7 +10,9 @@
 
 namespace {
 
-std::array<std::span<const Command>, 1> CommandFamilies() { return {DeviceCommands()}; }
+std::array<std::span<const Command>, 3> CommandFamilies() {
+    return {DeviceCommands(), StreamCommands(), ControlCommands()};
+}
 
 const Command* FindCommand(const char* name) {
     for (std::span<const Command> family : CommandFamilies()) {
@@ -28,13 +32,23 @@ void PrintUsage(std::ostream& out) {
         for (const Command& command : family) {
             const std::string synopsis =
                 std::string(command.name) + (*command.arguments ? " " : "") + command.arguments;
-            out << "  " << std::left << std::setw(18) << synopsis << command.summary << '\n';
+            // A long synopsis gets a line of its own, the summary below it.
+            out << "  " << std::left << std::setw(18) << synopsis;
+            if (synopsis.size() >= 18) out << "\n" << std::string(20, ' ');
+            out << command.summary << '\n';
         }
     }
 }
 
 void PrintCommandUsage(const Command& command, std::ostream& out) {
     out << "usage: kelvra " << command.name << (*command.arguments ? " " : "") << command.arguments << '\n';
+}
+
+void PrintCommandHelp(const Command& command, std::ostream& out) {
+    PrintCommandUsage(command, out);
+    out << '\n' << command.summary << ".\n\noptions:\n";
+    if (std::strstr(command.arguments, "-n NUMBER")) out << kCameraOptionsHelp;
+    if (command.help) command.help(out);
 }
 
 }  // namespace
@@ -53,6 +67,10 @@ int main(int argc, char** argv) {
         std::cerr << "kelvra: unknown command: " << argv[1] << '\n';
         PrintUsage(std::cerr);
         return kExitUsage;
+    }
+    if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0)) {
+        PrintCommandHelp(*command, std::cout);
+        return kExitSuccess;
     }
     const int result = command->run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
     if (result == kExitUsage) PrintCommandUsage(*command, std::cerr);
