@@ -3,6 +3,7 @@
 #include "kelvra/KelvraSim.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <ostream>
 
@@ -19,7 +20,8 @@ std::optional<ParsedOptions> ParseOptions(const std::vector<std::string>& argume
     ParsedOptions parsed;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
-        if (word.size() < 2 || word[0] != '-') {
+        // A negative number is a value, not an option.
+        if (word.size() < 2 || word[0] != '-' || std::isdigit(static_cast<unsigned char>(word[1]))) {
             parsed.positionals.push_back(word);
             continue;
         }
