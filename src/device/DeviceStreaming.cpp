@@ -351,7 +351,8 @@ int32_t CKelvraU3G5Base::WaitFrameUnless(uint32_t milliseconds, HANDLE stopEvent
         // The event is auto-reset and may be stale (set for a frame already taken): wake, look,
         // and wait again for what is left of the time.
         const HANDLE events[2] = {frameEvent, stopEvent};
-        const DWORD woken = WaitForMultipleObjects(stopEvent != nullptr ? 2 : 1, events, FALSE, static_cast<DWORD>(left));
+        const DWORD woken =
+            WaitForMultipleObjects(stopEvent != nullptr ? 2 : 1, events, FALSE, static_cast<DWORD>(left));
         if (woken == WAIT_OBJECT_0 + 1) return kWaitStopped;
         if (woken != WAIT_OBJECT_0) return settled();
     }
