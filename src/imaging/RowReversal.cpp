@@ -1,6 +1,13 @@
 #include "imaging/RowReversal.h"
 
+#include <array>
 #include <cstring>
+
+#include "imaging/CpuDispatch.h"
+
+#if KELVRA_HAS_AVX2_DISPATCH
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -89,27 +96,106 @@ void MirrorEightBytePixels(uint8_t* destination, const uint8_t* source, size_t p
     for (size_t x = 0; x < pixels; ++x) Store(destination + x * 8, Load<uint64_t>(source + (pixels - 1 - x) * 8));
 }
 
+#if KELVRA_HAS_AVX2_DISPATCH
+
+// Byte shuffles that reverse the pixels of a 48-byte block (48 is a whole number of pixels of
+// every size here): output vector k is the OR of input vector v shuffled by kBlockShuffles[k][v].
+constexpr int kBlockBytes = 48;
+using BlockShuffles = std::array<std::array<std::array<int8_t, 16>, 3>, 3>;
+
+constexpr BlockShuffles MakeBlockShuffles(int pixelBytes) {
+    BlockShuffles controls{};
+    const int pixels = kBlockBytes / pixelBytes;
+    for (int k = 0; k < 3; ++k) {
+        for (int v = 0; v < 3; ++v)
+            for (int j = 0; j < 16; ++j) controls[k][v][j] = -128;
+        for (int j = 0; j < 16; ++j) {
+            const int out = 16 * k + j;
+            const int from = (pixels - 1 - out / pixelBytes) * pixelBytes + out % pixelBytes;
+            controls[k][from / 16][j] = static_cast<int8_t>(from % 16);
+        }
+    }
+    return controls;
+}
+
+constexpr bool Contributes(const BlockShuffles& controls, int k, int v) {
+    for (int j = 0; j < 16; ++j)
+        if (controls[k][v][j] >= 0) return true;
+    return false;
+}
+
+template <int PixelBytes>
+inline constexpr BlockShuffles kBlockShuffles = MakeBlockShuffles(PixelBytes);
+
+template <int PixelBytes, int K, int V>
+__attribute__((target("ssse3"), always_inline)) inline __m128i Part(const __m128i* in) {
+    constexpr const BlockShuffles& controls = kBlockShuffles<PixelBytes>;
+    if constexpr (!Contributes(controls, K, V)) {
+        return _mm_setzero_si128();
+    } else {
+        const __m128i control = _mm_loadu_si128(reinterpret_cast<const __m128i*>(controls[K][V].data()));
+        return _mm_shuffle_epi8(in[V], control);
+    }
+}
+
+template <int PixelBytes, int K>
+__attribute__((target("ssse3"), always_inline)) inline __m128i OutputVector(const __m128i* in) {
+    return _mm_or_si128(_mm_or_si128(Part<PixelBytes, K, 0>(in), Part<PixelBytes, K, 1>(in)),
+                        Part<PixelBytes, K, 2>(in));
+}
+
+// Whole blocks from the row's start; returns the pixels done.
+template <int PixelBytes>
+__attribute__((target("ssse3"))) size_t MirrorBlocksSsse3(uint8_t* destination, const uint8_t* source, size_t pixels) {
+    constexpr size_t kBlockPixels = kBlockBytes / PixelBytes;
+    size_t x = 0;
+    for (; x + kBlockPixels <= pixels; x += kBlockPixels) {
+        const uint8_t* from = source + (pixels - x - kBlockPixels) * PixelBytes;
+        const __m128i in[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32))};
+        auto* to = reinterpret_cast<__m128i*>(destination + x * PixelBytes);
+        _mm_storeu_si128(to, OutputVector<PixelBytes, 0>(in));
+        _mm_storeu_si128(to + 1, OutputVector<PixelBytes, 1>(in));
+        _mm_storeu_si128(to + 2, OutputVector<PixelBytes, 2>(in));
+    }
+    return x;
+}
+
+#endif
+
+// The vector blocks where the processor has byte shuffles, then the rest of the row (whose
+// source is the start of the source row) by words.
+template <int PixelBytes, typename Rest>
+void MirrorRow(uint8_t* destination, const uint8_t* source, size_t pixels, Rest rest) {
+    size_t done = 0;
+#if KELVRA_HAS_AVX2_DISPATCH
+    if (CpuHasSse4()) done = MirrorBlocksSsse3<PixelBytes>(destination, source, pixels);
+#endif
+    rest(destination + done * PixelBytes, source, pixels - done);
+}
+
 }  // namespace
 
 void MirrorPixelRow(uint8_t* destination, const uint8_t* source, size_t pixels, uint32_t pixelBytes) {
     switch (pixelBytes) {
         case 1:
-            MirrorByWords<1>(destination, source, pixels);
+            MirrorRow<1>(destination, source, pixels, MirrorByWords<1>);
             return;
         case 2:
-            MirrorByWords<2>(destination, source, pixels);
+            MirrorRow<2>(destination, source, pixels, MirrorByWords<2>);
             return;
         case 3:
-            MirrorByWideStores<3, uint32_t>(destination, source, pixels);
+            MirrorRow<3>(destination, source, pixels, MirrorByWideStores<3, uint32_t>);
             return;
         case 4:
-            MirrorByWords<4>(destination, source, pixels);
+            MirrorRow<4>(destination, source, pixels, MirrorByWords<4>);
             return;
         case 6:
-            MirrorByWideStores<6, uint64_t>(destination, source, pixels);
+            MirrorRow<6>(destination, source, pixels, MirrorByWideStores<6, uint64_t>);
             return;
         case 8:
-            MirrorEightBytePixels(destination, source, pixels);
+            MirrorRow<8>(destination, source, pixels, MirrorEightBytePixels);
             return;
         default:
             for (size_t x = 0; x < pixels; ++x)

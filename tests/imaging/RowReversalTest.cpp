@@ -1,5 +1,7 @@
 // Rows mirrored by blocks against a pixel-by-pixel reference, for every pixel size and for row
-// lengths around each block's size, with guard bytes that catch a store past the row's end.
+// lengths around each block size, on every tier, with guard bytes that catch a store past the
+// row end.
+#include "TestImages.h"
 #include "imaging/RowReversal.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +14,11 @@ namespace {
 constexpr uint8_t kGuard = 0xA5;
 constexpr size_t kGuardBytes = 16;
 
-TEST(RowReversal, EveryPixelSizeAndRowLengthMatchesThePixelByPixelReference) {
+class RowReversal : public CpuTierTest {};
+
+TEST_P(RowReversal, EveryPixelSizeAndRowLengthMatchesThePixelByPixelReference) {
     for (uint32_t pixelBytes : {1u, 2u, 3u, 4u, 5u, 6u, 8u}) {
-        for (size_t pixels = 0; pixels <= 70; ++pixels) {
+        for (size_t pixels = 0; pixels <= 110; ++pixels) {
             SCOPED_TRACE(testing::Message() << pixelBytes << "-byte pixels, " << pixels << " of them");
             const size_t rowBytes = pixels * pixelBytes;
             // Exactly the row, so a read past it shows under the address sanitizer.
@@ -30,5 +34,6 @@ TEST(RowReversal, EveryPixelSizeAndRowLengthMatchesThePixelByPixelReference) {
         }
     }
 }
+INSTANTIATE_TEST_SUITE_P(Tiers, RowReversal, kAllCpuTiers, CpuTierTestName);
 
 }  // namespace
