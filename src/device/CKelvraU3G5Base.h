@@ -86,6 +86,8 @@ private:
     int32_t PollReadyState();
     int32_t ProductSpecificStartUp();
     void PulseTransferReset();
+    // Writes an FPGA register and waits, briefly, until it reads back the value.
+    bool WriteFpgaRegisterTaken(uint8_t reg, uint8_t value);
     void SynchroniseFrameCounter();
     void SetTriggerModeByFpgaVersion(int32_t mode);
     void SetTriggerModeOnSensor(int32_t mode);
@@ -97,10 +99,15 @@ private:
     bool StreamLoopCanStart();
     // One header-and-payload transfer of the stream loop; false when either read failed.
     bool TransferOneFrame(FrameRequest& frame, uint32_t mode);
-    bool StoreTransferredFrame();
+    // A ring slot for the next frame; empty only when the stream stops while readers hold
+    // every free slot.
+    FrameRing::Claim ClaimStreamSlot();
+    // Reads the payload (or, wholeFrame, the whole frame of the single-transfer model) into slot.
+    bool ReadIntoSlot(FrameRing::Claim& slot, FrameRequest& frame, bool wholeFrame, uint32_t timeoutMs);
+    void PublishStreamFrame(FrameRing::Claim& slot);
     bool WaitForNewFrameCounter();
     void RestartAfterFailure();
-    bool CaptureOnce(FrameRequest& frame);
+    bool CaptureOnce(FrameRequest& frame, FrameRing::Claim& slot);
     int32_t CopyRingSlot(uint8_t* buffer, uint32_t size, bool fromFirstSlot, int32_t keepOrder, uint64_t* taken);
     // Samples the camera sends per pixel: three on converter boards, one elsewhere.
     uint32_t SamplesPerPixel() const;
@@ -119,7 +126,7 @@ private:
 
     std::unique_ptr<CKelvCy3Cam> controller;
     uint8_t deviceInfo[kDeviceInfoBytes] = {};
-    std::unique_ptr<uint8_t[]> transferBuffer;
+    // Capacity of each ring slot, into which transfers read directly.
     int32_t transferBufferSize = 0;
     std::atomic<uint32_t> streamMode{0};
     int32_t productId = kNoProductId;

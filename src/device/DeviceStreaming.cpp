@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr uint32_t kSingleTransferTimeoutMs = 3000;
 constexpr int kFailuresBeforeGivingUp = 5;
 constexpr int kCaptureAttempts = 10;
 constexpr DWORD kCaptureGiveUpMs = 9999;
+constexpr DWORD kRegisterSettleMs = 1;
+constexpr DWORD kCounterPollMs = 1;
 
 enum StreamMode : uint32_t { kContinuous = 0, kSingleFrame = 1, kNextNewFrame = 2, kCounterSync = 3 };
 enum WaitResult : int32_t { kGaveUp = 1, kNoFrame = 2, kFrameReady = 3 };
@@ -33,18 +36,27 @@ void Signal(HANDLE event) {
 }  // namespace
 
 void CKelvraU3G5Base::ReleaseFrameBuffers() {
-    transferBuffer.reset();
     transferBufferSize = 0;
     frameRing.Release();
     frameBytes = 0;
 }
 
+bool CKelvraU3G5Base::WriteFpgaRegisterTaken(uint8_t reg, uint8_t value) {
+    if (!controller->WriteFpgaRegister(reg, value)) return false;
+    // The board has taken the value once it reads back; a board that answers reads late still
+    // gets no longer than the pause it was always given.
+    const DWORD start = timeGetTime();
+    do {
+        uint8_t seen = 0;
+        if (controller->ReadFpgaRegister(reg, &seen) && seen == value) return true;
+    } while (timeGetTime() - start < kRegisterSettleMs);
+    return true;
+}
+
 void CKelvraU3G5Base::PulseTransferReset() {
     const uint8_t reg = Rules().alternateRegisterMap ? fpga::kAltTransferReset : fpga::kTransferReset;
-    const bool raised = controller->WriteFpgaRegister(reg, 1);
-    Sleep(1);
-    const bool lowered = controller->WriteFpgaRegister(reg, 0);
-    Sleep(1);
+    const bool raised = WriteFpgaRegisterTaken(reg, 1);
+    const bool lowered = WriteFpgaRegisterTaken(reg, 0);
     // Recovery goes on regardless: the next transfer shows whether the board took the reset.
     if (!raised || !lowered) DebugLog(LogCategory::Device, "transfer reset pulse not written");
 }
@@ -83,6 +95,7 @@ int32_t CKelvraU3G5Base::StartStreaming(uint32_t mode) {
     // Cleared here as well as by the thread: a caller waiting right after the start must not
     // see the give-up of the previous stream.
     transferFailed.store(0);
+    controller->ResumeStreamTransfers();
     running.store(1);
     threadHandle = CreateThread(nullptr, 0, AcquisitionThread, this, 0, nullptr);
     if (threadHandle == nullptr) {
@@ -96,23 +109,27 @@ int32_t CKelvraU3G5Base::StartStreaming(uint32_t mode) {
 
 int32_t CKelvraU3G5Base::StopStreaming() {
     if (sensor) sensor->StopMonitor();
-    if (running.exchange(0)) WaitForSingleObject(threadEndEvent, INFINITE);
+    if (running.exchange(0)) {
+        // The transfer in flight is aborted rather than waited out: a header read with no frame
+        // coming would otherwise run all its attempts.
+        if (controller) controller->StopStreamTransfers();
+        WaitForSingleObject(threadEndEvent, INFINITE);
+    }
     if (threadHandle != nullptr) {
         // Joined without a limit: the thread writes into buffers that may be freed after this
-        // returns, and it always ends once its transfer in progress completes or times out.
+        // returns, and it ends as soon as its aborted transfer returns.
         WaitForSingleObject(threadHandle, INFINITE);
         CloseHandle(threadHandle);
         threadHandle = nullptr;
     }
-    Sleep(1);
     if (threadEndEvent != nullptr) {
         CloseHandle(threadEndEvent);
         threadEndEvent = nullptr;
     }
     Signal(frameEvent);  // releases a caller still waiting for a frame
     // Fails only without a controller, when there is no transfer to reset.
+    // Its requests complete only once the board has taken them: nothing more to wait for.
     static_cast<void>(ResetTransfer());
-    Sleep(5);
     streamMode.store(kContinuous);
     return 1;
 }
@@ -165,15 +182,34 @@ int32_t CKelvraU3G5Base::SetTransferTimeout(uint32_t milliseconds) {
 
 void CKelvraU3G5Base::PrepareTransfer(FrameRequest& frame) const {
     std::memset(&frame, 0, sizeof(frame));
-    frame.destination = transferBuffer.get();
+    // The destination is the ring slot claimed for each transfer.
     frame.capacity = static_cast<uint32_t>(transferBufferSize);
     frame.expectedSize = frameBytes;
 }
 
-bool CKelvraU3G5Base::StoreTransferredFrame() {
-    const bool stored = frameRing.Store(transferBuffer.get(), frameBytes);
+FrameRing::Claim CKelvraU3G5Base::ClaimStreamSlot() {
+    // Readers pin a slot only for one copy, so a slot comes free within a copy's time; a stop
+    // does not wait for it.
+    for (;;) {
+        FrameRing::Claim slot = frameRing.ClaimNext();
+        if (slot || !running.load()) return slot;
+        std::this_thread::yield();
+    }
+}
+
+bool CKelvraU3G5Base::ReadIntoSlot(FrameRing::Claim& slot, FrameRequest& frame, bool wholeFrame, uint32_t timeoutMs) {
+    if (!slot) return false;
+    frame.destination = slot.Data();
+    frame.capacity = static_cast<uint32_t>(slot.Bytes());
+    const bool read = wholeFrame ? controller->ReadFrameEndpoint83(&frame, timeoutMs) != 0
+                                 : controller->ReadFramePayload(&frame, timeoutMs) != 0;
+    frame.destination = nullptr;
+    return read;
+}
+
+void CKelvraU3G5Base::PublishStreamFrame(FrameRing::Claim& slot) {
+    slot.Publish();
     Signal(frameEvent);
-    return stored;
 }
 
 bool CKelvraU3G5Base::WaitForNewFrameCounter() {
@@ -182,7 +218,13 @@ bool CKelvraU3G5Base::WaitForNewFrameCounter() {
     // that follows then tells whether one came.
     static_cast<void>(controller->ReadFpgaRegister(fpga::kFrameCounter, &counter));
     if (counter == lastFrameCounter.load()) {
-        Sleep(1);
+        // The board announces no new count: it is polled, but a stop ends the pause.
+        const HANDLE stopped = controller->StreamStopEvent();
+        if (stopped != nullptr) {
+            WaitForSingleObject(stopped, kCounterPollMs);
+        } else {
+            Sleep(kCounterPollMs);
+        }
         return false;
     }
     lastFrameCounter.store(counter);
@@ -193,7 +235,11 @@ bool CKelvraU3G5Base::TransferOneFrame(FrameRequest& frame, uint32_t mode) {
     if (!controller->ReadFrameHeader(&frame, kHeaderTimeoutMs)) return false;
     if (mode != kNextNewFrame) lastFrameCounter.store(frame.frameNumber);
     if (mode == kCounterSync) return true;
-    return controller->ReadFramePayload(&frame, transferTimeout.load()) != 0;
+    // Claimed only now, so a header that never comes holds no slot.
+    FrameRing::Claim slot = ClaimStreamSlot();
+    if (!ReadIntoSlot(slot, frame, false, transferTimeout.load())) return false;
+    PublishStreamFrame(slot);
+    return true;
 }
 
 void CKelvraU3G5Base::RestartAfterFailure() {
@@ -216,7 +262,7 @@ int32_t CKelvraU3G5Base::FinishStreamLoop() {
 // Without a controller or transfer buffer the thread ends at once, but still as a stopping
 // stream expects: running cleared, then "thread end" signalled.
 bool CKelvraU3G5Base::StreamLoopCanStart() {
-    if (controller && transferBuffer) return true;
+    if (controller && frameRing.Allocated()) return true;
     running.store(0);
     Signal(threadEndEvent);
     return false;
@@ -240,10 +286,11 @@ int32_t CKelvraU3G5Base::StreamLoop() {
                 if (mode == kCounterSync) break;
                 transferFailed.store(0);
                 failures = 0;
-                StoreTransferredFrame();
                 if (mode == kSingleFrame || mode == kNextNewFrame) break;
                 continue;
             }
+            // A stopped stream's transfer was aborted: nothing to recover.
+            if (!running.load()) break;
             controller->CloseStream();
             if ((Rules().givesUpOnMissedNewFrame && mode == kNextNewFrame) || ++failures >= kFailuresBeforeGivingUp) {
                 transferFailed.store(1);
@@ -267,14 +314,16 @@ int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
     if (controller->OpenStream()) {
         int attempts = 0;
         while (running.load()) {
-            if (controller->ReadFrameEndpoint83(&frame, kSingleTransferTimeoutMs)) {
+            FrameRing::Claim slot = ClaimStreamSlot();
+            if (ReadIntoSlot(slot, frame, true, kSingleTransferTimeoutMs)) {
+                PublishStreamFrame(slot);
                 lastSuccess = timeGetTime();
                 transferFailed.store(0);
-                StoreTransferredFrame();
                 if (streamMode.load() == kSingleFrame) break;
                 attempts = 0;
                 continue;
             }
+            if (!running.load()) break;
             if (timeGetTime() - lastSuccess > kCaptureGiveUpMs || ++attempts >= kCaptureAttempts) {
                 transferFailed.store(1);
                 break;
@@ -294,10 +343,10 @@ int32_t CKelvraU3G5Base::StreamLoopSingleTransfer() {
     return 1;
 }
 
-bool CKelvraU3G5Base::CaptureOnce(FrameRequest& frame) {
-    if (Rules().singleTransfer) return controller->ReadFrameEndpoint83(&frame, kSingleTransferTimeoutMs);
+bool CKelvraU3G5Base::CaptureOnce(FrameRequest& frame, FrameRing::Claim& slot) {
+    if (Rules().singleTransfer) return ReadIntoSlot(slot, frame, true, kSingleTransferTimeoutMs);
     return controller->ReadFrameHeader(&frame, kSingleTransferTimeoutMs) &&
-           controller->ReadFramePayload(&frame, kSingleTransferTimeoutMs);
+           ReadIntoSlot(slot, frame, false, kSingleTransferTimeoutMs);
 }
 
 int32_t CKelvraU3G5Base::CaptureSingleFrame() {
@@ -306,16 +355,18 @@ int32_t CKelvraU3G5Base::CaptureSingleFrame() {
     if (running.load()) StopStreaming();
     // Failing, it leaves no transfer buffer, which the next line reports.
     if (geometryDirty) static_cast<void>(ApplyImageSize());
-    if (!transferBuffer) return 2;
+    if (!frameRing.Allocated()) return 2;
+    controller->ResumeStreamTransfers();
     FrameRequest frame;
     PrepareTransfer(frame);
+    FrameRing::Claim slot = frameRing.ClaimFirst();
     if (Rules().singleTransfer && !controller->ResetStream()) DebugLog(LogCategory::Device, "stream reset failed");
     transferFailed.store(0);
     const DWORD start = timeGetTime();
     if (controller->OpenStream()) {
         for (int attempt = 1;; ++attempt) {
-            if (CaptureOnce(frame)) {
-                frameRing.StoreFirst(transferBuffer.get(), frameBytes);
+            if (CaptureOnce(frame, slot)) {
+                slot.Publish();
                 transferFailed.store(0);
                 break;
             }

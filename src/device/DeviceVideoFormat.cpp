@@ -131,7 +131,6 @@ uint32_t CKelvraU3G5Base::BytesPerPixel() const { return (dataWidth != 0 ? 2 : 1
 int32_t CKelvraU3G5Base::ApplyImageSize() {
     // The acquisition thread writes into the buffers about to be replaced.
     if (running.load()) StopStreaming();
-    transferBuffer.reset();
     transferBufferSize = 0;
     if (!sensor) return 0;
     const SensorParameters& geometry = sensor->Parameters();
@@ -143,8 +142,7 @@ int32_t CKelvraU3G5Base::ApplyImageSize() {
     const uint64_t bytes = static_cast<uint64_t>(w * h) * BytesPerPixel();
     // Sizes travel in 32-bit fields of the transfer record: a window beyond them is refused.
     if (bufferSize > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return 0;
-    transferBuffer.reset(new (std::nothrow) uint8_t[bufferSize]());
-    if (!transferBuffer || !frameRing.Allocate(bufferSize)) {
+    if (!frameRing.Allocate(bufferSize)) {
         ReleaseFrameBuffers();
         return 0;
     }

@@ -1,36 +1,12 @@
 #include "device/FrameCopy.h"
 
-#include <algorithm>
+#include "imaging/RowReversal.h"
+
 #include <cstring>
 
 namespace {
 
 constexpr int32_t kLastRevisionDroppingARow = 7;
-
-template <size_t PixelBytes>
-void MirrorPixels(uint8_t* destination, const uint8_t* source, size_t pixels) {
-    for (size_t x = 0; x < pixels; ++x)
-        std::memcpy(destination + x * PixelBytes, source + (pixels - 1 - x) * PixelBytes, PixelBytes);
-}
-
-// Pixels are one or two bytes, three times that on converter boards.
-void MirrorRow(uint8_t* destination, const uint8_t* source, size_t rowBytes, uint32_t bytesPerPixel) {
-    const size_t pixels = rowBytes / bytesPerPixel;
-    switch (bytesPerPixel) {
-        case 2:
-            MirrorPixels<2>(destination, source, pixels);
-            break;
-        case 3:
-            MirrorPixels<3>(destination, source, pixels);
-            break;
-        case 6:
-            MirrorPixels<6>(destination, source, pixels);
-            break;
-        default:
-            std::reverse_copy(source, source + rowBytes, destination);
-            break;
-    }
-}
 
 size_t SourceRow(size_t outputRow, size_t rows, RowOrder order) {
     switch (order) {
@@ -65,7 +41,7 @@ void CopyFrameRows(uint8_t* destination, const uint8_t* source, const FrameLayou
         const uint8_t* from = source + SourceRow(row, layout.rows, plan.order) * layout.rowBytes;
         uint8_t* to = destination + row * layout.rowBytes;
         if (plan.mirror) {
-            MirrorRow(to, from, layout.rowBytes, layout.bytesPerPixel);
+            MirrorPixelRow(to, from, layout.rowBytes / layout.bytesPerPixel, layout.bytesPerPixel);
         } else {
             std::memcpy(to, from, layout.rowBytes);
         }

@@ -2,6 +2,10 @@
 // slot carries an atomic state, so the writer claims only a slot no reader holds and a reader
 // pins only a slot the writer is not filling. A reader therefore always copies a whole frame,
 // never one half-overwritten by the next.
+//
+// The writer fills a claimed slot in place (the transfer reads straight into it) and publishes it
+// only once the whole frame is there; a transfer that fails hands the slot back unpublished, so
+// readers go on seeing the frame before it.
 #pragma once
 
 #include <atomic>
@@ -13,17 +17,50 @@ class FrameRing {
 public:
     static constexpr int kSlots = 4;
 
+    // A slot held by the writer. Readers cannot pin it until it is published; destroyed without
+    // Publish it goes back as it was, its frame not counted.
+    class Claim {
+    public:
+        Claim() = default;
+        Claim(Claim&& other) noexcept { *this = static_cast<Claim&&>(other); }
+        Claim& operator=(Claim&& other) noexcept;
+        Claim(const Claim&) = delete;
+        Claim& operator=(const Claim&) = delete;
+        ~Claim() { Return(); }
+
+        explicit operator bool() const { return ring != nullptr; }
+        uint8_t* Data() const;
+        size_t Bytes() const;
+        // Makes the slot's contents the newest frame (the first slot's frame for a claim of the
+        // first slot, which counts as no new stream frame).
+        void Publish();
+        // Gives the slot back unpublished.
+        void Return();
+
+    private:
+        friend class FrameRing;
+        Claim(FrameRing* ring, int slot, bool advance) : ring(ring), slot(slot), advance(advance) {}
+
+        FrameRing* ring = nullptr;
+        int slot = 0;
+        bool advance = false;
+    };
+
     // All slots or none; the contents start zeroed.
     bool Allocate(size_t bytesPerSlot);
     void Release();
     bool Allocated() const { return slots[0] != nullptr; }
     size_t SlotBytes() const { return slotBytes; }
 
-    // Acquisition side: copies bytes into the slot at the write index (or the next one no reader
-    // holds) and publishes it as the newest frame. false when every slot is held by readers.
+    // Acquisition side: the slot at the write index, or the next one no reader holds. Never the
+    // newest frame's slot, so readers of the newest frame never wait for a transfer. Empty when
+    // readers hold every other slot (or nothing is allocated).
+    Claim ClaimNext();
+    // The first slot, waiting while readers hold it; for the synchronous capture, whose frame
+    // does not count as a new stream frame.
+    Claim ClaimFirst();
+    // A claim filled by copying: false when no slot could be claimed.
     bool Store(const uint8_t* source, size_t bytes);
-    // Fills the first slot, waiting while readers hold it; for the synchronous capture, whose
-    // frame does not count as a new stream frame.
     bool StoreFirst(const uint8_t* source, size_t bytes);
 
     // Reader side: calls read(slotData) while the slot is pinned and returns the sequence number
@@ -51,8 +88,10 @@ private:
     int NewestSlot() const { return static_cast<int>((WriteIndex() + kSlots - 1) % kSlots); }
     bool Pin(int slot);
     void Unpin(int slot) { state[slot].fetch_sub(1, std::memory_order_release); }
-    bool Claim(int slot);
-    void Publish(int slot, const uint8_t* source, size_t bytes, bool advance);
+    bool TryClaim(int slot);
+    void Publish(int slot, bool advance);
+    void Unclaim(int slot) { state[slot].store(0, std::memory_order_release); }
+    bool StoreByCopy(Claim claim, const uint8_t* source, size_t bytes);
     static void WaitForOtherSide();
 
     template <class Reader>

@@ -231,13 +231,195 @@ KELVRA_AVX2 int32_t RunDemosaicRowAvx2(const DemosaicRowSpan<typename Lanes::Sam
     return row.Run();
 }
 
+// The same two passes with 128-bit vectors for processors without AVX2: eight 8-bit pixels
+// (16-bit lanes) or four 16-bit pixels (32-bit lanes) per vector. A 128-bit vector is laid
+// out as one half of the AVX2 one, so the interleave shuffles are the halves' own.
+template <int Channels>
+class InterleavedStoreSse4 {
+public:
+    KELVRA_SSE4_INLINE InterleavedStoreSse4(const ShuffleBytes& bytes, __m128i fourthChannel)
+        : fourthChannel(fourthChannel) {
+        for (int i = 0; i < 4; ++i) shuffles[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes[i].data()));
+    }
+
+    KELVRA_SSE4_INLINE void operator()(__m128i blueRed, __m128i greens, uint8_t* d) const {
+        const __m128i head =
+            _mm_or_si128(_mm_shuffle_epi8(blueRed, shuffles[0]), _mm_shuffle_epi8(greens, shuffles[1]));
+        const __m128i tail =
+            _mm_or_si128(_mm_shuffle_epi8(blueRed, shuffles[2]), _mm_shuffle_epi8(greens, shuffles[3]));
+        if constexpr (Channels == 3) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), head);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), tail);
+        } else {
+            Merge(head, d);
+            Merge(tail, d + 16);
+        }
+    }
+
+private:
+    KELVRA_SSE4_INLINE void Merge(__m128i pixels, uint8_t* d) const {
+        auto* p = reinterpret_cast<__m128i*>(d);
+        _mm_storeu_si128(p, _mm_or_si128(pixels, _mm_and_si128(_mm_loadu_si128(p), fourthChannel)));
+    }
+
+    __m128i shuffles[4];
+    __m128i fourthChannel;
+};
+
+KELVRA_SSE4_INLINE __m128i RedColumnMaskSse4(int32_t firstParity, int32_t redParity, bool wide) {
+    const int32_t evenRed = (firstParity ^ redParity) == 0 ? -1 : 0;
+    return wide ? _mm_set_epi32(~evenRed, evenRed, ~evenRed, evenRed)
+                : _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(evenRed) & 0xFFFFu) |
+                                 static_cast<int32_t>(static_cast<uint32_t>(~evenRed) & 0xFFFF0000u));
+}
+
+struct Samples8Sse4 {
+    using Sample = uint8_t;
+    using Sum = uint16_t;
+    static constexpr int32_t kLanes = 8;
+    static constexpr bool kWide = false;
+    static constexpr int64_t kFourthChannel = Samples8::kFourthChannel;
+
+    KELVRA_SSE4_INLINE static __m128i Load(const uint8_t* p) {
+        return _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    }
+    KELVRA_SSE4_INLINE static __m128i Scale(__m128i sum, __m128i factor) {
+        return _mm_mulhi_epu16(_mm_slli_epi16(sum, 4), factor);
+    }
+    KELVRA_SSE4_INLINE static __m128i Factor(int32_t factor) {
+        return _mm_set1_epi16(static_cast<int16_t>(factor << 1));
+    }
+    KELVRA_SSE4_INLINE static __m128i Pack(__m128i a, __m128i b) { return _mm_packus_epi16(a, b); }
+    KELVRA_SSE4_INLINE static __m128i Half(__m128i sum) { return _mm_srli_epi16(sum, 1); }
+    KELVRA_SSE4_INLINE static __m128i Add(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
+};
+
+struct Samples16Sse4 {
+    using Sample = uint16_t;
+    using Sum = int32_t;
+    static constexpr int32_t kLanes = 4;
+    static constexpr bool kWide = true;
+    static constexpr int64_t kFourthChannel = Samples16::kFourthChannel;
+
+    KELVRA_SSE4_INLINE static __m128i Load(const uint16_t* p) {
+        return _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    }
+    KELVRA_SSE4_INLINE static __m128i Scale(__m128i sum, __m128i factor) {
+        return _mm_srli_epi32(_mm_mullo_epi32(sum, factor), 11);
+    }
+    KELVRA_SSE4_INLINE static __m128i Factor(int32_t factor) { return _mm_set1_epi32(factor); }
+    KELVRA_SSE4_INLINE static __m128i Pack(__m128i a, __m128i b) { return _mm_packus_epi32(a, b); }
+    KELVRA_SSE4_INLINE static __m128i Half(__m128i sum) { return _mm_srli_epi32(sum, 1); }
+    KELVRA_SSE4_INLINE static __m128i Add(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
+};
+
+template <typename Lanes>
+KELVRA_SSE4_INLINE __m128i Times3PlusSse4(__m128i a, __m128i b) {
+    return Lanes::Add(Lanes::Add(a, a), Lanes::Add(a, b));
+}
+
+template <typename Lanes, int Channels>
+class DemosaicRowSse4 {
+public:
+    using Sample = typename Lanes::Sample;
+    using Sum = typename Lanes::Sum;
+    static constexpr int32_t kLanes = Lanes::kLanes;
+
+    KELVRA_SSE4_INLINE explicit DemosaicRowSse4(const DemosaicRowSpan<Sample>& span)
+        : span(span),
+          store(kInterleave<sizeof(Sample), Channels>, _mm_set1_epi64x(Lanes::kFourthChannel)),
+          factorRed(Lanes::Factor(span.factorRed)),
+          factorBlue(Lanes::Factor(span.factorBlue)) {}
+
+    KELVRA_SSE4_INLINE int32_t Run() {
+        const int32_t end = span.width - 2;
+        if (end - 2 < kLanes) return 2;
+        int32_t x = 2;
+        while (x < end) {
+            x = std::min(x, end - kLanes);
+            const int32_t count = std::min(kChunkColumns, (end - x) / kLanes * kLanes);
+            const int32_t first = x - 2;
+            const Rows rows{span.red + first, span.redFar + first, span.blue + first, span.blueFar + first};
+            const __m128i firstParityRed = RedColumnMaskSse4(first & 1, span.redParity, Lanes::kWide);
+            for (int32_t i = 0; i < count; i += kLanes) ColumnSums(rows, i, firstParityRed);
+            ColumnSums(rows, count + 3 - kLanes, RedColumnMaskSse4((first + 1) & 1, span.redParity, Lanes::kWide));
+            const __m128i redMask = RedColumnMaskSse4(x & 1, span.redParity, Lanes::kWide);
+            uint8_t* d = reinterpret_cast<uint8_t*>(span.dest + static_cast<intptr_t>(x) * Channels);
+            for (int32_t n = 0; n < count; n += kLanes) {
+                Pixels(n, redMask, d + static_cast<intptr_t>(n) * Channels * sizeof(Sample));
+            }
+            x += count;
+        }
+        return end;
+    }
+
+private:
+    struct Rows {
+        const Sample* red;
+        const Sample* redFar;
+        const Sample* blue;
+        const Sample* blueFar;
+    };
+
+    KELVRA_SSE4_INLINE void ColumnSums(Rows rows, int32_t i, __m128i redColumns) {
+        const __m128i inRedRow = Lanes::Load(rows.red + i);
+        const __m128i inBlueRow = Lanes::Load(rows.blue + i);
+        const __m128i redSum = Times3PlusSse4<Lanes>(inRedRow, Lanes::Load(rows.redFar + i));
+        const __m128i blueSum = Times3PlusSse4<Lanes>(inBlueRow, Lanes::Load(rows.blueFar + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), _mm_blendv_epi8(blueSum, redSum, redColumns));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(greens + i), _mm_blendv_epi8(inRedRow, inBlueRow, redColumns));
+    }
+
+    KELVRA_SSE4_INLINE __m128i LoadSums(const Sum* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+    KELVRA_SSE4_INLINE void Pixels(int32_t n, __m128i redMask, uint8_t* d) {
+        const __m128i own = Times3PlusSse4<Lanes>(LoadSums(sums + n + 2), LoadSums(sums + n));
+        const __m128i other = Times3PlusSse4<Lanes>(LoadSums(sums + n + 1), LoadSums(sums + n + 3));
+        const __m128i redSum = _mm_blendv_epi8(other, own, redMask);
+        const __m128i blueSum = _mm_blendv_epi8(own, other, redMask);
+        const __m128i green = Lanes::Half(Lanes::Add(LoadSums(greens + n + 1), LoadSums(greens + n + 2)));
+        const __m128i blueRed = Lanes::Pack(Lanes::Scale(blueSum, factorBlue), Lanes::Scale(redSum, factorRed));
+        store(blueRed, Lanes::Pack(green, green), d);
+    }
+
+    const DemosaicRowSpan<Sample> span;
+    InterleavedStoreSse4<Channels> store;
+    __m128i factorRed;
+    __m128i factorBlue;
+    alignas(16) Sum sums[kChunkColumns + 16];
+    alignas(16) Sum greens[kChunkColumns + 16];
+};
+
+template <typename Lanes>
+KELVRA_SSE4 int32_t RunDemosaicRowSse4(const DemosaicRowSpan<typename Lanes::Sample>& span) {
+    if (span.destChannels == 3) {
+        DemosaicRowSse4<Lanes, 3> row(span);
+        return row.Run();
+    }
+    DemosaicRowSse4<Lanes, 4> row(span);
+    return row.Run();
+}
+
+template <typename Avx2Lanes, typename Sse4Lanes>
+int32_t DemosaicRowForTier(const DemosaicRowSpan<typename Avx2Lanes::Sample>& span) {
+    switch (ActiveCpuTier()) {
+        case CpuTier::Avx2:
+            return RunDemosaicRowAvx2<Avx2Lanes>(span);
+        case CpuTier::Sse4:
+            return RunDemosaicRowSse4<Sse4Lanes>(span);
+        case CpuTier::Baseline:
+            break;
+    }
+    return 2;
+}
+
 }  // namespace
 
 int32_t DemosaicRowSimd(const DemosaicRowSpan<uint8_t>& span) {
-    return CpuHasAvx2() ? RunDemosaicRowAvx2<Samples8>(span) : 2;
+    return DemosaicRowForTier<Samples8, Samples8Sse4>(span);
 }
 int32_t DemosaicRowSimd(const DemosaicRowSpan<uint16_t>& span) {
-    return CpuHasAvx2() ? RunDemosaicRowAvx2<Samples16>(span) : 2;
+    return DemosaicRowForTier<Samples16, Samples16Sse4>(span);
 }
 
 #else

@@ -21,6 +21,6 @@ struct DemosaicRowSpan {
 };
 
 // Writes columns 2 .. n - 1 of the row and returns n: width - 2 when the vector path
-// covers the row, 2 when it does not run (no AVX2, or fewer columns than one vector).
+// covers the row, 2 when it does not run (no vector tier, or fewer columns than one vector).
 int32_t DemosaicRowSimd(const DemosaicRowSpan<uint8_t>& span);
 int32_t DemosaicRowSimd(const DemosaicRowSpan<uint16_t>& span);

@@ -199,11 +199,185 @@ KELVRA_AVX2 int32_t RowAvx2(const uint8_t* source, uint8_t* dest, int32_t width,
     return 0;
 }
 
+// The same kernel with 128-bit vectors for processors without AVX2: four pixels per vector.
+// The sector tables take two byte shuffles (entries 0-3 and 4-5) instead of a lane permute.
+class HueSaturationSse4 {
+public:
+    KELVRA_SSE4_INLINE explicit HueSaturationSse4(const HueSaturationSteps& steps)
+        : shiftWithin(_mm_set1_epi32(steps.shiftWithin)),
+          shiftSectors(_mm_set1_epi32(steps.shiftSectors)),
+          saturationMul(_mm_set1_epi32(steps.saturationMul)),
+          masksLow(_mm_setr_epi32(0x010001, 0x010000, 0x010100, 0x000100)),
+          masksHigh(_mm_setr_epi32(0x000101, 0x000001, 0, 0)),
+          stepsLow(_mm_setr_epi32(-1, 256, -65536, 1)),
+          stepsHigh(_mm_setr_epi32(-256, 65536, 0, 0)) {}
+
+    KELVRA_SSE4_INLINE __m128i Adjust(__m128i pixels) const {
+        const __m128i byteMask = _mm_set1_epi32(0xFF);
+        const __m128i b = _mm_and_si128(pixels, byteMask);
+        const __m128i g = _mm_and_si128(_mm_srli_epi32(pixels, 8), byteMask);
+        const __m128i r = _mm_and_si128(_mm_srli_epi32(pixels, 16), byteMask);
+        const __m128i hi = _mm_max_epi32(r, _mm_max_epi32(g, b));
+        const __m128i lo = _mm_min_epi32(r, _mm_min_epi32(g, b));
+        const __m128i l2 = _mm_add_epi32(hi, lo);
+        const __m128i chroma = _mm_sub_epi32(hi, lo);
+        const __m128i redMax =
+            _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi32(g, r), _mm_cmpgt_epi32(b, r)), _mm_set1_epi32(-1));
+        const __m128i greenMax = _mm_andnot_si128(_mm_or_si128(redMax, _mm_cmpgt_epi32(b, g)), _mm_set1_epi32(-1));
+        const __m128i sector =
+            _mm_blendv_epi8(_mm_blendv_epi8(_mm_set1_epi32(5), _mm_set1_epi32(3), greenMax), _mm_set1_epi32(1), redMax);
+        const __m128i rawPosition = _mm_blendv_epi8(_mm_blendv_epi8(_mm_sub_epi32(r, g), _mm_sub_epi32(b, r), greenMax),
+                                                    _mm_sub_epi32(g, b), redMax);
+        const __m128i behind = _mm_cmpgt_epi32(_mm_setzero_si128(), rawPosition);
+        const __m128i position = _mm_add_epi32(rawPosition, _mm_and_si128(behind, chroma));
+        const __m128i half = _mm_set1_epi32(32768);
+        const __m128i scaledChroma = _mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi32(saturationMul, chroma), half), 16);
+        const __m128i limit = _mm_min_epi32(l2, _mm_sub_epi32(_mm_set1_epi32(511), l2));
+        const __m128i newChroma = _mm_min_epi32(scaledChroma, limit);
+        const __m128i low = _mm_srai_epi32(_mm_sub_epi32(l2, newChroma), 1);
+        const __m128i amplitude = _mm_sub_epi32(_mm_srai_epi32(_mm_add_epi32(l2, newChroma), 1), low);
+        const __m128 divisor = _mm_cvtepi32_ps(_mm_max_epi32(chroma, _mm_set1_epi32(1)));
+        const __m128i reciprocal = _mm_cvttps_epi32(_mm_div_ps(_mm_set1_ps(16711680.0f), divisor));
+        const __m128i w0 =
+            _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi32(position, reciprocal), half), 16), shiftWithin);
+        const __m128i carry = _mm_cmpgt_epi32(w0, _mm_set1_epi32(254));
+        const __m128i w = _mm_sub_epi32(w0, _mm_and_si128(carry, byteMask));
+        __m128i index = _mm_sub_epi32(_mm_add_epi32(_mm_add_epi32(sector, behind), shiftSectors), carry);
+        index = _mm_sub_epi32(index, _mm_and_si128(_mm_cmpgt_epi32(index, _mm_set1_epi32(5)), _mm_set1_epi32(6)));
+        const __m128i ramp = _mm_srai_epi32(_mm_add_epi32(_mm_mullo_epi32(amplitude, w), _mm_set1_epi32(128)), 8);
+        const __m128i grey = _mm_mullo_epi32(low, _mm_set1_epi32(0x010101));
+        // Byte k of lane i picks byte 4 x index + k of a table; a shuffle sees the low four
+        // bits of that, so entries 4 and 5 come from the second table at 0 and 1.
+        const __m128i picks =
+            _mm_add_epi32(_mm_mullo_epi32(index, _mm_set1_epi32(0x04040404)), _mm_set1_epi32(0x03020100));
+        const __m128i upper = _mm_cmpgt_epi32(index, _mm_set1_epi32(3));
+        const __m128i sectorMask =
+            _mm_blendv_epi8(_mm_shuffle_epi8(masksLow, picks), _mm_shuffle_epi8(masksHigh, picks), upper);
+        const __m128i sectorStep =
+            _mm_blendv_epi8(_mm_shuffle_epi8(stepsLow, picks), _mm_shuffle_epi8(stepsHigh, picks), upper);
+        const __m128i full = _mm_mullo_epi32(amplitude, sectorMask);
+        const __m128i moved = _mm_mullo_epi32(ramp, sectorStep);
+        return _mm_add_epi32(grey, _mm_add_epi32(full, moved));
+    }
+
+private:
+    __m128i shiftWithin;
+    __m128i shiftSectors;
+    __m128i saturationMul;
+    __m128i masksLow;
+    __m128i masksHigh;
+    __m128i stepsLow;
+    __m128i stepsHigh;
+};
+
+KELVRA_SSE4_INLINE __m128i ShuffleSse4(__m128i v, const std::array<int8_t, 16>& control) {
+    return _mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(control.data())));
+}
+
+// 48 bytes as four vectors of 12 bytes each in their low bytes, and back (the upper four bytes
+// of each must be zero).
+struct Quarters48 {
+    __m128i q[4];
+};
+
+KELVRA_SSE4_INLINE Quarters48 Load48Sse4(const uint8_t* p) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    return Quarters48{{a, _mm_alignr_epi8(b, a, 12), _mm_alignr_epi8(c, b, 8), _mm_srli_si128(c, 4)}};
+}
+
+KELVRA_SSE4_INLINE void Store48Sse4(const Quarters48& bytes, uint8_t* o) {
+    const __m128i* q = bytes.q;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(q[0], _mm_slli_si128(q[1], 12)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                     _mm_or_si128(_mm_srli_si128(q[1], 4), _mm_slli_si128(q[2], 8)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32),
+                     _mm_or_si128(_mm_srli_si128(q[2], 8), _mm_slli_si128(q[3], 4)));
+}
+
+KELVRA_SSE4_INLINE int32_t Row24Sse4(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationSse4& kernel) {
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        Quarters48 pixels = Load48Sse4(s + static_cast<intptr_t>(x) * 3);
+        for (__m128i& q : pixels.q) q = ShuffleSse4(kernel.Adjust(ShuffleSse4(q, kSpread24)), kPack24);
+        Store48Sse4(pixels, d + static_cast<intptr_t>(x) * 3);
+    }
+    return x;
+}
+
+KELVRA_SSE4_INLINE int32_t Row32Sse4(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationSse4& kernel) {
+    const __m128i fourthByte = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + static_cast<intptr_t>(x) * 4));
+        const __m128i adjusted = _mm_or_si128(kernel.Adjust(pixels), _mm_and_si128(pixels, fourthByte));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + static_cast<intptr_t>(x) * 4), adjusted);
+    }
+    return x;
+}
+
+// Eight pixels: quarters 0-1 make the first vector, 2-3 the second.
+KELVRA_SSE4_INLINE int32_t Row48Sse4(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationSse4& kernel) {
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const Quarters48 in = Load48Sse4(s + static_cast<intptr_t>(x) * 6);
+        Quarters48 out;
+        for (int pair = 0; pair < 2; ++pair) {
+            const __m128i adjusted = kernel.Adjust(
+                _mm_or_si128(ShuffleSse4(in.q[2 * pair], kUpper48Low), ShuffleSse4(in.q[2 * pair + 1], kUpper48High)));
+            out.q[2 * pair] = ShuffleSse4(adjusted, kWiden48Low);
+            out.q[2 * pair + 1] = ShuffleSse4(adjusted, kWiden48High);
+        }
+        Store48Sse4(out, d + static_cast<intptr_t>(x) * 6);
+    }
+    return x;
+}
+
+KELVRA_SSE4_INLINE int32_t Row64Sse4(const uint8_t* s, uint8_t* d, int32_t width, const HueSaturationSse4& kernel) {
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const uint8_t* p = s + static_cast<intptr_t>(x) * 8;
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const __m128i adjusted =
+            kernel.Adjust(_mm_or_si128(ShuffleSse4(low, kUpper64Low), ShuffleSse4(high, kUpper64High)));
+        uint8_t* o = d + static_cast<intptr_t>(x) * 8;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), ShuffleSse4(adjusted, kWiden64Low));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), ShuffleSse4(adjusted, kWiden64High));
+    }
+    return x;
+}
+
+KELVRA_SSE4 int32_t RowSse4(const uint8_t* source, uint8_t* dest, int32_t width, HuePixelFormat format,
+                            const HueSaturationSteps& steps) {
+    const HueSaturationSse4 kernel(steps);
+    switch (format) {
+        case HuePixelFormat::Bgr24:
+            return Row24Sse4(source, dest, width, kernel);
+        case HuePixelFormat::Bgrx32:
+            return Row32Sse4(source, dest, width, kernel);
+        case HuePixelFormat::Bgr48:
+            return Row48Sse4(source, dest, width, kernel);
+        case HuePixelFormat::Bgr64ClearAlpha:
+            return Row64Sse4(source, dest, width, kernel);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int32_t HueSaturationRowSimd(const uint8_t* source, uint8_t* dest, int32_t width, HuePixelFormat format,
                              const HueSaturationSteps& steps) {
-    return CpuHasAvx2() ? RowAvx2(source, dest, width, format, steps) : 0;
+    switch (ActiveCpuTier()) {
+        case CpuTier::Avx2:
+            return RowAvx2(source, dest, width, format, steps);
+        case CpuTier::Sse4:
+            return RowSse4(source, dest, width, format, steps);
+        case CpuTier::Baseline:
+            break;
+    }
+    return 0;
 }
 
 #else

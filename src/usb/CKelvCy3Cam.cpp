@@ -27,13 +27,16 @@ uint8_t ReadForm(uint8_t address) { return uint8_t(address | 1); }
 
 }  // namespace
 
-CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass) : directEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+CKelvCy3Cam::CKelvCy3Cam(const GUID* interfaceClass)
+    : streamStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      directEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
     SetInterfaceClass(interfaceClass ? *interfaceClass : kCameraInterfaceClass);
 }
 
 CKelvCy3Cam::~CKelvCy3Cam() {
     Close();
     if (directEvent != nullptr) CloseHandle(directEvent);
+    if (streamStopEvent != nullptr) CloseHandle(streamStopEvent);
 }
 
 void CKelvCy3Cam::Close() {

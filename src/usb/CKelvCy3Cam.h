@@ -66,6 +66,14 @@ public:
     [[nodiscard]] int ReadReadyState(uint8_t* state);
     [[nodiscard]] int GetBusSpeed(int* speed);
 
+    // Stopping a stream: every stream transfer pending now or issued later fails at once, until
+    // ResumeStreamTransfers. Safe from any thread while the acquisition thread reads.
+    void StopStreamTransfers();
+    void ResumeStreamTransfers();
+    // Signalled while stream transfers are stopped: a wait of the acquisition thread that ends on
+    // it never outlasts a stop. Null only when the system is out of handles.
+    HANDLE StreamStopEvent() const { return streamStopEvent; }
+
     HANDLE StreamHandle() const { return streamHandle; }
 
 private:
@@ -93,7 +101,17 @@ private:
     bool EnsureStream(bool& openedHere);
     void CloseStreamIf(bool openedHere);
 
+    bool StreamStopped() const;
+    // Waits milliseconds unless the stream is stopped meanwhile; true when it was.
+    bool SettleUnlessStopped(DWORD milliseconds) const;
+    // Waits for the transfer's completion or a stop, at most waitMs; true when it completed.
+    bool WaitForTransfer(HANDLE device, HANDLE completion, DWORD waitMs) const;
+
     HANDLE streamHandle = nullptr;
+    // Opening and closing the stream handle against an abort from the stopping thread: the abort
+    // must not reach a handle that is being closed.
+    std::mutex streamLock;
+    HANDLE streamStopEvent = nullptr;  // manual reset
     // Direct transfers carry the frames: they reuse one event, taken one transfer at a time, so
     // a frame costs no allocation. Null only when the system is out of handles.
     HANDLE directEvent = nullptr;

@@ -60,8 +60,40 @@ void CKelvCy3Cam::AbortPipe(HANDLE device, uint8_t endpoint) {
 }
 
 int CKelvCy3Cam::AbortStream() {
+    std::lock_guard<std::mutex> guard(streamLock);
     if (streamHandle != nullptr) AbortPipe(streamHandle, kFrameEndpoint);
     return 1;
+}
+
+void CKelvCy3Cam::StopStreamTransfers() {
+    // The event first: a transfer issued between the abort and the event would otherwise wait
+    // out its whole time.
+    if (streamStopEvent != nullptr) SetEvent(streamStopEvent);
+    static_cast<void>(AbortStream());
+}
+
+void CKelvCy3Cam::ResumeStreamTransfers() {
+    if (streamStopEvent != nullptr) ResetEvent(streamStopEvent);
+}
+
+bool CKelvCy3Cam::StreamStopped() const {
+    return streamStopEvent != nullptr && WaitForSingleObject(streamStopEvent, 0) == WAIT_OBJECT_0;
+}
+
+bool CKelvCy3Cam::SettleUnlessStopped(DWORD milliseconds) const {
+    if (streamStopEvent == nullptr) {
+        Sleep(milliseconds);
+        return false;
+    }
+    return WaitForSingleObject(streamStopEvent, milliseconds) == WAIT_OBJECT_0;
+}
+
+bool CKelvCy3Cam::WaitForTransfer(HANDLE device, HANDLE completion, DWORD waitMs) const {
+    // Only the stream's own reads end on a stop; any other transfer runs its course.
+    if (device != streamHandle || streamStopEvent == nullptr)
+        return WaitForSingleObject(completion, waitMs) == WAIT_OBJECT_0;
+    const HANDLE events[2] = {completion, streamStopEvent};
+    return WaitForMultipleObjects(2, events, FALSE, waitMs) == WAIT_OBJECT_0;
 }
 
 void CKelvCy3Cam::AbortPendingTransfer(HANDLE device, uint8_t endpoint, HANDLE completionEvent) {
@@ -118,6 +150,7 @@ int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t lengt
         return 0;
     std::lock_guard<std::mutex> guard(directLock);
     if (directEvent == nullptr) return 0;
+    if (device == streamHandle && StreamStopped()) return 0;
     // A transfer that completed at once left the event set: the next one must not see it.
     ResetEvent(directEvent);
     OVERLAPPED overlapped{};
@@ -132,8 +165,7 @@ int CKelvCy3Cam::TransferDirectTimed(HANDLE device, void* buffer, uint32_t lengt
     SetLastError(0);
 
     const bool pending = SubmissionOutcome() == ERROR_IO_PENDING;
-    const bool complete =
-        SubmissionOutcome() == 0 || (pending && WaitForSingleObject(directEvent, waitMs) == WAIT_OBJECT_0);
+    const bool complete = SubmissionOutcome() == 0 || (pending && WaitForTransfer(device, directEvent, waitMs));
     int result = 0;
     DWORD transferred = 0;
     if (complete) {
@@ -154,12 +186,15 @@ int CKelvCy3Cam::TransferDirect(HANDLE device, void* buffer, uint32_t length, ui
 
 int CKelvCy3Cam::OpenStream() {
     if (streamHandle != nullptr) return 1;
-    streamHandle = OpenDeviceRow(SelectedRow(), true);
+    HANDLE opened = OpenDeviceRow(SelectedRow(), true);
+    std::lock_guard<std::mutex> guard(streamLock);
+    streamHandle = opened;
     return streamHandle != nullptr;
 }
 
 void CKelvCy3Cam::CloseStream() {
     if (streamHandle == nullptr) return;
+    std::lock_guard<std::mutex> guard(streamLock);
     deviceio::Close(streamHandle);
     streamHandle = nullptr;
 }
@@ -183,6 +218,7 @@ int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/) {
     }
     for (int attempt = 0; attempt < kHeaderAttempts; ++attempt) {
         uint32_t received = 0;
+        if (StreamStopped()) break;
         if (TransferDirectTimed(streamHandle, header, kFrameHeaderBytes, kFrameEndpoint, &received, kHeaderWaitMs)) {
             std::memcpy(frame->header, header, kFrameHeaderBytes);
             frame->frameNumber = HeaderWord(*frame, kHeaderFrameNumberOffset);
@@ -193,7 +229,8 @@ int CKelvCy3Cam::ReadFrameHeader(FrameRequest* frame, uint32_t /*timeoutMs*/) {
         const bool lowered = WriteFpgaRegister(kFrameResyncRegister, 0);
         // The next header read tells whether the FPGA took it.
         if (!raised || !lowered) DebugLog(LogCategory::Usb, "frame resync pulse not written");
-        Sleep(kFrameResyncSettleMs);
+        // The FPGA's settling time, cut short by a stop, which wants no more attempts.
+        if (SettleUnlessStopped(kFrameResyncSettleMs)) break;
         std::memset(header, 0, sizeof header);
         if (!RequestFrame(streamHandle)) break;
     }

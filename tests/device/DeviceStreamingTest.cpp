@@ -247,6 +247,37 @@ TEST_F(DeviceStreaming, StoppingReleasesACallerWaitingOnAnotherThread) {
     EXPECT_EQ(result.load(), kNoFrame);
 }
 
+// A stop aborts the read in flight instead of waiting out a frame period or the header read's
+// attempts; the next stream reads again as usual.
+TEST_F(DeviceStreaming, StoppingAbortsTheTransferInFlight) {
+    using Clock = std::chrono::steady_clock;
+    auto timedStop = [this] {
+        const auto start = Clock::now();
+        EXPECT_EQ(device->StopStreaming(), 1);
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    };
+    KelvraSim_SetFrameRate(camera, 1);
+    ASSERT_EQ(device->StartStreaming(0), 1);
+    ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the next header read is pending
+    EXPECT_LT(timedStop(), 200);
+
+    KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_DROP_HEADER, 1000);
+    ASSERT_EQ(device->StartStreaming(0), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // some header attempts have failed
+    EXPECT_LT(timedStop(), 200);
+    EXPECT_EQ(device->WaitFrame(0), kNoFrame);
+
+    KelvraSim_InjectFault(camera, KELVRA_SIM_FAULT_DROP_HEADER, 0);
+    KelvraSim_SetFrameRate(camera, 0);
+    KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x0321);
+    ASSERT_EQ(device->StartStreaming(0), 1);
+    ASSERT_EQ(device->WaitFrame(3000), kFrameReady);
+    ASSERT_EQ(device->CopyNextFrame(frame.data(), static_cast<uint32_t>(frame.size()), 1), 1);
+    EXPECT_EQ(Sample(kWidth - 1, kHeight - 1), 0x0321);
+}
+
 TEST_F(DeviceStreaming, CaptureDuringAStreamEndsTheStreamFirst) {
     ASSERT_EQ(device->StartStreaming(0), 1);
     ASSERT_EQ(device->WaitFrame(3000), kFrameReady);

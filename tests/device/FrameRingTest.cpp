@@ -52,6 +52,54 @@ TEST(FrameRing, NothingIsStoredWithoutBuffers) {
     EXPECT_EQ(ring.FramesStored(), 0u);
 }
 
+TEST(FrameRing, AClaimedSlotStaysHiddenUntilPublishedAndAReturnedOneCountsForNothing) {
+    FrameRing ring;
+    ASSERT_TRUE(ring.Allocate(kFrameBytes));
+    ASSERT_TRUE(ring.Store(Uniform(1).data(), kFrameBytes));
+    {
+        FrameRing::Claim claim = ring.ClaimNext();
+        ASSERT_TRUE(claim);
+        ASSERT_EQ(claim.Bytes(), kFrameBytes);
+        std::fill_n(claim.Data(), kFrameBytes, uint8_t{7});
+        // A transfer half done: readers still get the last whole frame.
+        EXPECT_EQ(ReadNewestValue(ring), 1);
+        claim.Return();
+    }
+    EXPECT_EQ(ring.FramesStored(), 1u);
+    EXPECT_EQ(ReadNewestValue(ring), 1);
+    {
+        FrameRing::Claim claim = ring.ClaimNext();
+        ASSERT_TRUE(claim);
+        std::fill_n(claim.Data(), kFrameBytes, uint8_t{8});
+    }  // dropped unpublished, as a failed transfer leaves it
+    EXPECT_EQ(ring.FramesStored(), 1u);
+    FrameRing::Claim claim = ring.ClaimNext();
+    ASSERT_TRUE(claim);
+    std::fill_n(claim.Data(), kFrameBytes, uint8_t{9});
+    claim.Publish();
+    uint64_t sequence = 0;
+    EXPECT_EQ(ReadNewestValue(ring, &sequence), 9);
+    EXPECT_EQ(sequence, 2u);
+}
+
+TEST(FrameRing, TheWriterNeverClaimsTheNewestFrameNorASlotAReaderHolds) {
+    FrameRing ring;
+    ASSERT_TRUE(ring.Allocate(kFrameBytes));
+    ASSERT_TRUE(ring.Store(Uniform(5).data(), kFrameBytes));
+    // Readers stuck in the three other slots: the writer gets nothing rather than the newest.
+    std::vector<FrameRing::Claim> held;
+    for (int slot = 0; slot < FrameRing::kSlots - 1; ++slot) {
+        held.push_back(ring.ClaimNext());
+        ASSERT_TRUE(held.back());
+    }
+    EXPECT_FALSE(ring.ClaimNext());
+    EXPECT_FALSE(ring.Store(Uniform(6).data(), kFrameBytes));
+    EXPECT_EQ(ReadNewestValue(ring), 5);
+    held.clear();
+    EXPECT_TRUE(ring.Store(Uniform(6).data(), kFrameBytes));
+    EXPECT_EQ(ReadNewestValue(ring), 6);
+}
+
 TEST(FrameRingThreads, ReadersNeverSeeATornFrame) {
     FrameRing ring;
     ASSERT_TRUE(ring.Allocate(kFrameBytes));

@@ -15,12 +15,8 @@ struct DemosaicCase {
     int32_t destBytes;
 };
 
-// Every kernel is checked on both builds: the baseline one and, where the CPU has it, AVX2.
-class DemosaicTest : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override { ForceBaselineKernels(GetParam()); }
-    void TearDown() override { ForceBaselineKernels(false); }
-};
+// Every kernel is checked on every tier: baseline and, where the CPU has them, SSE4 and AVX2.
+class DemosaicTest : public CpuTierTest {};
 
 void RunBoth(const Plane& raw, Plane& dst, bool wide, BayerParams params) {
     ASSERT_EQ(RunConverter(wide ? Demosaic16 : Demosaic8, dst, raw, &params), 1);
@@ -150,7 +146,6 @@ TEST_P(DemosaicTest, InteriorAndBorderWriteComplementaryPixels) {
     EXPECT_EQ(untouched.bytes, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, DemosaicTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Baseline" : "Dispatched"; });
+INSTANTIATE_TEST_SUITE_P(Tiers, DemosaicTest, kAllCpuTiers, CpuTierTestName);
 
 }  // namespace

@@ -13,11 +13,7 @@
 
 namespace {
 
-class FilterTest : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override { ForceBaselineKernels(GetParam()); }
-    void TearDown() override { ForceBaselineKernels(false); }
-};
+class FilterTest : public CpuTierTest {};
 
 // One member of a filter and the pixel layout it works on.
 struct Member {
@@ -150,8 +146,7 @@ TEST(FilterParamsTest, FiltersWithoutTheirRecordChangeNothing) {
     EXPECT_EQ(image.bytes, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, FilterTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Baseline" : "Dispatched"; });
+INSTANTIATE_TEST_SUITE_P(Tiers, FilterTest, kAllCpuTiers, CpuTierTestName);
 
 }  // namespace
 

@@ -9,11 +9,7 @@
 
 namespace {
 
-class GrayGainOffsetTest : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override { ForceBaselineKernels(GetParam()); }
-    void TearDown() override { ForceBaselineKernels(false); }
-};
+class GrayGainOffsetTest : public CpuTierTest {};
 
 TEST_P(GrayGainOffsetTest, EachBayerPositionTakesItsGainAndOffset) {
     std::mt19937 rng(12);
@@ -65,7 +61,6 @@ TEST_P(GrayGainOffsetTest, MeasuredGainsFarAboveTheSettableRangeDoNotOverflow) {
     for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(frame.Get(x, 0, 0, true), 65535u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, GrayGainOffsetTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Baseline" : "Dispatched"; });
+INSTANTIATE_TEST_SUITE_P(Tiers, GrayGainOffsetTest, kAllCpuTiers, CpuTierTestName);
 
 }  // namespace

@@ -13,11 +13,7 @@
 
 namespace {
 
-class HueSaturationTest : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override { ForceBaselineKernels(GetParam()); }
-    void TearDown() override { ForceBaselineKernels(false); }
-};
+class HueSaturationTest : public CpuTierTest {};
 
 int64_t Adjust(ConverterFn member, Plane& image, int32_t hue, int32_t saturation) {
     HueSaturationParams params{hue, 0, saturation, 16};
@@ -210,7 +206,6 @@ TEST_P(HueSaturationTest, AgreesWithFloatingPointHsl) {
     EXPECT_LT(beyondOne * 100, channels);  // measured: about 0.65 %
 }
 
-INSTANTIATE_TEST_SUITE_P(Builds, HueSaturationTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Baseline" : "Dispatched"; });
+INSTANTIATE_TEST_SUITE_P(Tiers, HueSaturationTest, kAllCpuTiers, CpuTierTestName);
 
 }  // namespace

@@ -41,3 +41,13 @@ int64_t RunConverter(ConverterFn converter, Plane& dst, const Plane& src, void* 
 
 const std::vector<TestSize> kTestSizes = {{1, 1}, {2, 3}, {3, 2}, {4, 4},   {5, 5},  {6, 7},
                                           {7, 6}, {9, 4}, {4, 9}, {33, 17}, {70, 9}, {600, 7}};
+
+void CpuTierTest::SetUp() {
+    ForceCpuTier(CpuTier::Avx2);
+    if (static_cast<int>(GetParam()) > static_cast<int>(ActiveCpuTier()))
+        GTEST_SKIP() << CpuTierName(GetParam()) << " is not available here";
+    ForceCpuTier(GetParam());
+    ASSERT_EQ(ActiveCpuTier(), GetParam());
+}
+
+std::string CpuTierTestName(const ::testing::TestParamInfo<CpuTier>& info) { return CpuTierName(info.param); }

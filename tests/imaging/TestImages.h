@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "imaging/CpuDispatch.h"
 #include "imaging/Transfer.h"
 
 struct Plane {
@@ -39,3 +43,14 @@ struct TestSize {
     int32_t height;
 };
 extern const std::vector<TestSize> kTestSizes;
+
+// A kernel test run once per instruction-set tier. A tier this processor lacks, or one above
+// the cap of KELVRA_CPU, is skipped: CI runs the suite under each cap to cover every tier.
+class CpuTierTest : public ::testing::TestWithParam<CpuTier> {
+protected:
+    void SetUp() override;
+    void TearDown() override { ForceCpuTier(CpuTier::Avx2); }
+};
+
+inline const auto kAllCpuTiers = ::testing::Values(CpuTier::Baseline, CpuTier::Sse4, CpuTier::Avx2);
+std::string CpuTierTestName(const ::testing::TestParamInfo<CpuTier>& info);

@@ -2,7 +2,9 @@
 // pieces of a payload, and frames from a simulated camera with missing headers.
 #include "UsbTestSupport.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace usbtest {
 namespace {
@@ -172,6 +174,39 @@ TEST_F(UsbTransferTest, HeaderReadGivesUpAfterThirtyAttempts) {
     EXPECT_EQ(31, requests);
 
     // The next frame comes as usual once the camera sends headers again.
+    EXPECT_EQ(1, controller->ReadFrameHeader(&frame, 100));
+}
+
+// A stop from another thread ends the header read in flight and every stream read after it,
+// without their waits or attempts; resumed, the stream reads again.
+TEST_F(UsbTransferTest, StoppedStreamTransfersEndAtOnceUntilResumed) {
+    using Clock = std::chrono::steady_clock;
+    const int camera = KelvraSim_Attach(0x3180);
+    auto controller = Opened(SimPath(camera));
+    ASSERT_EQ(1, KelvraSim_SetFrameRate(camera, 1));
+    FrameRequest frame{};
+    ASSERT_EQ(1, controller->ReadFrameHeader(&frame, 100));  // the second's frame is taken
+    std::vector<uint8_t> destination(kelvra::usb::HeaderWord(frame, 16));
+    frame.destination = destination.data();
+    frame.capacity = uint32_t(destination.size());
+    ASSERT_EQ(1, controller->ReadFramePayload(&frame, 5000));
+
+    // The next frame is a second away: only the stop ends the read.
+    int read = -1;
+    const auto start = Clock::now();
+    std::thread reader([&] { read = controller->ReadFrameHeader(&frame, 100); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    controller->StopStreamTransfers();
+    reader.join();
+    EXPECT_EQ(0, read);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+
+    ASSERT_EQ(1, KelvraSim_SetFrameRate(camera, 0));
+    const auto stopped = Clock::now();
+    EXPECT_EQ(0, controller->ReadFrameHeader(&frame, 100));
+    EXPECT_LT(Clock::now() - stopped, std::chrono::milliseconds(50));
+
+    controller->ResumeStreamTransfers();
     EXPECT_EQ(1, controller->ReadFrameHeader(&frame, 100));
 }
 
