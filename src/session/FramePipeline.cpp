@@ -5,6 +5,7 @@
 #include "imaging/DibImage.h"
 #include "imaging/FilterChain.h"
 #include "session/AutoExposure.h"
+#include "imaging/RowReversal.h"
 #include "session/CKelvra.h"
 #include "session/CallLockAttempt.h"
 #include "session/FrameCorrections.h"
@@ -46,40 +47,15 @@ bool GrayGainOffsetNeutral(const GraySettings& gray) {
            gray.grayOffsetG2 == kGrayNeutral;
 }
 
-uint64_t ReverseBytes(uint64_t value) {
-#if defined(_MSC_VER) && !defined(__clang__)
-    return _byteswap_uint64(value);
-#else
-    return __builtin_bswap64(value);
-#endif
-}
-
-template <typename Sample>
-void ReverseRow(BYTE* destination, const BYTE* source, int32_t width) {
-    auto* out = reinterpret_cast<Sample*>(destination);
-    const auto* in = reinterpret_cast<const Sample*>(source);
-    int32_t x = 0;
-    if constexpr (sizeof(Sample) == 1) {
-        // Byte-wise reversal does not vectorise; eight pixels at a time as one word does.
-        for (; x + 8 <= width; x += 8) {
-            uint64_t block;
-            std::memcpy(&block, in + width - x - 8, sizeof block);
-            block = ReverseBytes(block);
-            std::memcpy(out + x, &block, sizeof block);
-        }
-    }
-    for (; x < width; ++x) out[x] = in[width - 1 - x];
-}
-
 // Writes raw turned as asked into scratch (same format), row by row.
-template <typename Sample>
 void MirrorInto(const DibImage& raw, DibImage& scratch, bool horizontal, bool vertical) {
     const size_t stride = static_cast<size_t>(raw.stride);
+    const uint32_t pixelBytes = raw.bitsPerPixel / 8u;
     for (int32_t y = 0; y < raw.height; ++y) {
         const BYTE* source = raw.bits + static_cast<size_t>(y) * stride;
         BYTE* destination = scratch.bits + static_cast<size_t>(vertical ? raw.height - 1 - y : y) * stride;
         if (horizontal) {
-            ReverseRow<Sample>(destination, source, raw.width);
+            MirrorPixelRow(destination, source, static_cast<size_t>(raw.width), pixelBytes);
         } else {
             std::memcpy(destination, source, stride);
         }
@@ -194,13 +170,8 @@ void FramePipeline::Mirror(CKelvra& session, DibImage& raw) {
     // Capture set-up prepares the scratch; a caller that skipped it gets it here, once per
     // format, rather than an unmirrored frame.
     if (!Prepare(raw)) return;
-    DibImage& scratch = *mirrorScratch;
-    if (raw.bitsPerPixel == 8) {
-        MirrorInto<uint8_t>(raw, scratch, horizontal, vertical);
-    } else {
-        MirrorInto<uint16_t>(raw, scratch, horizontal, vertical);
-    }
-    std::memcpy(raw.bits, scratch.bits, static_cast<size_t>(raw.stride) * static_cast<size_t>(raw.height));
+    MirrorInto(raw, *mirrorScratch, horizontal, vertical);
+    std::memcpy(raw.bits, mirrorScratch->bits, static_cast<size_t>(raw.stride) * static_cast<size_t>(raw.height));
 }
 
 void FramePipeline::ColourFromBayer(CKelvra& session, DibImage* output, DibImage* raw) {
