@@ -109,11 +109,15 @@ void StretchSurface(Surface& destination, const Extent& to, const Surface& sourc
     MapAxis(scratch.rows, to.y, to.height, destination.Height(), from.y, from.height, source.Height());
     if (scratch.columns.sources.empty() || scratch.rows.sources.empty()) return;
     if (&destination == &source) {
-        if (const auto copy = Snapshot(source))
-            CopyRows(destination, scratch.columns, scratch.rows, *copy, scratch.colors);
-        return;
+        const auto copy = Snapshot(source);
+        if (!copy) return;
+        CopyRows(destination, scratch.columns, scratch.rows, *copy, scratch.colors);
+    } else {
+        CopyRows(destination, scratch.columns, scratch.rows, source, scratch.colors);
     }
-    CopyRows(destination, scratch.columns, scratch.rows, source, scratch.colors);
+    destination.Changed(RECT{scratch.columns.first, scratch.rows.first,
+                             scratch.columns.first + static_cast<int>(scratch.columns.sources.size()),
+                             scratch.rows.first + static_cast<int>(scratch.rows.sources.size())});
 }
 
 void FillSurface(Surface& destination, const RECT& rect, uint32_t rgb) {
@@ -126,6 +130,7 @@ void FillSurface(Surface& destination, const RECT& rect, uint32_t rgb) {
     const std::vector<uint32_t> colors(static_cast<size_t>(right - left), rgb);
     for (int y = top; y < bottom; ++y)
         PackRow(destination.Format(), destination.Row(y), left, right - left, colors.data());
+    destination.Changed(RECT{left, top, right, bottom});
 }
 
 bool ReadPixel(const Surface& surface, int x, int y, uint32_t& rgb) {
@@ -140,6 +145,7 @@ bool WritePixel(Surface& surface, int x, int y, uint32_t rgb, uint32_t& written)
     if (x < 0 || y < 0 || x >= surface.Width() || y >= surface.Height()) return false;
     PackRow(surface.Format(), surface.Row(y), x, 1, &rgb);
     UnpackRow(surface.Format(), surface.Row(y), &x, 1, &written);
+    surface.Changed(RECT{x, y, x + 1, y + 1});
     return true;
 }
 
