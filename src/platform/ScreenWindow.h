@@ -38,6 +38,7 @@ public:
     bool mapped = false;
     RECT placed{};                  // the client rectangle the X window has, as far as we know
     unsigned long placeSerial = 0;  // the request that last moved or sized it
+    unsigned long mapSerial = 0;    // the request that last mapped or unmapped it
 
 private:
     ScreenWindow() = default;
@@ -45,7 +46,8 @@ private:
 };
 
 // What the display reports about a window; called on the display's event thread.
-void OnScreenExposed(HWND hwnd, const RECT& area);
+// The server shows area again from the surface; repaint tells the window procedure too.
+void OnScreenExposed(HWND hwnd, const RECT& area, bool repaint);
 void OnScreenResized(HWND hwnd, int clientWidth, int clientHeight);
 void OnScreenCloseRequested(HWND hwnd);
 

@@ -234,7 +234,7 @@ std::shared_ptr<Surface> WindowSurface(const std::shared_ptr<Window>& window) {
     return window->surface;
 }
 
-void OnScreenExposed(HWND hwnd, const RECT& area) {
+void OnScreenExposed(HWND hwnd, const RECT& area, bool repaint) {
     const auto window = FindWindowObject(hwnd, false);
     if (!window) return;
     std::shared_ptr<Surface> surface;
@@ -243,7 +243,7 @@ void OnScreenExposed(HWND hwnd, const RECT& area) {
         if (window->gone) return;
         // The surface still holds the picture (as a composited desktop would), so the area is
         // shown again at once; the window procedure hears of it as well, without an erase.
-        InvalidateLocked(*window, &area, false);
+        if (repaint) InvalidateLocked(*window, &area, false);
         surface = window->surface;
     }
     if (surface) {

@@ -255,7 +255,7 @@ int Width(const RECT& rect) { return std::max<int>(0, rect.right - rect.left); }
 int Height(const RECT& rect) { return std::max<int>(0, rect.bottom - rect.top); }
 
 struct Report {
-    enum Kind { kExposed, kResized, kClose } kind;
+    enum Kind { kExposed, kExposedByUs, kResized, kClose } kind;
     HWND hwnd;
     RECT rect;
 };
@@ -267,7 +267,9 @@ void Translate(XConnection& x, const XEvent& event, std::vector<Report>& reports
     switch (event.type) {
         case Expose: {
             const XExposeEvent& expose = event.xexpose;
-            reports.push_back({Report::kExposed, window.hwnd,
+            // Showing or growing the window already asked its procedure to paint.
+            const bool byUs = expose.serial == window.mapSerial || expose.serial == window.placeSerial;
+            reports.push_back({byUs ? Report::kExposedByUs : Report::kExposed, window.hwnd,
                                RECT{expose.x, expose.y, expose.x + expose.width, expose.y + expose.height}});
             break;
         }
@@ -314,7 +316,8 @@ void EventLoop(XConnection& x) {
         for (const Report& report : reports) {
             switch (report.kind) {
                 case Report::kExposed:
-                    OnScreenExposed(report.hwnd, report.rect);
+                case Report::kExposedByUs:
+                    OnScreenExposed(report.hwnd, report.rect, report.kind == Report::kExposed);
                     break;
                 case Report::kResized:
                     OnScreenResized(report.hwnd, report.rect.right, report.rect.bottom);
@@ -382,6 +385,7 @@ void ScreenWindow::UpdateMappingLocked() {
     const bool wanted = visible && Width(placed) > 0 && Height(placed) > 0;
     if (wanted == mapped) return;
     mapped = wanted;
+    mapSerial = NextRequest(x.display);
     if (wanted)
         XMapWindow(x.display, xid);
     else
