@@ -72,6 +72,31 @@ void CopyRows(Surface& destination, const AxisMap& columns, const AxisMap& rows,
     // Whole bytes of one layout move as they are; everything else goes through colours.
     const bool raw = to.SameLayout(from) && to.bitCount >= 8 && IsConsecutive(columns.sources);
     const size_t bytesPerPixel = to.bitCount / 8;
+    // A window's BGRX pixels are the colour values themselves, so camera frames (8-bit indexed or
+    // 24-bit) are unpacked straight into them: one pass over the frame instead of two.
+    const bool direct = !raw && to.SameLayout(PixelFormat::Bgrx32()) && (from.bitCount == 8 || from.bitCount == 24);
+    if (direct) {
+        uint32_t lookup[256];
+        if (from.bitCount == 8) {
+            int indices[256];
+            BYTE bytes[256];
+            for (int i = 0; i < 256; ++i) indices[i] = i, bytes[i] = static_cast<BYTE>(i);
+            UnpackRow(from, bytes, indices, 256, lookup);
+        }
+        for (size_t i = 0; i < rows.sources.size(); ++i) {
+            const BYTE* sourceRow = source.Row(rows.sources[i]);
+            auto* out = reinterpret_cast<uint32_t*>(destination.Row(rows.first + static_cast<int>(i))) + columns.first;
+            if (from.bitCount == 8) {
+                for (int x = 0; x < count; ++x) out[x] = lookup[sourceRow[columns.sources[x]]];
+            } else {
+                for (int x = 0; x < count; ++x) {
+                    const BYTE* p = sourceRow + 3 * static_cast<size_t>(columns.sources[x]);
+                    out[x] = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+                }
+            }
+        }
+        return;
+    }
     if (!raw) colors.resize(static_cast<size_t>(count));
     for (size_t i = 0; i < rows.sources.size(); ++i) {
         const BYTE* sourceRow = source.Row(rows.sources[i]);
