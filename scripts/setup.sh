@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   python3 binutils
   clang clang-format
+  libx11-dev libxext-dev xvfb xauth
 )
 # The image and movie writers add libjpeg/libpng/libtiff and the file checkers (ffprobe, Pillow,
 # pngcheck, tiffinfo) here when they arrive.

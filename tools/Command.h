@@ -22,3 +22,4 @@ struct Command {
 std::span<const Command> DeviceCommands();
 std::span<const Command> ControlCommands();
 std::span<const Command> StreamCommands();
+std::span<const Command> ViewCommands();

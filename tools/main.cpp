@@ -10,8 +10,8 @@
 
 namespace {
 
-std::array<std::span<const Command>, 3> CommandFamilies() {
-    return {DeviceCommands(), StreamCommands(), ControlCommands()};
+std::array<std::span<const Command>, 4> CommandFamilies() {
+    return {DeviceCommands(), StreamCommands(), ViewCommands(), ControlCommands()};
 }
 
 const Command* FindCommand(const char* name) {

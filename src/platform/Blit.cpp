@@ -72,6 +72,31 @@ void CopyRows(Surface& destination, const AxisMap& columns, const AxisMap& rows,
     // Whole bytes of one layout move as they are; everything else goes through colours.
     const bool raw = to.SameLayout(from) && to.bitCount >= 8 && IsConsecutive(columns.sources);
     const size_t bytesPerPixel = to.bitCount / 8;
+    // A window's BGRX pixels are the colour values themselves, so camera frames (8-bit indexed or
+    // 24-bit) are unpacked straight into them: one pass over the frame instead of two.
+    const bool direct = !raw && to.SameLayout(PixelFormat::Bgrx32()) && (from.bitCount == 8 || from.bitCount == 24);
+    if (direct) {
+        uint32_t lookup[256];
+        if (from.bitCount == 8) {
+            int indices[256];
+            BYTE bytes[256];
+            for (int i = 0; i < 256; ++i) indices[i] = i, bytes[i] = static_cast<BYTE>(i);
+            UnpackRow(from, bytes, indices, 256, lookup);
+        }
+        for (size_t i = 0; i < rows.sources.size(); ++i) {
+            const BYTE* sourceRow = source.Row(rows.sources[i]);
+            auto* out = reinterpret_cast<uint32_t*>(destination.Row(rows.first + static_cast<int>(i))) + columns.first;
+            if (from.bitCount == 8) {
+                for (int x = 0; x < count; ++x) out[x] = lookup[sourceRow[columns.sources[x]]];
+            } else {
+                for (int x = 0; x < count; ++x) {
+                    const BYTE* p = sourceRow + 3 * static_cast<size_t>(columns.sources[x]);
+                    out[x] = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+                }
+            }
+        }
+        return;
+    }
     if (!raw) colors.resize(static_cast<size_t>(count));
     for (size_t i = 0; i < rows.sources.size(); ++i) {
         const BYTE* sourceRow = source.Row(rows.sources[i]);
@@ -109,11 +134,15 @@ void StretchSurface(Surface& destination, const Extent& to, const Surface& sourc
     MapAxis(scratch.rows, to.y, to.height, destination.Height(), from.y, from.height, source.Height());
     if (scratch.columns.sources.empty() || scratch.rows.sources.empty()) return;
     if (&destination == &source) {
-        if (const auto copy = Snapshot(source))
-            CopyRows(destination, scratch.columns, scratch.rows, *copy, scratch.colors);
-        return;
+        const auto copy = Snapshot(source);
+        if (!copy) return;
+        CopyRows(destination, scratch.columns, scratch.rows, *copy, scratch.colors);
+    } else {
+        CopyRows(destination, scratch.columns, scratch.rows, source, scratch.colors);
     }
-    CopyRows(destination, scratch.columns, scratch.rows, source, scratch.colors);
+    destination.Changed(RECT{scratch.columns.first, scratch.rows.first,
+                             scratch.columns.first + static_cast<int>(scratch.columns.sources.size()),
+                             scratch.rows.first + static_cast<int>(scratch.rows.sources.size())});
 }
 
 void FillSurface(Surface& destination, const RECT& rect, uint32_t rgb) {
@@ -126,6 +155,7 @@ void FillSurface(Surface& destination, const RECT& rect, uint32_t rgb) {
     const std::vector<uint32_t> colors(static_cast<size_t>(right - left), rgb);
     for (int y = top; y < bottom; ++y)
         PackRow(destination.Format(), destination.Row(y), left, right - left, colors.data());
+    destination.Changed(RECT{left, top, right, bottom});
 }
 
 bool ReadPixel(const Surface& surface, int x, int y, uint32_t& rgb) {
@@ -140,6 +170,7 @@ bool WritePixel(Surface& surface, int x, int y, uint32_t rgb, uint32_t& written)
     if (x < 0 || y < 0 || x >= surface.Width() || y >= surface.Height()) return false;
     PackRow(surface.Format(), surface.Row(y), x, 1, &rgb);
     UnpackRow(surface.Format(), surface.Row(y), &x, 1, &written);
+    surface.Changed(RECT{x, y, x + 1, y + 1});
     return true;
 }
 

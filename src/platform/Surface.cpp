@@ -39,11 +39,17 @@ bool Surface::StrideFor(int width, WORD bitCount, size_t& stride) {
     return true;
 }
 
-std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp, PixelFormat format) {
+std::shared_ptr<Surface> Surface::Create(int width, int height, bool bottomUp, PixelFormat format,
+                                         std::shared_ptr<SurfaceScreen> screen) {
     size_t stride = 0;
-    BYTE* bits = AllocateZeroed(width, height, format.bitCount, stride);
+    std::unique_ptr<PixelMemory> memory;
+    if (screen && StrideFor(width, format.bitCount, stride) && height >= 0)
+        memory = screen->Allocate(width, height, stride);
+    BYTE* bits = memory ? memory->Bits() : AllocateZeroed(width, height, format.bitCount, stride);
     if (bits == nullptr) return nullptr;
     std::shared_ptr<Surface> surface(new Surface);
+    surface->memory = std::move(memory);
+    surface->screen = std::move(screen);
     surface->width = width;
     surface->height = height;
     surface->stride = stride;
@@ -68,14 +74,17 @@ std::shared_ptr<Surface> Surface::Wrap(BYTE* bits, int width, int height, bool b
 }
 
 Surface::~Surface() {
-    if (owned) std::free(bits);
+    if (owned && !memory) std::free(bits);
 }
 
 bool Surface::Resize(int width, int height) {
     if (!owned) return false;
     if (width == this->width && height == this->height) return true;
     size_t stride = 0;
-    BYTE* bits = AllocateZeroed(width, height, format.bitCount, stride);
+    std::unique_ptr<PixelMemory> memory;
+    if (screen && StrideFor(width, format.bitCount, stride) && height >= 0)
+        memory = screen->Allocate(width, height, stride);
+    BYTE* bits = memory ? memory->Bits() : AllocateZeroed(width, height, format.bitCount, stride);
     if (bits == nullptr) return false;
     const size_t keptBytes = std::min(stride, this->stride);
     const int keptRows = std::min(height, this->height);
@@ -85,12 +94,17 @@ bool Surface::Resize(int width, int height) {
         std::memcpy(bits + static_cast<size_t>(to) * stride, this->bits + static_cast<size_t>(from) * this->stride,
                     keptBytes);
     }
-    std::free(this->bits);
+    if (!this->memory) std::free(this->bits);
+    this->memory = std::move(memory);
     this->bits = bits;
     this->width = width;
     this->height = height;
     this->stride = stride;
     return true;
+}
+
+void Surface::Changed(const RECT& area) const {
+    if (screen) screen->Show(*this, area);
 }
 
 }  // namespace kelvra::platform

@@ -22,10 +22,36 @@ struct PixelFormat {
     bool SameLayout(const PixelFormat& other) const;
 };
 
+class Surface;
+
+// Pixel memory that a display server reads as well, so showing it needs no copy here.
+class PixelMemory {
+public:
+    virtual ~PixelMemory() = default;
+    BYTE* Bits() const { return bits; }
+
+protected:
+    BYTE* bits = nullptr;  // zero-filled when handed out
+};
+
+// Where a window's surface is also shown on screen.
+class SurfaceScreen {
+public:
+    virtual ~SurfaceScreen() = default;
+    // Memory the screen can show directly, for a surface of this size; null when it has none
+    // and plain memory has to do.
+    virtual std::unique_ptr<PixelMemory> Allocate(int width, int height, size_t stride) = 0;
+    // The pixels of area (surface coordinates) changed. Called with the surface's mutex held,
+    // so the pixels stay put until the screen has them.
+    virtual void Show(const Surface& surface, const RECT& area) = 0;
+};
+
 class Surface {
 public:
     // Zero-filled pixels of their own; null when the size is unusable or memory runs out.
-    static std::shared_ptr<Surface> Create(int width, int height, bool bottomUp, PixelFormat format);
+    // A screen, when given, shows the pixels and may provide their memory.
+    static std::shared_ptr<Surface> Create(int width, int height, bool bottomUp, PixelFormat format,
+                                           std::shared_ptr<SurfaceScreen> screen = nullptr);
     // Pixels that belong to someone else and outlive the surface.
     static std::shared_ptr<Surface> Wrap(BYTE* bits, int width, int height, bool bottomUp, PixelFormat format);
 
@@ -54,6 +80,15 @@ public:
     // Window surfaces follow the client size; pixels that stay inside keep their values.
     bool Resize(int width, int height);
 
+    // The rest is called with Mutex() held.
+    // Pixels in area changed: the screen, if any, shows them.
+    void Changed(const RECT& area) const;
+    // The screen stops showing this surface (its window is gone); the pixels stay valid.
+    void DetachScreen() { screen.reset(); }
+    const SurfaceScreen* Screen() const { return screen.get(); }
+    // The screen's memory behind Bits(), or null for plain memory.
+    const PixelMemory* Memory() const { return memory.get(); }
+
 private:
     Surface() = default;
 
@@ -64,6 +99,8 @@ private:
     bool bottomUp = false;
     bool owned = false;
     BYTE* bits = nullptr;
+    std::unique_ptr<PixelMemory> memory;  // when set, bits point into it
+    std::shared_ptr<SurfaceScreen> screen;
     PixelFormat format;
 };
 

@@ -111,7 +111,22 @@ LRESULT ThreadQueue::SendFrom(ThreadQueue& caller, HWND hwnd, UINT message, WPAR
     return sent->result;
 }
 
+bool ThreadQueue::RunOnOwner(std::function<void()> task) {
+    std::lock_guard lock(QueueMutex());
+    if (closed) return false;
+    tasks.push_back(std::move(task));
+    wake.notify_all();
+    return true;
+}
+
 void ThreadQueue::ServeSentLocked(std::unique_lock<std::mutex>& lock) {
+    while (!tasks.empty()) {
+        auto task = std::move(tasks.front());
+        tasks.pop_front();
+        lock.unlock();
+        task();
+        lock.lock();
+    }
     while (!inbox.empty()) {
         auto sent = std::move(inbox.front());
         inbox.pop_front();
@@ -203,6 +218,7 @@ void ThreadQueue::Close() {
         sent->sender->wake.notify_all();
     }
     inbox.clear();
+    tasks.clear();
     posted.clear();
     paintPending.clear();
     currentPayload.reset();

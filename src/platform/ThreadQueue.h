@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
     // 0 when the owning thread ends first. The caller's own queue keeps serving messages sent
     // to the caller meanwhile, so two threads sending to each other do not deadlock.
     LRESULT SendFrom(ThreadQueue& caller, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Any thread: runs task on the owning thread when it next retrieves or waits for messages,
+    // the way sent messages are served, without waiting for it. False once the thread has ended.
+    bool RunOnOwner(std::function<void()> task);
 
     // Owning thread only.
     bool Retrieve(MSG& out, const MessageFilter& filter, bool remove, bool wait);
@@ -69,6 +74,7 @@ private:
     std::condition_variable wake;
     std::deque<Posted> posted;
     std::deque<std::shared_ptr<Sent>> inbox;
+    std::deque<std::function<void()>> tasks;
     std::vector<HWND> paintPending;
     std::shared_ptr<void> currentPayload;
     bool quitPending = false;

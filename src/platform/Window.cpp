@@ -2,6 +2,7 @@
 
 #include "DeviceContext.h"
 #include "HandleTable.h"
+#include "ScreenWindow.h"
 #include "WindowFrame.h"
 
 #include <algorithm>
@@ -21,6 +22,8 @@ HWND AsHwnd(uintptr_t value) { return reinterpret_cast<HWND>(value); }
 void Retire(const std::shared_ptr<Window>& window) {
     HDC dc = nullptr;
     std::shared_ptr<Window> parent;
+    std::shared_ptr<ScreenWindow> screen;
+    std::shared_ptr<Surface> surface;
     {
         std::lock_guard lock(WindowLock());
         if (window->gone) return;
@@ -28,12 +31,21 @@ void Retire(const std::shared_ptr<Window>& window) {
         window->style &= ~WS_VISIBLE;
         dc = window->dc;
         window->dc = nullptr;
+        screen = std::move(window->screen);
+        surface = window->surface;
         parent = FindWindowObject(window->parent, false);
         if (parent) std::erase(parent->children, window->handle);
         Windows().Remove(reinterpret_cast<uintptr_t>(window->handle));
     }
     if (window->queue) window->queue->DiscardWindow(window->handle);
     if (dc) DeleteWindowDc(dc);
+    // A worker still drawing keeps the pixels, but nothing shows them any more; the X window
+    // goes with the last reference.
+    if (surface) {
+        std::lock_guard pixels(surface->Mutex());
+        surface->DetachScreen();
+    }
+    screen.reset();
     if (window->windowClass) ReleaseClassWindow(*window->windowClass);
 }
 
@@ -164,12 +176,19 @@ POINT ClientOriginOnScreenLocked(const Window& window) {
     return origin;
 }
 
+RECT ClientRectInParentLocked(const Window& window) {
+    const int left = window.rect.left + window.frameInsets.left;
+    const int top = window.rect.top + window.frameInsets.top;
+    return RECT{left, top, left + window.ClientWidth(), top + window.ClientHeight()};
+}
+
 void UpdateClientAreaLocked(Window& window) {
     window.frameInsets = window.messageOnly ? RECT{} : FrameInsets(window.style, window.exStyle, false);
     if (window.surface) {
         std::lock_guard pixels(window.surface->Mutex());
         window.surface->Resize(window.ClientWidth(), window.ClientHeight());
     }
+    if (window.screen) window.screen->Place(ClientRectInParentLocked(window));
 }
 
 void InvalidateLocked(Window& window, const RECT* rect, bool erase) {
@@ -210,8 +229,35 @@ bool IsVisibleLocked(const Window& window) {
 std::shared_ptr<Surface> WindowSurface(const std::shared_ptr<Window>& window) {
     std::lock_guard lock(WindowLock());
     if (!window->surface && !window->gone)
-        window->surface = Surface::Create(window->ClientWidth(), window->ClientHeight(), false, PixelFormat::Bgrx32());
+        window->surface = Surface::Create(window->ClientWidth(), window->ClientHeight(), false, PixelFormat::Bgrx32(),
+                                          window->screen);
     return window->surface;
+}
+
+void OnScreenExposed(HWND hwnd, const RECT& area, bool repaint) {
+    const auto window = FindWindowObject(hwnd, false);
+    if (!window) return;
+    std::shared_ptr<Surface> surface;
+    {
+        std::lock_guard lock(WindowLock());
+        if (window->gone) return;
+        // The surface still holds the picture (as a composited desktop would), so the area is
+        // shown again at once; the window procedure hears of it as well, without an erase.
+        if (repaint) InvalidateLocked(*window, &area, false);
+        surface = window->surface;
+    }
+    if (surface) {
+        std::lock_guard pixels(surface->Mutex());
+        surface->Changed(area);
+    }
+}
+
+void OnScreenCloseRequested(HWND hwnd) {
+    const auto window = FindWindowObject(hwnd, false);
+    if (!window || !window->queue) return;
+    window->queue->RunOnOwner([hwnd] {
+        if (IsWindow(hwnd)) SendToWindow(hwnd, WM_CLOSE, 0, 0);
+    });
 }
 
 }  // namespace kelvra::platform

@@ -12,6 +12,8 @@
 
 namespace kelvra::platform {
 
+class ScreenWindow;
+
 struct Window {
     HWND handle = nullptr;
     DWORD threadId = 0;
@@ -38,7 +40,8 @@ struct Window {
     bool destroying = false;
     bool gone = false;  // removed from the table; posts are refused
     std::vector<HWND> children;
-    std::shared_ptr<Surface> surface;  // client pixels, made by the first GetDC
+    std::shared_ptr<Surface> surface;      // client pixels, made by the first GetDC
+    std::shared_ptr<ScreenWindow> screen;  // the window on an X display, when there is one
     HDC dc = nullptr;
 
     int ClientWidth() const;
@@ -74,8 +77,12 @@ void DestroyThreadWindows(DWORD threadId);
 // Screen position of the client area's top-left corner. Caller holds WindowLock().
 POINT ClientOriginOnScreenLocked(const Window& window);
 
-// Recomputes frame insets from the styles and makes the client pixels follow the client
-// size. Caller holds WindowLock().
+// The client rectangle in the parent's client coordinates (the screen's for top-level windows).
+// Caller holds WindowLock().
+RECT ClientRectInParentLocked(const Window& window);
+
+// Recomputes frame insets from the styles and makes the client pixels, and the window on the
+// display, follow the client rectangle. Caller holds WindowLock().
 void UpdateClientAreaLocked(Window& window);
 
 // Marks part of the client area (null: all) for repainting. Caller holds WindowLock().

@@ -1,4 +1,5 @@
 // Creating and destroying windows, window classes and the small module/cursor helpers.
+#include "ScreenWindow.h"
 #include "Window.h"
 #include "WindowFrame.h"
 
@@ -46,6 +47,31 @@ bool ResolveParent(HWND parent, DWORD style, std::shared_ptr<Window>& window) {
     return true;
 }
 
+// On a display, the window gets an X window of its own before WM_CREATE, so that children made
+// there find their parent's. Message-only windows and children of windows that are not on
+// screen stay off screen.
+void AttachScreen(const std::shared_ptr<Window>& window, const std::shared_ptr<Window>& parent) {
+    if (window->messageOnly) return;
+    std::shared_ptr<ScreenWindow> parentScreen;
+    RECT client{};
+    std::string title;
+    {
+        std::lock_guard lock(WindowLock());
+        if (parent) parentScreen = parent->screen;
+        client = ClientRectInParentLocked(*window);
+        title = window->text;
+    }
+    if (window->parent != nullptr && !parentScreen) return;
+    // Connecting (the first time) happens outside the window lock: a slow server must not hold
+    // up every other thread's windows.
+    auto screen = ScreenWindow::Create(window->handle, parentScreen.get(), client, title);
+    if (!screen) return;
+    std::lock_guard lock(WindowLock());
+    window->screen = std::move(screen);
+    // The window may have moved meanwhile.
+    window->screen->Place(ClientRectInParentLocked(*window));
+}
+
 LRESULT SendCreation(const std::shared_ptr<Window>& window, UINT message, CREATESTRUCTA& create) {
     return SendToWindow(window->handle, message, 0, reinterpret_cast<LPARAM>(&create));
 }
@@ -91,10 +117,12 @@ WINUSERAPI HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCS
         UpdateClientAreaLocked(*window);
     }
     const HWND hwnd = InsertWindow(window);
-    if (const auto parent = FindWindowObject(window->parent, false)) {
+    const auto parent = FindWindowObject(window->parent, false);
+    if (parent) {
         std::lock_guard lock(WindowLock());
         parent->children.push_back(hwnd);
     }
+    AttachScreen(window, parent);
 
     CREATESTRUCTA create{};
     create.lpCreateParams = lpParam;

@@ -1,4 +1,5 @@
 // Window state: visibility, position and size, styles and the other per-window values.
+#include "ScreenWindow.h"
 #include "Window.h"
 #include "WindowFrame.h"
 
@@ -44,6 +45,7 @@ bool SetVisible(const std::shared_ptr<Window>& window, bool visible) {
             window->style |= WS_VISIBLE;
         else
             window->style &= ~WS_VISIBLE;
+        if (window->screen) window->screen->SetVisible(visible);
     }
     SendToWindow(window->handle, WM_SHOWWINDOW, visible ? TRUE : FALSE, 0);
     std::lock_guard lock(WindowLock());
@@ -59,6 +61,30 @@ bool ExtraBytesIndex(const Window& window, int index) {
 }
 
 }  // namespace
+
+namespace kelvra::platform {
+
+// The user resized the window on the display: the window's thread learns it as it would from a
+// MoveWindow, with WM_SIZE and a repaint.
+void OnScreenResized(HWND hwnd, int clientWidth, int clientHeight) {
+    const auto window = FindWindowObject(hwnd, false);
+    if (!window || !window->queue) return;
+    window->queue->RunOnOwner([hwnd, clientWidth, clientHeight] {
+        const auto target = FindWindowObject(hwnd, false);
+        if (!target) return;
+        RECT rect{};
+        {
+            std::lock_guard lock(WindowLock());
+            if (target->gone) return;
+            rect = target->rect;
+            rect.right = rect.left + target->frameInsets.left + clientWidth + target->frameInsets.right;
+            rect.bottom = rect.top + target->frameInsets.top + clientHeight + target->frameInsets.bottom;
+        }
+        Reposition(target, rect, true);
+    });
+}
+
+}  // namespace kelvra::platform
 
 extern "C" {
 
@@ -265,6 +291,7 @@ WINUSERAPI BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
     if (!window) return FALSE;
     std::lock_guard lock(WindowLock());
     window->text = lpString ? lpString : "";
+    if (window->screen) window->screen->SetTitle(window->text);
     return TRUE;
 }
 
