@@ -24,12 +24,23 @@ void OnPngWarning(png_structp, png_const_charp message) {
     DebugLog(LogCategory::Output, "libpng warning: %s", message);
 }
 
-int WritePngFrames(std::FILE* file, const PixelRows& rows, const PngSettings& settings) {
+// What the header says; worked out before the jump target is set, so the jump cannot lose it.
+struct PngLayout {
+    int bitDepth;
+    int channels;
+    int colourType;
+};
+
+PngLayout LayoutOf(const PixelRows& rows) {
     const int bitDepth = HasSixteenBitSamples(rows.bitsPerPixel) ? 16 : 8;
     const int channels = rows.bitsPerPixel / bitDepth;
     const int colourType = channels == 1   ? PNG_COLOR_TYPE_GRAY
                            : channels == 3 ? PNG_COLOR_TYPE_RGB
                                            : PNG_COLOR_TYPE_RGB_ALPHA;
+    return PngLayout{bitDepth, channels, colourType};
+}
+
+int WritePngFrames(std::FILE* file, const PixelRows& rows, const PngSettings& settings, const PngLayout& layout) {
     // The version of the libpng this library was built against, or libpng refuses to run.
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
     if (png == nullptr) return 0;
@@ -48,11 +59,12 @@ int WritePngFrames(std::FILE* file, const PixelRows& rows, const PngSettings& se
         png_set_compression_strategy(png, settings.strategy);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, settings.filters);
     }
-    png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width), static_cast<png_uint_32>(rows.height), bitDepth,
-                 colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width), static_cast<png_uint_32>(rows.height),
+                 layout.bitDepth, layout.colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
+                 PNG_FILTER_TYPE_BASE);
     png_write_info(png, info);
-    if (channels > 1) png_set_bgr(png);
-    if (bitDepth == 16) png_set_swap(png);  // PNG samples are big-endian
+    if (layout.channels > 1) png_set_bgr(png);
+    if (layout.bitDepth == 16) png_set_swap(png);  // PNG samples are big-endian
     // GDI leaves the fourth byte of 32-bit pixels 0 for an opaque pixel.
     if (rows.bitsPerPixel == 32) png_set_invert_alpha(png);
     for (int32_t y = 0; y < rows.height; ++y) png_write_row(png, rows.Row(y));
@@ -84,6 +96,7 @@ bool WritePng(const PixelRows& rows, const char* path, const PngSettings& settin
     if (rows.bits == nullptr || rows.width <= 0 || rows.height <= 0) return false;
     OutputFile file;
     if (!file.Open(path)) return false;
-    if (!WritePngFrames(file.Handle(), rows, settings)) return false;
+    const PngLayout layout = LayoutOf(rows);
+    if (!WritePngFrames(file.Handle(), rows, settings, layout)) return false;
     return file.Close();
 }

@@ -1,7 +1,9 @@
 // AVI movies as ffprobe and ffmpeg read them, and the header fields of the file table at their
 // offsets: the classic layout of a short movie, rows of widths that need padding, movies that go
 // on past one RIFF list, the measured rate, and a disk that fills up during the recording.
+#include "output/AviFrame.h"
 #include "output/AviWriter.h"
+#include "output/TestPictures.h"
 #include "output/FileReaders.h"
 
 #include <gtest/gtest.h>
@@ -233,6 +235,33 @@ TEST_F(AviMovies, AFullDiskEndsTheMovieAfterItsLastWholeFrameWithConsistentHeade
         EXPECT_EQ(Trimmed(readers::Probe(path, "nb_read_frames", true)), "8");
         EXPECT_EQ(DecodedFramesMatching(path, 64, 32), 8);
     }
+}
+
+TEST(AviFrames, EveryOutputDepthBecomesBottomUpBlueGreenRedOfItsTopBytes) {
+    // Widths with and without a tail past the last whole group of sixteen pixels.
+    for (int32_t width : {37, 48}) {
+        for (int32_t depth : {8, 16, 24, 32, 48, 64}) {
+            SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(depth));
+            pictures::Picture picture(depth, width);
+            pictures::Paint(picture);
+            pictures::Picture frame(24, width);
+            ASSERT_TRUE(MakeAviFrame(picture.image, frame.image));
+            for (int32_t y : {0, 15, 16, pictures::kHeight - 1}) {
+                for (int32_t x = 0; x < width; ++x) {
+                    const int q = pictures::Quadrant(x, y);
+                    const int grey = pictures::kGreys[q];
+                    const pictures::Rgb c = pictures::kColours[q];
+                    const BYTE* p = frame.At(x, pictures::kHeight - 1 - y);  // the movie's rows go bottom-up
+                    const bool isGrey = depth <= 16;
+                    ASSERT_EQ(p[0], isGrey ? grey : c.b) << x << "," << y;
+                    ASSERT_EQ(p[1], isGrey ? grey : c.g) << x << "," << y;
+                    ASSERT_EQ(p[2], isGrey ? grey : c.r) << x << "," << y;
+                }
+            }
+        }
+    }
+    pictures::Picture frame(24, 10, 10), other(16, 11, 10);
+    EXPECT_FALSE(MakeAviFrame(other.image, frame.image));  // the sizes differ
 }
 
 TEST_F(AviMovies, AFileThatCannotBeCreatedOpensNothing) {
