@@ -75,7 +75,11 @@ int WritePngFrames(std::FILE* file, const PixelRows& rows, const PngSettings& se
 
 }  // namespace
 
-PngSettings PngSettings::Fast() { return PngSettings{false, 1, Z_DEFAULT_STRATEGY, PNG_FILTER_SUB}; }
+// Measured on camera frames of 16-bit grey and 48-bit colour (bench/output): run-length deflate
+// of rows filtered against the row above is 15 to 20 times faster than libpng's defaults for
+// files about 2 % larger, and keeps flat pictures as small as the defaults do; plain level-1
+// deflate is 11 times faster for 7 % more, Huffman coding alone swells flat pictures 70-fold.
+PngSettings PngSettings::Fast() { return PngSettings{false, 1, Z_RLE, PNG_FILTER_UP}; }
 
 PngSettings PngSettings::LibraryDefault() {
     return PngSettings{true, Z_DEFAULT_COMPRESSION, Z_DEFAULT_STRATEGY, PNG_ALL_FILTERS};
