@@ -260,6 +260,12 @@ bool AviWriter::StartAvixSegment() {
     return true;
 }
 
+uint32_t AviWriter::MeasuredRate(uint64_t frames, uint64_t elapsedMs) {
+    if (elapsedMs == 0) return 0;
+    const uint64_t rate = frames * 100000 / elapsedMs;
+    return rate > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(rate);
+}
+
 void AviWriter::SetFrameRate(uint32_t hundredths) { frameRate = hundredths != 0 ? hundredths : kNominalRate; }
 
 bool AviWriter::PatchHeaders() {

@@ -33,6 +33,9 @@ public:
     // DIB. False when it could not be written; the frame is then taken back out of the file and
     // no further frame is taken.
     bool AddAviFrame(const BYTE* pixels);
+    // Frames per second x 100 of frames recorded over elapsedMs milliseconds (from the first frame
+    // to the last); 0 when that is too short to measure or rounds to nothing.
+    static uint32_t MeasuredRate(uint64_t frames, uint64_t elapsedMs);
     // The measured rate in frames per second x 100, written into the headers at close; 0 (too
     // slow to measure) keeps the nominal rate.
     void SetFrameRate(uint32_t hundredths);

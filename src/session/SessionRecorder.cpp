@@ -15,14 +15,6 @@ constexpr uint64_t kPlanningRate = 120;
 // Writes samples as the output image holds them.
 constexpr int32_t kFullSampleBits = 16;
 
-// Frames per second x 100 over the time from the first to the last frame; 0 when too short to
-// measure.
-uint32_t MeasuredRate(uint64_t frames, uint64_t elapsedMs) {
-    if (elapsedMs == 0) return 0;
-    const uint64_t rate = frames * 100000 / elapsedMs;
-    return rate > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(rate);
-}
-
 }  // namespace
 
 bool CKelvra::SaveImage(const char* path, int32_t fileType) {
@@ -148,7 +140,7 @@ void CKelvra::RunRecorder() {
         // The frame that comes first after the end is still in the movie.
         if (elapsed > static_cast<uint64_t>(r.durationMs)) break;
     }
-    avi.SetFrameRate(MeasuredRate(avi.FrameCount(), lastFrameMs));
+    avi.SetFrameRate(AviWriter::MeasuredRate(avi.FrameCount(), lastFrameMs));
     if (!avi.CloseAvi() || writeFailed) {
         DebugLog(LogCategory::Session, "recording ended: the movie could not be written whole");
         RecordError(KELVRA_ERR_FAILED);

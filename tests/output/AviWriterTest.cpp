@@ -152,6 +152,17 @@ TEST_F(AviMovies, TheMeasuredRateGoesIntoTheHeadersAndARateOfZeroKeepsTheNominal
     }
 }
 
+TEST(AviRates, TheMeasuredRateIsFramesPerHundredSecondsInSixtyFourBits) {
+    EXPECT_EQ(AviWriter::MeasuredRate(30, 1000), 3000u);
+    // 43 000 frames x 100 000 passes 32 bits.
+    EXPECT_EQ(AviWriter::MeasuredRate(43000, 1433333), 3000u);
+    EXPECT_EQ(AviWriter::MeasuredRate(1, 0), 0u);       // one frame has no duration
+    EXPECT_EQ(AviWriter::MeasuredRate(5, 600000), 0u);  // under one frame in 100 s...
+    AviWriter avi;
+    avi.SetFrameRate(AviWriter::MeasuredRate(5, 600000));
+    EXPECT_EQ(avi.FrameRate(), AviWriter::kNominalRate);  // ...keeps the nominal rate
+}
+
 // The top-level RIFF lists of a movie: their forms and sizes.
 std::vector<std::pair<std::string, uint32_t>> RiffLists(const std::vector<uint8_t>& bytes) {
     std::vector<std::pair<std::string, uint32_t>> lists;
