@@ -38,6 +38,13 @@ void PackRow(const PixelRows& rows, int32_t y, int shift, BYTE* out) {
         case 8:
             std::memcpy(out, row, static_cast<size_t>(w));
             return;
+        case 16:
+            // Little-endian samples in a little-endian file: at full depth the row goes as it is.
+            if (shift == 0) {
+                std::memcpy(out, row, static_cast<size_t>(w) * 2);
+                return;
+            }
+            break;
         case 24:
         case 32: {
             const int in = rows.bitsPerPixel / 8;
@@ -55,18 +62,17 @@ void PackRow(const PixelRows& rows, int32_t y, int shift, BYTE* out) {
             break;
     }
     const auto* s = reinterpret_cast<const uint16_t*>(row);
-    uint16_t sample[4];
+    auto* d = reinterpret_cast<uint16_t*>(out);  // the row buffer is the vector's, aligned for samples
+    if (rows.bitsPerPixel == 16) {
+        for (int32_t x = 0; x < w; ++x) d[x] = static_cast<uint16_t>(s[x] << shift);
+        return;
+    }
     const int channels = rows.bitsPerPixel / 16;
-    for (int32_t x = 0; x < w; ++x, s += channels) {
-        if (channels == 1) {
-            sample[0] = static_cast<uint16_t>(s[0] << shift);
-        } else {
-            sample[0] = static_cast<uint16_t>(s[2] << shift);
-            sample[1] = static_cast<uint16_t>(s[1] << shift);
-            sample[2] = static_cast<uint16_t>(s[0] << shift);
-            sample[3] = 0xFFFF;
-        }
-        std::memcpy(out + static_cast<size_t>(x) * channels * 2, sample, static_cast<size_t>(channels) * 2);
+    for (int32_t x = 0; x < w; ++x, s += channels, d += channels) {
+        d[0] = static_cast<uint16_t>(s[2] << shift);
+        d[1] = static_cast<uint16_t>(s[1] << shift);
+        d[2] = static_cast<uint16_t>(s[0] << shift);
+        if (channels == 4) d[3] = 0xFFFF;
     }
 }
 
