@@ -5,7 +5,8 @@
 #    in the public header, and nothing else;
 #  - every declared function is exported unless tests/public_api/not_yet_exported.txt lists it,
 #    and no listed function is exported (the list only shrinks);
-#  - it imports only DLLs that every Windows system has (the GCC runtime is linked in).
+#  - it imports only DLLs that every Windows system has (the GCC runtime and the image libraries,
+#    built from Debian's source packages by build-mingw-image-libs.sh, are linked in).
 set -euo pipefail
 export LC_ALL=C
 cd "$(dirname "$0")/.."
@@ -22,7 +23,10 @@ trap 'rm -rf "$work"' EXIT
 failed=0
 fail() { echo "check-windows-build: $*" >&2; failed=1; }
 
-cmake --preset mingw >/dev/null
+# The image libraries are linked into the DLL statically, built from Debian's sources once.
+deps=$(realpath -m build/mingw-deps)
+bash scripts/build-mingw-image-libs.sh "$deps"
+cmake --preset mingw -DKELVRA_MINGW_DEPS="$deps" >/dev/null
 # A target that is already up to date prints nothing: its warnings were errors when it was built.
 if ! cmake --build --preset mingw -j"$(nproc)" --target KelvraSdk_880HQLN 2>&1 | tee "$work/build.log"; then
     echo "check-windows-build: the Windows build failed" >&2

@@ -4,13 +4,14 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 dpkg-dev
   python3 binutils
   clang clang-format
   libx11-dev libxext-dev xvfb xauth
+  # The still image writers' libraries, and the readers their tests open the files with.
+  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  ffmpeg python3-pil pngcheck libtiff-tools
 )
-# The image and movie writers add libjpeg/libpng/libtiff and the file checkers (ffprobe, Pillow,
-# pngcheck, tiffinfo) here when they arrive.
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -301,10 +301,16 @@ KELVRA_API int32_t Kelvra_GetImage(int32_t handle, BYTE* buffer, int32_t size, i
  * ends the loop. The first trigger is taken once the exposure in progress at the start has ended
  * (a tenth of the exposure value plus 100 ms). */
 KELVRA_API int32_t Kelvra_Trigger(int32_t handle, HWND window, BYTE* buffer, int32_t size, int32_t topDown);
-/** Previews and records durationMs milliseconds into an AVI file at path; withWindow != 0 shows
- * the preview. Records KELVRA_ERR_PARAMETER for a null or empty path, KELVRA_ERR_WINDOW,
- * KELVRA_ERR_FAILED when the preview cannot start or the file cannot be opened,
- * KELVRA_ERR_THREAD when the recorder cannot be started. */
+/** Previews and records durationMs milliseconds into an uncompressed AVI file at path (24-bit
+ * frames; movies past 1 GiB go on in OpenDML RIFF lists); withWindow != 0 shows the preview.
+ * The frame that arrives first after the duration is the last; the measured frame rate goes into
+ * the headers. Stopping the preview, closing, releasing the handle or losing the camera earlier
+ * ends the movie with a whole file of the frames recorded. Records KELVRA_ERR_NOT_READY while a
+ * recording runs, KELVRA_ERR_PARAMETER for a null or empty path or a negative duration,
+ * KELVRA_ERR_WINDOW, KELVRA_ERR_FAILED when the preview cannot start or the file cannot be
+ * opened, KELVRA_ERR_THREAD when the recorder cannot be started; a write that fails later (a
+ * full disk) ends the recording, keeps the frames written and records KELVRA_ERR_FAILED, while
+ * the preview goes on. */
 KELVRA_API int32_t Kelvra_Record(int32_t handle, const char* path, int32_t durationMs, int32_t withWindow);
 /** Kelvra_Record with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
  * converted. */
@@ -610,9 +616,11 @@ KELVRA_API int32_t Kelvra_WriteSromID(int32_t handle, int32_t address, int32_t v
 
 /* ---- Files and dialogs -------------------------------------------------------------------- */
 
-/** Saves the last processed frame to path as fileType (KelvraImageFileType). Records
- * KELVRA_ERR_NOT_READY before any frame was processed; a file that cannot be written returns 0
- * and records nothing. */
+/** Saves the last processed frame to path as fileType (KelvraImageFileType), its top row at the
+ * top of the picture. 16-bit grey and 48- and 64-bit colour keep 16 bits per sample in PNG and
+ * TIFF; JPEG takes the high byte. Records KELVRA_ERR_NOT_READY before any frame was processed,
+ * KELVRA_ERR_PARAMETER for a null or empty path; another fileType, or a file that cannot be
+ * written, returns 0 and records nothing (and leaves no file). */
 KELVRA_API int32_t Kelvra_SaveImage(int32_t handle, const char* path, int32_t fileType);
 /** Kelvra_SaveImage with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
  * converted. */

@@ -61,6 +61,11 @@ public:
     bool SnapShot(BYTE* buffer, int32_t size, int32_t topDown);
     bool GetImage(BYTE* buffer, int32_t size, int32_t topDown);
     bool Trigger(HWND window, BYTE* buffer, int32_t size, int32_t topDown);
+    // Preview plus an AVI movie of durationMs milliseconds of its frames, written by the recorder
+    // thread; whatever ends the preview first ends the movie too, with a whole file.
+    bool Record(const char* path, int32_t durationMs, int32_t withWindow);
+    // Writes the last processed frame as a still image file of fileType (0..6).
+    bool SaveImage(const char* path, int32_t fileType);
 
     // Preview and capture geometry.
     bool SetPreviewWindow(HWND parent, int32_t x, int32_t y, int32_t width, int32_t height);
@@ -145,6 +150,8 @@ private:
     bool OpenPreviewWindow();
     void SetCallbackTarget(HWND window, BYTE* buffer, int32_t size, int32_t topDown);
     void StopRecorder();
+    static DWORD WINAPI RecorderEntry(LPVOID session);
+    void RunRecorder();
     void StartRateMeasurement();
     void RefreshExposureMs();
 

@@ -6,6 +6,7 @@
 
 #include "common/CriticalSection.h"
 #include "kelvra/KelvraSdk.h"
+#include "output/AviWriter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -98,13 +99,16 @@ struct Corrections {
 
 // The recorder thread. recordFrameReady is raised by the acquisition worker and taken by the
 // recorder, and the run flag is cleared by StopPreview while the recorder polls it, so both are
-// atomic.
+// atomic. The writer and the duration belong to the recorder thread while it runs; Record sets
+// them before it starts the thread and StopPreview reads nothing of them until it has ended.
 struct RecorderState {
     std::atomic<int32_t> recordFrameReady{0};
     std::atomic<int32_t> recordRun{0};
     HANDLE recordThread = nullptr;
     DWORD recordThreadId = 0;
     HANDLE recordEvent = nullptr;
+    AviWriter avi;
+    int64_t durationMs = 0;
 };
 
 // What the acquisition modes hand on with each frame. frameLock guards the raw and output images,
