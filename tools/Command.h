@@ -22,4 +22,5 @@ struct Command {
 std::span<const Command> DeviceCommands();
 std::span<const Command> ControlCommands();
 std::span<const Command> StreamCommands();
+std::span<const Command> CaptureCommands();
 std::span<const Command> ViewCommands();

@@ -10,8 +10,8 @@
 
 namespace {
 
-std::array<std::span<const Command>, 4> CommandFamilies() {
-    return {DeviceCommands(), StreamCommands(), ViewCommands(), ControlCommands()};
+std::array<std::span<const Command>, 5> CommandFamilies() {
+    return {DeviceCommands(), CaptureCommands(), StreamCommands(), ViewCommands(), ControlCommands()};
 }
 
 const Command* FindCommand(const char* name) {

@@ -52,6 +52,34 @@ case $check in
     grep -q '^frames failed *0$' "$work/out" || fail "stream reports failed frames"
     grep -q '^frame rate ' "$work/out" || fail "stream reports no rate"
     ;;
+  snap)
+    # Each format, from the extension and from --format, opened by a reader we did not write.
+    for file in snap.png snap.tif snap.bmp snap.jpg; do
+      run snap --sim-scene ramp -o "$work/$file"; [ "$status" -eq 0 ] || fail "snap -o $file exited $status"
+      size=$(/usr/bin/python3 -c "from PIL import Image; im = Image.open('$work/$file'); print(*im.size)") ||
+        fail "Pillow cannot open $file"
+      [ "$size" = "1280 1024" ] || fail "$file is $size"
+    done
+    pngcheck -q "$work/snap.png" >/dev/null || fail "pngcheck rejects the PNG"
+    tiffinfo "$work/snap.tif" 2>/dev/null | grep -q 'Bits/Sample: 16' || fail "the TIFF is not 16-bit"
+    run snap --format raw -o "$work/frame"; [ "$status" -eq 0 ] || fail "snap --format raw exited $status"
+    [ "$(stat -c %s "$work/frame")" -eq 2621440 ] || fail "the raw frame is not 1280 x 1024 x 2 bytes"
+    run snap --colour 48 -o "$work/colour.png"
+    mode=$(/usr/bin/python3 -c "from PIL import Image; print(Image.open('$work/colour.png').mode)")
+    [ "$status" -eq 0 ] && [ "$mode" = "RGB" ] || fail "snap --colour 48 gave mode $mode"
+    run snap -o "$work/picture.gif"; [ "$status" -eq 2 ] || fail "an unknown extension exited $status, not 2"
+    ;;
+  record)
+    run record -o "$work/movie.avi" --seconds 2 --sim-fps 15
+    [ "$status" -eq 0 ] || fail "record exited $status"
+    # Not a terminal: progress comes as plain lines, then the summary.
+    grep -q '^[0-9.]* / 2.0 s  [0-9]* frames' "$work/err" || fail "no progress lines"
+    grep -q '^recorded [0-9]* frames of 1280 x 1024 in 2 s' "$work/out" || fail "no summary"
+    frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
+             -of csv=p=0 "$work/movie.avi") || fail "ffprobe cannot read the movie"
+    [ "$frames" -ge 15 ] && [ "$frames" -le 40 ] || fail "the movie holds $frames frames, not about 30"
+    run record --seconds 1; [ "$status" -eq 2 ] || fail "record without -o exited $status, not 2"
+    ;;
   *)
     fail "no check named $check"
     ;;

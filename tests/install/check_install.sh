@@ -55,3 +55,19 @@ c++ -std=c++20 "$consumer/main.cpp" $flags -o "$work/pkgconfig-consumer"
 got=$(LD_LIBRARY_PATH="$prefix/lib" "$work/pkgconfig-consumer")
 [ "$got" = "$expected" ] || { echo "pkg-config consumer printed '$got', expected $expected"; exit 1; }
 echo "installed package: each component holds its own headers; CMake and pkg-config consumers build and run"
+
+# The example application of the README, built against the installed package, snaps a picture
+# from a simulated camera plugged in before it starts (a preloaded shim stands in for the cable).
+examples=$(cd "$consumer/../../../examples" && pwd)
+install_component simulator "$prefix"
+cmake -S "$examples" -B "$work/examples-build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/examples-build" >/dev/null
+printf '#include <kelvra/KelvraSim.h>\n__attribute__((constructor)) static void Plug(void) { KelvraSim_Attach(0x3180); }\n' \
+    >"$work/plug.c"
+cc -shared -fPIC "$work/plug.c" -I"$prefix/include" -L"$prefix/lib" -lKelvraSim -o "$work/plug.so"
+(cd "$work" && LD_LIBRARY_PATH="$prefix/lib" LD_PRELOAD="$work/plug.so" XDG_CONFIG_HOME="$work/config" \
+    "$work/examples-build/snap" "$work/snap.png" >"$work/snap.out") || { cat "$work/snap.out"; echo "the example failed"; exit 1; }
+grep -q "saved $work/snap.png" "$work/snap.out" || { cat "$work/snap.out"; echo "the example saved nothing"; exit 1; }
+size=$(/usr/bin/python3 -c "from PIL import Image; im = Image.open('$work/snap.png'); print(im.size[0], im.size[1])")
+[ "$size" = "1280 1024" ] || { echo "the example's picture is $size, not 1280 1024"; exit 1; }
+echo "the example application builds against the installed package and saves a 1280 x 1024 picture"
