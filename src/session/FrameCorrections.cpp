@@ -113,18 +113,23 @@ void MarkMapped(DibImage& work, const std::vector<DefectPixel>& mapped, int32_t 
 }
 
 // Replaces every marked pixel, in row order, by the mean of the nearest unmarked pixels along
-// its row and its column. Marked pixels are never on the frame's edge, so each has at least its
-// row's end pixels to find.
+// its row and its column. Unmarked pixels never change, so each marked pixel's neighbours are
+// the ends of the run of marked pixels it belongs to, along the row and along the column: each
+// run is measured once, and a frame whose every pixel is marked costs no more than a few passes.
+// runTops and runBottoms hold, per column, the first and last row of the vertical run met there
+// last (-1: none yet).
 template <typename Sample>
-void ReplaceMarked(DibImage& raw, const DibImage& work) {
+void ReplaceMarked(DibImage& raw, const DibImage& work, int32_t* runTops, int32_t* runBottoms) {
     const int32_t width = raw.width;
     const int32_t height = raw.height;
-    for (int32_t y = 1; y + 1 < height; ++y) {
+    std::fill(runBottoms, runBottoms + width, -1);
+    const auto marked = [&work](int32_t x, int32_t row) { return RowOf<uint8_t>(work, row)[x] != 0; };
+    for (int32_t y = 0; y < height; ++y) {
         const uint8_t* marks = RowOf<uint8_t>(work, y);
         Sample* row = RowOf<Sample>(raw, y);
-        for (int32_t x = 1; x + 1 < width; ++x) {
+        for (int32_t x = 0; x < width; ++x) {
             // Marks are rare: skip eight clear ones at a time.
-            if (x + 8 < width) {
+            if (x + 8 <= width) {
                 uint64_t eight;
                 std::memcpy(&eight, marks + x, sizeof eight);
                 if (eight == 0) {
@@ -133,21 +138,30 @@ void ReplaceMarked(DibImage& raw, const DibImage& work) {
                 }
             }
             if (!marks[x]) continue;
-            uint32_t sum = 0;
-            uint32_t count = 0;
-            int32_t j = x - 1;
-            while (j >= 0 && marks[j]) --j;
-            if (j >= 0) sum += row[j], ++count;
-            j = x + 1;
-            while (j < width && marks[j]) ++j;
-            if (j < width) sum += row[j], ++count;
-            int32_t k = y - 1;
-            while (k >= 0 && RowOf<uint8_t>(work, k)[x]) --k;
-            if (k >= 0) sum += RowOf<Sample>(raw, k)[x], ++count;
-            k = y + 1;
-            while (k < height && RowOf<uint8_t>(work, k)[x]) ++k;
-            if (k < height) sum += RowOf<Sample>(raw, k)[x], ++count;
-            if (count) row[x] = static_cast<Sample>(sum / count);
+            int32_t runEnd = x;
+            while (runEnd + 1 < width && marks[runEnd + 1]) ++runEnd;
+            const int32_t left = x - 1;
+            const int32_t right = runEnd + 1;
+            for (int32_t column = x; column <= runEnd; ++column) {
+                // Rows are taken top-down: a pixel below the column's last run starts a new one,
+                // which is measured to its end there.
+                if (runBottoms[column] < y) {
+                    int32_t last = y;
+                    while (last + 1 < height && marked(column, last + 1)) ++last;
+                    runTops[column] = y;
+                    runBottoms[column] = last;
+                }
+                const int32_t above = runTops[column] - 1;
+                const int32_t below = runBottoms[column] + 1;
+                uint32_t sum = 0;
+                uint32_t count = 0;
+                if (left >= 0) sum += row[left], ++count;
+                if (right < width) sum += row[right], ++count;
+                if (above >= 0) sum += RowOf<Sample>(raw, above)[column], ++count;
+                if (below < height) sum += RowOf<Sample>(raw, below)[column], ++count;
+                if (count) row[column] = static_cast<Sample>(sum / count);
+            }
+            x = runEnd;
         }
     }
 }
@@ -216,8 +230,11 @@ void ApplyDotFilter(CKelvra& session, DibImage& raw) {
     // One byte per mark serves both depths.
     DibImage* work = session.images.defectWork8.get();
     if (!HasPixels(&raw) || !HasPixels(work) || work->width < raw.width || work->height < raw.height) return;
-    if (raw.width < 3 || raw.height < 3) return;
-    const Corrections& corrections = session.corrections;
+    Corrections& corrections = session.corrections;
+    if (raw.width < 3 || raw.height < 3 || corrections.dotRunTops.size() < static_cast<size_t>(raw.width) ||
+        corrections.dotRunBottoms.size() < static_cast<size_t>(raw.width)) {
+        return;
+    }
     if (wide) {
         MarkOutliers<uint16_t>(raw, *work, kDotThreshold16);
     } else {
@@ -226,9 +243,9 @@ void ApplyDotFilter(CKelvra& session, DibImage& raw) {
     MarkMapped(*work, wide ? corrections.mappedDefects16 : corrections.mappedDefects8, raw.width, raw.height,
                session.format.xOffset, session.format.yOffset);
     if (wide) {
-        ReplaceMarked<uint16_t>(raw, *work);
+        ReplaceMarked<uint16_t>(raw, *work, corrections.dotRunTops.data(), corrections.dotRunBottoms.data());
     } else {
-        ReplaceMarked<uint8_t>(raw, *work);
+        ReplaceMarked<uint8_t>(raw, *work, corrections.dotRunTops.data(), corrections.dotRunBottoms.data());
     }
 }
 

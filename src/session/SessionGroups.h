@@ -91,6 +91,9 @@ struct Corrections {
     // maps: the dot filter marks these rather than reading both maps whole on every frame.
     std::vector<DefectPixel> mappedDefects8;
     std::vector<DefectPixel> mappedDefects16;
+    // The dot filter's scratch per frame column, made here so that a frame allocates nothing.
+    std::vector<int32_t> dotRunTops = std::vector<int32_t>(kSensorWidth880HQLN);
+    std::vector<int32_t> dotRunBottoms = std::vector<int32_t>(kSensorWidth880HQLN);
     // Whether the camera mirrors by itself, its last answers, for the frames on which the call
     // lock is busy. Read and written on the frame path only, under frameLock.
     bool deviceMirrorsH = false;

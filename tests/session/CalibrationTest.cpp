@@ -134,6 +134,25 @@ TEST_F(CalibrationTest, DotFilterAt16BitsUsesItsThresholdAndTheHotAndDeadMaps) {
     EXPECT_EQ(Sample(raw, 7, 4), 4000u);
 }
 
+TEST_F(CalibrationTest, DotFilterOfAFrameMarkedWholeTakesTheFrameEdges) {
+    // A dark plane hot everywhere marks every pixel inside the maps' border; each then takes the
+    // nearest unmarked pixels, two columns and rows in from the edges or the edges themselves.
+    // Done naively this costs a frame width per pixel; it has to stay one pass.
+    DibImage& raw = Raw(kSensorWidth, kSensorHeight, 16);
+    FillPositions(raw);
+    Fill(*session.images.dark16, 4000);
+    {
+        const CriticalSectionGuard hold(session.corrections.imageLock);
+        RecomputeDefectMaps(session);
+    }
+    ASSERT_EQ(session.corrections.mappedDefects16.size(), size_t{1276} * 1020);
+    DotFilter(raw);
+    // (500, 300): left (1, 300) and right (1278, 300) are the nearest unmapped columns; up
+    // (500, 1) and down (500, 1022).
+    const uint32_t expected = (1u + 16 * 300 + 1278 + 16 * 300 + 500 + 16 + 500 + 16 * 1022) / 4;
+    EXPECT_EQ(Sample(raw, 500, 300), expected);
+}
+
 TEST_F(CalibrationTest, DefectMapsMarkTheirThresholdsInsideTheTwoPixelBorder) {
     SessionImages& images = session.images;
     SetSample(*images.dark8, 2, 2, 193);
