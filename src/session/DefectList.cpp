@@ -1,5 +1,6 @@
 #include "session/DefectList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -15,19 +16,12 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Where frame pixels lie on the sensor and back, for one frame.
+// Where a sensor pixel lies in one frame.
 struct FrameOnSensor {
     int32_t width;
     int32_t height;
     DefectGeometry geometry;
 
-    int32_t SensorX(int32_t column) const {
-        return geometry.mirroredH ? geometry.xOffset + width - 1 - column : geometry.xOffset + column;
-    }
-    int32_t SensorY(int32_t row) const {
-        return geometry.mirroredV ? geometry.yOffset + height - 1 - row : geometry.yOffset + row;
-    }
-    // The mapping is its own inverse up to the offset's sign.
     int32_t Column(int32_t sensorX) const {
         return geometry.mirroredH ? geometry.xOffset + width - 1 - sensorX : sensorX - geometry.xOffset;
     }
@@ -43,12 +37,15 @@ bool DefectList::Add(int32_t x, int32_t y) {
     if (listed.empty()) {
         const size_t bits = static_cast<size_t>(sensorWidth) * static_cast<size_t>(sensorHeight);
         listed.assign((bits + 63) / 64, 0);
+        runTops.assign(static_cast<size_t>(sensorWidth), 0);
+        runBottoms.assign(static_cast<size_t>(sensorWidth), -1);
     }
     const size_t bit = static_cast<size_t>(y) * static_cast<size_t>(sensorWidth) + static_cast<size_t>(x);
     uint64_t& word = listed[bit / 64];
     const uint64_t mask = uint64_t{1} << (bit % 64);
     if (word & mask) return false;
     word |= mask;
+    if (!entries.empty() && (y < entries.back().y || (y == entries.back().y && x < entries.back().x))) ordered = false;
     entries.push_back({x, y});
     return true;
 }
@@ -70,9 +67,12 @@ void DefectList::Swap(DefectList& other) noexcept {
     std::swap(sensorHeight, other.sensorHeight);
     entries.swap(other.entries);
     listed.swap(other.listed);
+    runTops.swap(other.runTops);
+    runBottoms.swap(other.runBottoms);
+    std::swap(ordered, other.ordered);
 }
 
-void DefectList::Correct(DibImage& frame, const DefectGeometry& geometry) const {
+void DefectList::Correct(DibImage& frame, const DefectGeometry& geometry) {
     if (entries.empty() || !frame.bits || frame.width <= 0 || frame.height <= 0) return;
     if (frame.bitsPerPixel == 8) {
         CorrectSamples<uint8_t>(frame, geometry);
@@ -81,53 +81,64 @@ void DefectList::Correct(DibImage& frame, const DefectGeometry& geometry) const 
     }
 }
 
+void DefectList::Order() {
+    if (ordered) return;
+    // Row by row, as a frame is read: the runs of listed pixels along a row are then neighbours
+    // in the list, and those along a column are met from the top.
+    std::sort(entries.begin(), entries.end(),
+              [](const DefectPixel& a, const DefectPixel& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    ordered = true;
+}
+
 template <typename Sample>
-void DefectList::CorrectSamples(DibImage& frame, const DefectGeometry& geometry) const {
+void DefectList::CorrectSamples(DibImage& frame, const DefectGeometry& geometry) {
+    // Listed pixels take only unlisted ones, which no correction changes, so the order in which
+    // entries are corrected does not change the result; sensor order lets every run of listed
+    // pixels be measured once, however large a block the file lists.
+    Order();
     const FrameOnSensor place{frame.width, frame.height, geometry};
-    const auto at = [&frame](int32_t column, int32_t row) -> Sample& {
-        return reinterpret_cast<Sample*>(frame.bits +
-                                         static_cast<size_t>(row) * static_cast<size_t>(frame.stride))[column];
+    // The window on the sensor; a neighbour beyond it is beyond the frame's edge.
+    const int32_t windowLeft = geometry.xOffset;
+    const int32_t windowRight = geometry.xOffset + frame.width - 1;
+    const int32_t windowTop = geometry.yOffset;
+    const int32_t windowBottom = geometry.yOffset + frame.height - 1;
+    const auto value = [&frame, &place](int32_t sensorX, int32_t sensorY) -> Sample& {
+        const int32_t row = place.Row(sensorY);
+        return reinterpret_cast<Sample*>(frame.bits + static_cast<size_t>(row) *
+                                                          static_cast<size_t>(frame.stride))[place.Column(sensorX)];
     };
-    const auto listedAt = [&](int32_t column, int32_t row) {
-        return Contains(place.SensorX(column), place.SensorY(row));
-    };
+    std::fill(runBottoms.begin(), runBottoms.end(), -1);
 
-    for (const DefectPixel& entry : entries) {
-        const int32_t c = place.Column(entry.x);
-        const int32_t r = place.Row(entry.y);
-        if (c < 0 || r < 0 || c >= frame.width || r >= frame.height) continue;
-
-        uint32_t sum = 0;
-        uint32_t count = 0;
-        const auto take = [&](int32_t column, int32_t row) {
-            sum += at(column, row);
-            ++count;
-        };
-        for (int32_t j = c - 1; j >= 0; --j) {
-            if (!listedAt(j, r)) {
-                take(j, r);
-                break;
-            }
+    for (size_t first = 0; first < entries.size();) {
+        // The run along the row that starts at this entry.
+        size_t last = first;
+        while (last + 1 < entries.size() && entries[last + 1].y == entries[first].y &&
+               entries[last + 1].x == entries[last].x + 1) {
+            ++last;
         }
-        for (int32_t j = c + 1; j < frame.width; ++j) {
-            if (!listedAt(j, r)) {
-                take(j, r);
-                break;
+        const int32_t y = entries[first].y;
+        const int32_t left = entries[first].x - 1;
+        const int32_t right = entries[last].x + 1;
+        for (size_t at = first; at <= last; ++at) {
+            const int32_t x = entries[at].x;
+            if (y < windowTop || y > windowBottom || x < windowLeft || x > windowRight) continue;
+            if (runBottoms[x] < y) {
+                int32_t bottom = y;
+                while (Contains(x, bottom + 1)) ++bottom;
+                runTops[x] = y;
+                runBottoms[x] = bottom;
             }
+            const int32_t above = runTops[x] - 1;
+            const int32_t below = runBottoms[x] + 1;
+            uint32_t sum = 0;
+            uint32_t count = 0;
+            if (left >= windowLeft) sum += value(left, y), ++count;
+            if (right <= windowRight) sum += value(right, y), ++count;
+            if (above >= windowTop) sum += value(x, above), ++count;
+            if (below <= windowBottom) sum += value(x, below), ++count;
+            if (count != 0) value(x, y) = static_cast<Sample>(sum / count);
         }
-        for (int32_t k = r - 1; k >= 0; --k) {
-            if (!listedAt(c, k)) {
-                take(c, k);
-                break;
-            }
-        }
-        for (int32_t k = r + 1; k < frame.height; ++k) {
-            if (!listedAt(c, k)) {
-                take(c, k);
-                break;
-            }
-        }
-        if (count != 0) at(c, r) = static_cast<Sample>(sum / count);
+        first = last + 1;
     }
 }
 
@@ -150,5 +161,7 @@ bool ReadDefectFile(const char* path, DefectList& list) {
         for (size_t i = 0; i < pending; ++i) chunk[i] = chunk[whole + i];
         if (got < wanted) break;
     }
-    return std::ferror(file.get()) == 0;
+    if (std::ferror(file.get()) != 0) return false;
+    list.Order();
+    return true;
 }

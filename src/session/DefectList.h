@@ -39,24 +39,33 @@ public:
     // Adds every whole record of bytes, in order.
     void AddRecords(const uint8_t* bytes, size_t size);
     bool Contains(int32_t x, int32_t y) const;
+    // In the order added, or in sensor order once a frame was corrected or Order ran.
     const std::vector<DefectPixel>& Entries() const { return entries; }
     bool Empty() const { return entries.empty(); }
     void Swap(DefectList& other) noexcept;
 
     // Replaces each listed pixel that lies inside frame (8- or 16-bit samples, storage row 0 the
     // frame's first row) by the integer mean of the nearest unlisted pixels to its left, right,
-    // above and below within the frame. A pixel with no such neighbour keeps its value.
-    void Correct(DibImage& frame, const DefectGeometry& geometry) const;
+    // above and below within the frame. A pixel with no such neighbour keeps its value. Puts the
+    // entries in sensor order first if they are not; allocates nothing.
+    void Correct(DibImage& frame, const DefectGeometry& geometry);
+    // Puts the entries in sensor order, row by row, so that the first frame need not.
+    void Order();
 
 private:
     template <typename Sample>
-    void CorrectSamples(DibImage& frame, const DefectGeometry& geometry) const;
+    void CorrectSamples(DibImage& frame, const DefectGeometry& geometry);
 
     int32_t sensorWidth;
     int32_t sensorHeight;
     std::vector<DefectPixel> entries;
-    // One bit per sensor pixel, set where an entry lies; made with the first entry.
+    bool ordered = true;
+    // One bit per sensor pixel, set where an entry lies; made with the first entry, as are the
+    // correction's scratch per sensor column: the first and last row of the run of listed
+    // pixels last met in that column.
     std::vector<uint64_t> listed;
+    std::vector<int32_t> runTops;
+    std::vector<int32_t> runBottoms;
 };
 
 // Reads a configuration file into list, which should be empty. False when the file cannot be

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -381,6 +382,67 @@ TEST(DefectListTest, HardwareMirrorsAndWindowsPlaceEntriesExactly) {
         EXPECT_NE(Sample(*frame, w.leftColumn, w.leftRow), Sample(*untouched, w.leftColumn, w.leftRow));
         EXPECT_NE(Sample(*frame, w.rightColumn, w.rightRow), Sample(*untouched, w.rightColumn, w.rightRow));
     }
+}
+
+// The correction as first described: each entry in list order scans outwards pixel by pixel
+// for the nearest unlisted neighbour inside the frame.
+void ScanningCorrection(DibImage& frame, const std::vector<DefectPixel>& entries, const DefectList& list,
+                        const DefectGeometry& g) {
+    const auto sensorX = [&](int32_t c) { return g.mirroredH ? g.xOffset + frame.width - 1 - c : g.xOffset + c; };
+    const auto sensorY = [&](int32_t r) { return g.mirroredV ? g.yOffset + frame.height - 1 - r : g.yOffset + r; };
+    const auto listed = [&](int32_t c, int32_t r) { return list.Contains(sensorX(c), sensorY(r)); };
+    for (const DefectPixel& entry : entries) {
+        const int32_t c = g.mirroredH ? g.xOffset + frame.width - 1 - entry.x : entry.x - g.xOffset;
+        const int32_t r = g.mirroredV ? g.yOffset + frame.height - 1 - entry.y : entry.y - g.yOffset;
+        if (c < 0 || r < 0 || c >= frame.width || r >= frame.height) continue;
+        uint32_t sum = 0, count = 0;
+        const int32_t steps[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+        for (const auto& step : steps) {
+            for (int32_t j = c + step[0], k = r + step[1]; j >= 0 && k >= 0 && j < frame.width && k < frame.height;
+                 j += step[0], k += step[1]) {
+                if (!listed(j, k)) {
+                    sum += Sample(frame, j, k);
+                    ++count;
+                    break;
+                }
+            }
+        }
+        if (count) SetSample(frame, c, r, sum / count);
+    }
+}
+
+TEST(DefectListTest, DenseRandomListsCorrectAsAPixelByPixelScanDoes) {
+    std::mt19937 random(17);
+    for (int trial = 0; trial < 60; ++trial) {
+        const DefectGeometry geometry{static_cast<int32_t>(random() % 6), static_cast<int32_t>(random() % 6),
+                                      (random() & 1) != 0, (random() & 1) != 0};
+        const int32_t width = 3 + static_cast<int32_t>(random() % 12);
+        const int32_t height = 3 + static_cast<int32_t>(random() % 10);
+        SCOPED_TRACE(testing::Message() << "trial " << trial);
+        // Half of a region a little larger than the window, in no particular order.
+        DefectList list(kSensorWidth, kSensorHeight);
+        for (int i = 0; i < width * height; ++i) {
+            list.Add(static_cast<int32_t>(random() % 22), static_cast<int32_t>(random() % 18));
+        }
+        const std::vector<DefectPixel> inFileOrder = list.Entries();
+        OwnedImage frame = PositionFrame(width, height, trial % 2 ? 16 : 8);
+        FillCurved(*frame);
+        OwnedImage expected = PositionFrame(width, height, frame->bitsPerPixel);
+        FillCurved(*expected);
+        ScanningCorrection(*expected, inFileOrder, list, geometry);
+        list.Correct(*frame, geometry);
+        EXPECT_EQ(std::memcmp(frame->bits, expected->bits, static_cast<size_t>(frame->stride) * frame->height), 0);
+    }
+}
+
+TEST(DefectListTest, ABlockOfListedPixelsTakesTheBlocksEdges) {
+    // Done pixel by pixel, a block this size would scan a row or column per pixel.
+    DefectList list(kSensorWidth, kSensorHeight);
+    for (int32_t y = 100; y < 900; ++y)
+        for (int32_t x = 100; x < 1180; ++x) list.Add(x, y);
+    OwnedImage frame = PositionFrame(kSensorWidth, kSensorHeight, 16);
+    list.Correct(*frame, DefectGeometry{});
+    EXPECT_EQ(Sample(*frame, 500, 500), (99u + 16 * 500 + 1180 + 16 * 500 + 500 + 16 * 99 + 500 + 16 * 900) / 4);
 }
 
 TEST_F(CalibrationTest, ALoadedConfigurationFileReplacesTheListAndAMissingOneKeepsIt) {
