@@ -26,7 +26,8 @@ struct Frame {
         image.bitsPerPixel = bits;
         image.stride = (width * (bits / 8) + 3) & ~3;
         pixels.resize(static_cast<size_t>(image.stride) * static_cast<size_t>(height));
-        for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = seedSize ? seed[i % seedSize] ^ static_cast<uint8_t>(i) : 0;
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = seedSize ? seed[i % seedSize] ^ static_cast<uint8_t>(i) : 0;
         image.bits = pixels.data();
     }
 
