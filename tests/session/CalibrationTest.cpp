@@ -464,6 +464,20 @@ TEST_F(CalibrationTest, ALoadedConfigurationFileReplacesTheListAndAMissingOneKee
     EXPECT_EQ(session.corrections.defectList.Entries()[0].x, 7);
     EXPECT_FALSE(session.corrections.defectList.Contains(1, 2));
 
+    // A file read in several pieces keeps every record and drops the bytes that make no record.
+    std::vector<uint8_t> many;
+    for (int32_t i = 0; i < 10000; ++i) {
+        const int32_t record[2] = {i % kSensorWidth, i / kSensorWidth};
+        const auto* bytes = reinterpret_cast<const uint8_t*>(record);
+        many.insert(many.end(), bytes, bytes + sizeof record);
+    }
+    many.insert(many.end(), {1, 2, 3, 4, 5});
+    write(first, many);
+    ASSERT_TRUE(session.LoadConfigFile(first.c_str()));
+    EXPECT_EQ(session.corrections.defectList.Entries().size(), 10000u);
+    EXPECT_TRUE(session.corrections.defectList.Contains(9999 % kSensorWidth, 9999 / kSensorWidth));
+    ASSERT_TRUE(session.LoadConfigFile(second.c_str()));
+
     EXPECT_FALSE(session.LoadConfigFile((testing::TempDir() + "no-such-file.cfg").c_str()));
     EXPECT_EQ(session.corrections.defectList.Entries().size(), 1u);
     write(second, {});
