@@ -1,12 +1,10 @@
 #include "session/MaskFile.h"
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -38,17 +36,20 @@ uint32_t Load32(const uint8_t* at) {
            static_cast<uint32_t>(at[3]) << 24;
 }
 
-// A name beside path that no other save, in this process or another, is using now.
+// A file beside path under a name that no other save, in this process or another, is using:
+// random enough that two saves never pick the same one, and never one that exists already.
+// (Exclusive creation, "wx", is not in every C runtime the library is built against.)
 File CreateTemporaryBeside(const std::string& path, std::string& name) {
-    static std::atomic<uint32_t> counter{0};
-    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::random_device entropy;
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-        name = path + "." + std::to_string(ticks % 1000000007ULL) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
-        errno = 0;
-        // "x": fails rather than truncating a file that happens to have the name.
-        File file(std::fopen(name.c_str(), "wbx"));
+        const uint64_t token = (static_cast<uint64_t>(entropy()) << 32) ^ entropy();
+        name = path + "." + std::to_string(token) + ".tmp";
+        std::error_code error;
+        if (std::filesystem::exists(name, error) || error) continue;
+        File file(std::fopen(name.c_str(), "wb"));
         if (file) return file;
-        if (errno != EEXIST) break;
+        // A folder that does not exist or cannot be written fails every name alike.
+        return nullptr;
     }
     return nullptr;
 }
