@@ -358,17 +358,17 @@ TEST(DefectListTest, HardwareMirrorsAndWindowsPlaceEntriesExactly) {
     // A window of 4 x 3 at (10, 20): entries on each of its edges land on the frame's edges, and
     // entries one outside it are skipped.
     DefectList edges(kSensorWidth, kSensorHeight);
-    for (const auto& [x, y] : {std::pair{10, 21}, std::pair{13, 22}, std::pair{9, 21}, std::pair{14, 21},
-                               std::pair{11, 19}, std::pair{11, 23}}) {
+    for (const auto& [x, y] : {std::pair{10, 21}, std::pair{13, 22}, std::pair{12, 20}, std::pair{9, 21},
+                               std::pair{14, 21}, std::pair{11, 19}, std::pair{11, 23}}) {
         edges.Add(x, y);
     }
     struct Window {
         bool mirroredH, mirroredV;
-        // Frame positions of sensor (10, 21) and (13, 22).
-        int32_t leftColumn, leftRow, rightColumn, rightRow;
+        // Frame positions of sensor (10, 21), (13, 22) and (12, 20).
+        int32_t leftColumn, leftRow, rightColumn, rightRow, topColumn, topRow;
     };
-    for (const Window& w : {Window{false, false, 0, 1, 3, 2}, Window{true, false, 3, 1, 0, 2},
-                            Window{false, true, 0, 1, 3, 0}, Window{true, true, 3, 1, 0, 0}}) {
+    for (const Window& w : {Window{false, false, 0, 1, 3, 2, 2, 0}, Window{true, false, 3, 1, 0, 2, 1, 0},
+                            Window{false, true, 0, 1, 3, 0, 2, 2}, Window{true, true, 3, 1, 0, 0, 1, 2}}) {
         SCOPED_TRACE(testing::Message() << w.mirroredH << w.mirroredV);
         OwnedImage frame = PositionFrame(4, 3, 8);
         FillCurved(*frame);
@@ -378,9 +378,10 @@ TEST(DefectListTest, HardwareMirrorsAndWindowsPlaceEntriesExactly) {
         int changed = 0;
         for (int32_t y = 0; y < 3; ++y)
             for (int32_t x = 0; x < 4; ++x) changed += Sample(*frame, x, y) != Sample(*untouched, x, y);
-        EXPECT_EQ(changed, 2);
+        EXPECT_EQ(changed, 3);
         EXPECT_NE(Sample(*frame, w.leftColumn, w.leftRow), Sample(*untouched, w.leftColumn, w.leftRow));
         EXPECT_NE(Sample(*frame, w.rightColumn, w.rightRow), Sample(*untouched, w.rightColumn, w.rightRow));
+        EXPECT_NE(Sample(*frame, w.topColumn, w.topRow), Sample(*untouched, w.topColumn, w.topRow));
     }
 }
 
