@@ -128,12 +128,12 @@ void ReplaceMarked(DibImage& raw, const DibImage& work, int32_t* runTops, int32_
         const uint8_t* marks = RowOf<uint8_t>(work, y);
         Sample* row = RowOf<Sample>(raw, y);
         for (int32_t x = 0; x < width; ++x) {
-            // Marks are rare: skip eight clear ones at a time.
-            if (x + 8 <= width) {
-                uint64_t eight;
-                std::memcpy(&eight, marks + x, sizeof eight);
-                if (eight == 0) {
-                    x += 7;
+            // Marks are rare: skip clear ones 32 at a time.
+            if (x + 32 <= width) {
+                uint64_t words[4];
+                std::memcpy(words, marks + x, sizeof words);
+                if ((words[0] | words[1] | words[2] | words[3]) == 0) {
+                    x += 31;
                     continue;
                 }
             }
