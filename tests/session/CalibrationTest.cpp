@@ -307,30 +307,6 @@ TEST(DefectListTest, RecordsAreWholeEightBytesAndOnlySensorPositionsAreKept) {
     EXPECT_FALSE(list.Contains(1278, 1023));
 }
 
-TEST(DefectListTest, NeighboursAreTheNearestUnlistedPixelsInsideTheFrame) {
-    OwnedImage frame = PositionFrame(8, 6, 16);
-    DefectList list(kSensorWidth, kSensorHeight);
-    // Row 2 listed from edge to edge: its pixels take the pixels above and below only.
-    for (int32_t x = 0; x < 7; ++x) list.Add(x, 2);
-    // Along row 4 the search goes on past a listed pixel; row 5 below is listed.
-    list.Add(2, 4);
-    list.Add(3, 4);
-    for (int32_t x = 0; x < 7; ++x) list.Add(x, 5);
-    // A corner pixel has two neighbours.
-    list.Add(0, 0);
-    // Column 7 is listed from top to bottom: (7, 5) has no unlisted pixel in its row or column
-    // and keeps its value; (7, 0) keeps only its left neighbour.
-    for (int32_t y = 0; y < 6; ++y) list.Add(7, y);
-    list.Correct(*frame, DefectGeometry{});
-
-    EXPECT_EQ(Sample(*frame, 3, 2), (3u + 16 * 1 + 3 + 16 * 3) / 2);
-    EXPECT_EQ(Sample(*frame, 3, 4), (1u + 64 + 4 + 64 + 3 + 48) / 3);
-    EXPECT_EQ(Sample(*frame, 0, 0), (1u + 16) / 2);
-    EXPECT_EQ(Sample(*frame, 7, 5), 7u + 16 * 5);
-    EXPECT_EQ(Sample(*frame, 7, 0), 6u);
-    EXPECT_EQ(Sample(*frame, 6, 1), 6u + 16);
-}
-
 TEST(DefectListTest, HardwareMirrorsAndWindowsPlaceEntriesExactly) {
     DefectList list(kSensorWidth, kSensorHeight);
     list.Add(0, 0);
