@@ -625,26 +625,33 @@ KELVRA_API int32_t Kelvra_SaveImage(int32_t handle, const char* path, int32_t fi
 /** Kelvra_SaveImage with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
  * converted. */
 KELVRA_API int32_t Kelvra_SaveImageW(int32_t handle, const wchar_t* path, int32_t fileType);
-/** Loads the dark and bright calibration masks from a mask file. Records KELVRA_ERR_MASK_FILE
- * when the file cannot be read or is not a valid mask file. */
+/** Loads the dark and bright calibration masks (8- and 16-bit) from a mask file and remakes the
+ * defect maps from them. The whole file is read and checked before any mask changes: a file that
+ * cannot be read, does not match the sensor's size or ends early records KELVRA_ERR_MASK_FILE and
+ * leaves the masks as they were. */
 KELVRA_API int32_t Kelvra_LoadMaskFile(int32_t handle, const char* path);
 /** Kelvra_LoadMaskFile with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
- * converted. */
+ * converted or takes more than 1023 bytes converted. */
 KELVRA_API int32_t Kelvra_LoadMaskFileW(int32_t handle, const wchar_t* path);
-/** Saves the dark and bright calibration masks to a mask file. Records KELVRA_ERR_MASK_FILE
- * when the file cannot be written. */
+/** Saves the dark and bright calibration masks to a mask file. The file is written beside path
+ * and takes its place only once complete: when it cannot be written (a full disk, a missing
+ * folder) KELVRA_ERR_MASK_FILE is recorded and a file already at path is left as it was. */
 KELVRA_API int32_t Kelvra_SaveMaskFile(int32_t handle, const char* path);
 /** Kelvra_SaveMaskFile with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
- * converted. */
+ * converted or takes more than 1023 bytes converted. */
 KELVRA_API int32_t Kelvra_SaveMaskFileW(int32_t handle, const wchar_t* path);
-/** Takes the current frame as the dark (which = 0) or bright (which = 1) mask; another which
- * records KELVRA_ERR_FAILED. */
+/** Takes the current raw frame as the dark (which = 0) or bright (which = 1) mask of its depth and
+ * remakes that defect map. Another which records KELVRA_ERR_FAILED and changes nothing. A frame
+ * that is not of the full sensor size (or no frame yet) leaves the masks as they are and the call
+ * still returns 1. Safe while a preview runs: it waits for the frame being processed. */
 KELVRA_API int32_t Kelvra_UpdateMaskData(int32_t handle, int32_t which);
-/** Loads the defect-pixel list of a configuration file; a file that cannot be read returns 0
- * and records nothing. */
+/** Loads the defect-pixel list of a configuration file: 8-byte records of column and row on the
+ * sensor (little-endian int32, row 0 the top row); records outside the sensor are dropped, and
+ * the list replaces the previous one whole. A file that cannot be read returns 0, records nothing
+ * and keeps the previous list. */
 KELVRA_API int32_t Kelvra_LoadConfigFileA(int32_t handle, const char* path);
 /** Kelvra_LoadConfigFileA with a wide-character path; KELVRA_ERR_FAILED when the path cannot be
- * converted. */
+ * converted or takes more than 1023 bytes converted. */
 KELVRA_API int32_t Kelvra_LoadConfigFileW(int32_t handle, const wchar_t* path);
 /* This build has no on-screen settings dialogs: each of the three returns 0 and records
  * KELVRA_ERR_UNSUPPORTED. */

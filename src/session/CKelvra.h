@@ -106,6 +106,13 @@ public:
     int32_t ReadSromId(int32_t address, int32_t* ok);
     bool WriteSromId(int32_t address, int32_t value);
 
+    // Calibration: the four mask planes from and to a mask file, a plane from the current frame
+    // (which: 0 dark, 1 white), the defect list of a configuration file.
+    bool LoadMaskFile(const char* path);
+    bool SaveMaskFile(const char* path);
+    bool UpdateMaskData(int32_t which);
+    bool LoadConfigFile(const char* path);
+
     // The raw image and the output image of the current colour mode.
     DibImage* RawImage() const;
     DibImage* OutputImage() const;

@@ -6,7 +6,11 @@
 
 #include "common/CriticalSection.h"
 #include "kelvra/KelvraSdk.h"
+<<<<<<< HEAD
 #include "output/AviWriter.h"
+=======
+#include "session/DefectList.h"
+>>>>>>> masks
 
 #include <atomic>
 #include <cstdint>
@@ -82,16 +86,23 @@ struct GraySettings {
     int32_t grayAutoFrames = 0;  // a pending one-shot measurement of the grey gains
 };
 
-struct DefectPixel {
-    int32_t x;
-    int32_t y;
-};
-
 // Defect-pixel and flat-field correction. imageLock guards the calibration planes, the defect
-// maps and the defect list while a frame is corrected or a mask or configuration file loads.
+// maps, the mapped defects and the defect list while a frame is corrected or a mask or
+// configuration file loads.
 struct Corrections {
     CriticalSection imageLock;
-    std::vector<DefectPixel> defectList;
+    DefectList defectList{kSensorWidth880HQLN, kSensorHeight880HQLN};
+    // Sensor positions where the hot or the dead map of a depth is set, kept in step with the
+    // maps: the dot filter marks these rather than reading both maps whole on every frame.
+    std::vector<DefectPixel> mappedDefects8;
+    std::vector<DefectPixel> mappedDefects16;
+    // The dot filter's scratch per frame column, made here so that a frame allocates nothing.
+    std::vector<int32_t> dotRunTops = std::vector<int32_t>(kSensorWidth880HQLN);
+    std::vector<int32_t> dotRunBottoms = std::vector<int32_t>(kSensorWidth880HQLN);
+    // Whether the camera mirrors by itself, its last answers, for the frames on which the call
+    // lock is busy. Read and written on the frame path only, under frameLock.
+    bool deviceMirrorsH = false;
+    bool deviceMirrorsV = false;
     int32_t configFilter = 0;  // defect-list correction on
     int32_t maskFilter = 0;    // flat-field correction on
     int32_t dotFilter = 0;     // dot filter on

@@ -5,6 +5,7 @@
 #include "imaging/DibImage.h"
 #include "imaging/FilterChain.h"
 #include "session/CKelvra.h"
+#include "session/FrameCorrections.h"
 
 #include <gtest/gtest.h>
 
@@ -384,6 +385,31 @@ TEST_F(FramePipelineTest, AfterPrepareAFrameAllocatesNothing) {
         session.pipeline.Process(session);
         session.pipeline.Process(session);
         EXPECT_EQ(StopCountingAllocations(), 0);
+    }
+}
+
+TEST_F(FramePipelineTest, TheCalibrationCorrectionsAllocateNothingPerFrame) {
+    if (!kAllocationCounting) GTEST_SKIP() << "the sanitizer keeps its own allocator";
+    ASSERT_TRUE(session.images.CreateCalibrationPlanes(CKelvra::kSensorWidth, CKelvra::kSensorHeight));
+    for (const int32_t colourMode : {0, 1}) {
+        SCOPED_TRACE(colourMode);
+        DibImage& raw = PrepareRaw(colourMode, 64, 48, 11);
+        Corrections& corrections = session.corrections;
+        for (int32_t x = 3; x < 40; x += 3) corrections.defectList.Add(x, x / 2);
+        SetSample(*session.images.dark16, 10, 10, 4000);
+        SetSample(*session.images.dark8, 10, 10, 250);
+        {
+            const CriticalSectionGuard hold(corrections.imageLock);
+            RecomputeDefectMaps(session);
+        }
+        corrections.configFilter = corrections.maskFilter = corrections.dotFilter = 1;
+        session.camera.mirrorH = 1;
+        OwnedImage before = CopyOf(raw);
+        StartCountingAllocations(GetCurrentThreadId());
+        session.pipeline.Process(session);
+        session.pipeline.Process(session);
+        EXPECT_EQ(StopCountingAllocations(), 0);
+        EXPECT_NE(Pixels(raw), Pixels(*before));
     }
 }
 
