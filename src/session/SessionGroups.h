@@ -6,11 +6,8 @@
 
 #include "common/CriticalSection.h"
 #include "kelvra/KelvraSdk.h"
-<<<<<<< HEAD
 #include "output/AviWriter.h"
-=======
 #include "session/DefectList.h"
->>>>>>> masks
 
 #include <atomic>
 #include <cstdint>

@@ -43,9 +43,16 @@ class SdkExportCheck(unittest.TestCase):
         self.assertEqual(self.check(), [])
 
     def test_declared_function_neither_exported_nor_listed_fails(self):
-        missing = self.pending[0]
+        # A function declared but not built yet: the first name of the list, or, with every
+        # function built, one added to the header.
+        if self.pending:
+            missing = self.pending[0]
+            header = self.header_text
+        else:
+            missing = "Kelvra_NotBuiltYet"
+            header = self.header_text + f"\nKELVRA_API int32_t {missing}(int32_t handle);\n"
         remaining = [line for line in self.list_lines if line != missing]
-        self.assertEqual(self.check(list_lines=remaining),
+        self.assertEqual(self.check(header_text=header, list_lines=remaining),
                          [f"declared in the public header but not exported: {missing}"])
 
     def test_exported_function_still_listed_fails(self):
