@@ -152,6 +152,10 @@ private:
     // reason recorded.
     bool CaptureSetup();
     bool CaptureWindowValid() const;
+    // Whether the capture window may change now (a device, no worker running); records why not.
+    bool CaptureWindowChangeable();
+    // Sends the stored capture window to the device, or, in capture state, sets up anew.
+    bool UseCaptureWindow();
     bool MakeCaptureImages();
     void ReapplyCameraSettings();
     bool OpenPreviewWindow();
@@ -168,6 +172,10 @@ private:
     static void TriggerLoop(void* session);
     void RunPreviewLoop();
     void RunTriggerLoop();
+    // One frame of a loop under frameLock: read, processed, drawn and copied to the callback
+    // buffer. The window to announce it to, or null when there is none or the frame failed (the
+    // failure is posted and recorded).
+    HWND TakeFrame(bool preview);
     // Reads the camera's newest frame into raw, rows padded as a DIB's; false when none could be
     // read or it does not fit.
     bool ReadFrame(DibImage* raw);

@@ -335,7 +335,6 @@ void CKelvra::PreviewLoop(void* context) { static_cast<CKelvra*>(context)->RunPr
 void CKelvra::TriggerLoop(void* context) { static_cast<CKelvra*>(context)->RunTriggerLoop(); }
 
 void CKelvra::RunPreviewLoop() {
-    AcquisitionState& a = acquisition;
     while (worker.RunFlag() != 0) {
         if (!worker.Rest(static_cast<DWORD>(format.waitTime))) break;
         if (worker.RunFlag() != 1) continue;
@@ -347,32 +346,34 @@ void CKelvra::RunPreviewLoop() {
             break;
         }
         if (waited != kFrameReady) continue;
-        HWND announceTo = nullptr;
-        {
-            CriticalSectionGuard frames(a.frameLock);
-            DibImage* raw = RawImage();
-            if (!ReadFrame(raw)) {
-                PostFrameError(KELVRA_ERR_TRANSFER);
-                continue;
-            }
-            FillFrameInfo(raw, MeasureFrameRate());
-            pipeline.Process(*this);
-            recorder.recordFrameReady.store(1);
-            a.frameValid = 1;
-            preview.Draw(images, format.colourMode);
-            if (a.callbackBuffer && a.callbackBufferSize != 0 &&
-                !CopyToCaller(OutputImage(), a.callbackBuffer, a.callbackBufferSize, a.callbackTopDown)) {
-                continue;
-            }
-            announceTo = a.callbackWindow;
-        }
+        const HWND announceTo = TakeFrame(true);
         if (worker.RunFlag() == 1 && announceTo)
-            PostMessageA(announceTo, WM_CAMERA_FRAME, reinterpret_cast<WPARAM>(&a.frameInfo), 0);
+            PostMessageA(announceTo, WM_CAMERA_FRAME, reinterpret_cast<WPARAM>(&acquisition.frameInfo), 0);
     }
 }
 
-void CKelvra::RunTriggerLoop() {
+HWND CKelvra::TakeFrame(bool preview) {
     AcquisitionState& a = acquisition;
+    CriticalSectionGuard frames(a.frameLock);
+    DibImage* raw = RawImage();
+    if (!ReadFrame(raw)) {
+        PostFrameError(KELVRA_ERR_TRANSFER);
+        return nullptr;
+    }
+    // Triggered frames come when the trigger says: they have no rate.
+    FillFrameInfo(raw, preview ? MeasureFrameRate() : 0);
+    pipeline.Process(*this);
+    if (preview) recorder.recordFrameReady.store(1);
+    a.frameValid = 1;
+    this->preview.Draw(images, format.colourMode);
+    if (a.callbackBuffer && a.callbackBufferSize != 0 &&
+        !CopyToCaller(OutputImage(), a.callbackBuffer, a.callbackBufferSize, a.callbackTopDown)) {
+        return nullptr;
+    }
+    return a.callbackWindow;
+}
+
+void CKelvra::RunTriggerLoop() {
     // The first trigger may come while the camera still exposes the frame it was set up with.
     if (!worker.Rest(static_cast<DWORD>(device->GetExposureTime() / 10 + 100))) return;
     static_cast<void>(device->ReadFrameCounter());
@@ -392,26 +393,9 @@ void CKelvra::RunTriggerLoop() {
             break;
         }
         if (waited != kFrameReady) continue;
-        if (a.skipNextFrame.exchange(0) != 0) continue;
-        HWND announceTo = nullptr;
-        {
-            CriticalSectionGuard frames(a.frameLock);
-            DibImage* raw = RawImage();
-            if (!ReadFrame(raw)) {
-                PostFrameError(KELVRA_ERR_TRANSFER);
-                continue;
-            }
-            FillFrameInfo(raw, 0);
-            pipeline.Process(*this);
-            a.frameValid = 1;
-            preview.Draw(images, format.colourMode);
-            if (a.callbackBuffer && a.callbackBufferSize != 0 &&
-                !CopyToCaller(OutputImage(), a.callbackBuffer, a.callbackBufferSize, a.callbackTopDown)) {
-                continue;
-            }
-            announceTo = a.callbackWindow;
-        }
-        if (announceTo) PostMessageA(announceTo, WM_CAMERA_FRAME, reinterpret_cast<WPARAM>(&a.frameInfo), 0);
+        if (acquisition.skipNextFrame.exchange(0) != 0) continue;
+        if (const HWND announceTo = TakeFrame(false))
+            PostMessageA(announceTo, WM_CAMERA_FRAME, reinterpret_cast<WPARAM>(&acquisition.frameInfo), 0);
     }
 }
 

@@ -26,16 +26,33 @@ bool CKelvra::GetCaptureWindowEx(int32_t* totalWidth, int32_t* xOffset, int32_t*
     return true;
 }
 
-bool CKelvra::SetCaptureWindow(int32_t width, int32_t height) {
+bool CKelvra::CaptureWindowChangeable() {
     if (!device) {
         RecordError(KELVRA_ERR_NOT_READY);
         return false;
     }
+    // A preview or trigger worker reads frames into images made for the present window: a new
+    // window would send it frames of another size. Stop it first.
     const int32_t state = acquisition.acquisitionState.load();
     if (state == 1 || state == 3) {
         RecordError(KELVRA_ERR_NOT_READY);
         return false;
     }
+    return true;
+}
+
+bool CKelvra::UseCaptureWindow() {
+    // In capture state the next SnapShot takes frames of the new window into images of its size.
+    if (acquisition.acquisitionState.load() == 2) return CaptureSetup();
+    if (!device->SetVideoFormat(format.xOffset, format.yOffset, format.width, format.height, format.subSample)) {
+        RecordError(KELVRA_ERR_SIZE);
+        return false;
+    }
+    return true;
+}
+
+bool CKelvra::SetCaptureWindow(int32_t width, int32_t height) {
+    if (!CaptureWindowChangeable()) return false;
     const std::optional<CaptureSize> stored = SettingsStore::FindCaptureSize(deviceNumber, width, height);
     if (!stored) {
         RecordError(KELVRA_ERR_WINDOW);
@@ -49,34 +66,13 @@ bool CKelvra::SetCaptureWindow(int32_t width, int32_t height) {
         RecordError(KELVRA_ERR_SIZE);
         size = CaptureSize{kSensorWidth, kSensorHeight, kSensorWidth, kSensorHeight, 0, 0, format.bufferCount};
     }
-    format.totalWidth = size.totalWidth;
-    format.totalHeight = size.totalHeight;
-    format.width = size.width;
-    format.height = size.height;
-    format.xOffset = size.xOffset;
-    format.yOffset = size.yOffset;
-    format.bufferCount = size.bufferCount;
-    if (state == 2) return CaptureSetup();
-    if (!device->SetVideoFormat(format.xOffset, format.yOffset, format.width, format.height, format.subSample)) {
-        RecordError(KELVRA_ERR_SIZE);
-        return false;
-    }
-    return true;
+    SettingsStore::UseCaptureSize(format, size);
+    return UseCaptureWindow();
 }
 
 bool CKelvra::SetCaptureWindowEx(int32_t totalWidth, int32_t xOffset, int32_t width, int32_t totalHeight,
                                  int32_t yOffset, int32_t height) {
-    if (!device) {
-        RecordError(KELVRA_ERR_NOT_READY);
-        return false;
-    }
-    // A preview or trigger worker reads frames into images made for the present window: a new
-    // window would send it frames of another size. Stop it first.
-    const int32_t state = acquisition.acquisitionState.load();
-    if (state == 1 || state == 3) {
-        RecordError(KELVRA_ERR_NOT_READY);
-        return false;
-    }
+    if (!CaptureWindowChangeable()) return false;
     if ((!device->IsWidthAdjustable() && width != kSensorWidth) ||
         (!device->IsHeightAdjustable() && height != kSensorHeight)) {
         RecordError(KELVRA_ERR_PARAMETER);
@@ -92,11 +88,5 @@ bool CKelvra::SetCaptureWindowEx(int32_t totalWidth, int32_t xOffset, int32_t wi
         RecordError(KELVRA_ERR_SIZE);
         return false;
     }
-    // In capture state the next SnapShot takes frames of the new window into images of its size.
-    if (state == 2) return CaptureSetup();
-    if (!device->SetVideoFormat(xOffset, yOffset, width, height, format.subSample)) {
-        RecordError(KELVRA_ERR_SIZE);
-        return false;
-    }
-    return true;
+    return UseCaptureWindow();
 }

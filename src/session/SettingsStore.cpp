@@ -51,7 +51,9 @@ bool WriteCaptureSize(const RegistryKey& key, const CaptureSize& size) {
            key.WriteNumber("Buf", size.bufferCount);
 }
 
-void UseCaptureSize(CaptureFormat& format, const CaptureSize& size) {
+}  // namespace
+
+void SettingsStore::UseCaptureSize(CaptureFormat& format, const CaptureSize& size) {
     format.totalWidth = size.totalWidth;
     format.totalHeight = size.totalHeight;
     format.width = size.width;
@@ -60,6 +62,8 @@ void UseCaptureSize(CaptureFormat& format, const CaptureSize& size) {
     format.yOffset = size.yOffset;
     format.bufferCount = size.bufferCount;
 }
+
+namespace {
 
 // A fresh machine's camera key: its first capture size and format values.
 void CreateCameraKey(int32_t cameraNumber) {
@@ -224,7 +228,7 @@ bool SaveGainGroup(const CameraSettings& camera, const RegistryKey& group) {
 void SettingsStore::LoadFormat(CKelvra& session, int32_t cameraNumber) {
     // The built-in format, kept wherever the registry has nothing usable.
     CaptureFormat& format = session.format;
-    UseCaptureSize(format, kSensorSize);
+    SettingsStore::UseCaptureSize(format, kSensorSize);
     format.colourMode = kDefaultColourMode;
     format.subSample = 0;
     format.waitTime = kDefaultWaitTime;
@@ -241,7 +245,7 @@ void SettingsStore::LoadFormat(CKelvra& session, int32_t cameraNumber) {
     if (index && *index >= 0 && *index < kCaptureSizes) {
         const RegistryKey size(camera, SizeKeyName(*index).c_str(), false);
         if (const auto stored = ReadCaptureSize(size); stored && SettingsStore::OnSensor(*stored))
-            UseCaptureSize(format, *stored);
+            SettingsStore::UseCaptureSize(format, *stored);
     }
     if (const auto colour = camera.ReadNumber("Color"); colour && *colour >= 0 && *colour <= 5) {
         // Only the 16-, 48- and 64-bit outputs are taken: the camera delivers 16-bit samples.

@@ -12,6 +12,7 @@
 #include <optional>
 
 class CKelvra;
+struct CaptureFormat;
 
 // One stored capture size: the sensor's total size, the window in it and the frame buffers.
 struct CaptureSize {
@@ -37,6 +38,8 @@ public:
     static void LoadGroups(CKelvra& session, int32_t cameraNumber);
     // False when the registry could not take them.
     static bool SaveGroups(CKelvra& session, int32_t cameraNumber);
+    // Makes size the format's capture window and buffer count.
+    static void UseCaptureSize(CaptureFormat& format, const CaptureSize& size);
     // Whether the window of size lies on the sensor, with a usable number of buffers.
     static bool OnSensor(const CaptureSize& size);
     // The first stored capture size of the camera number whose window is width x height.
