@@ -77,18 +77,7 @@ int WriteJpegFrames(std::FILE* file, const PixelRows& rows, int quality, int32_t
 }  // namespace
 
 bool WriteJpeg(const PixelRows& rows, const char* path, int quality, int32_t sampleBits) {
-    switch (rows.bitsPerPixel) {
-        case 8:
-        case 16:
-        case 24:
-        case 32:
-        case 48:
-        case 64:
-            break;
-        default:
-            return false;
-    }
-    if (rows.bits == nullptr || rows.width <= 0 || rows.height <= 0 || sampleBits < 8 || sampleBits > 16) return false;
+    if (!rows.Writable() || sampleBits < 8 || sampleBits > 16) return false;
     std::vector<JSAMPLE> scratch(static_cast<size_t>(rows.width) * 3);
     OutputFile file;
     if (!file.Open(path)) return false;

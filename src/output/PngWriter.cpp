@@ -86,18 +86,7 @@ PngSettings PngSettings::LibraryDefault() {
 }
 
 bool WritePng(const PixelRows& rows, const char* path, const PngSettings& settings) {
-    switch (rows.bitsPerPixel) {
-        case 8:
-        case 16:
-        case 24:
-        case 32:
-        case 48:
-        case 64:
-            break;
-        default:
-            return false;
-    }
-    if (rows.bits == nullptr || rows.width <= 0 || rows.height <= 0) return false;
+    if (!rows.Writable()) return false;
     OutputFile file;
     if (!file.Open(path)) return false;
     const PngLayout layout = LayoutOf(rows);

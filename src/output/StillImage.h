@@ -29,6 +29,12 @@ struct PixelRows {
         const int32_t storageRow = bottomRowFirst ? height - 1 - y : y;
         return bits + static_cast<intptr_t>(storageRow) * stride;
     }
+    // Rows a writer can take: pixels there, and one of the session's depths (8, 16, 24, 32, 48, 64).
+    bool Writable() const {
+        const bool sessionDepth = bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32 ||
+                                  bitsPerPixel == 48 || bitsPerPixel == 64;
+        return sessionDepth && bits != nullptr && width > 0 && height > 0;
+    }
     static PixelRows Of(const DibImage& image, bool bottomRowFirst = false) {
         return PixelRows{image.bits, image.width, image.height, image.stride, image.bitsPerPixel, bottomRowFirst};
     }
