@@ -1,6 +1,7 @@
 // Still images and movies through the public API, from simulated cameras: every file type of the
 // last frame opened by Pillow, and movies that end by their duration, by StopPreview, by a camera
 // that goes away, by a full disk and by releasing the handle, each a whole file for ffprobe.
+#include "FileSizeLimit.h"
 #include "SdkTestSupport.h"
 #include "api/CSdkChain.h"
 #include "output/FileReaders.h"
@@ -216,17 +217,13 @@ TEST_F(OutputApi, ReleasingTheHandleFinishesTheMovie) {
 TEST_F(OutputApi, AFullDiskEndsTheRecordingWithAnErrorAndThePreviewGoesOn) {
     SlowCamera();
     const std::string path = folder.File("full.avi");
-    // A file size limit stands in for the disk: writes past it fail as on a full disk.
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit limited = previous;
-    limited.rlim_cur = 5 * kChunkBytes + kChunkBytes / 2;  // the headers, five frames and their index
-    setrlimit(RLIMIT_FSIZE, &limited);
-    ASSERT_EQ(Kelvra_Record(handle, path.c_str(), 600000, 0), 1);
-    const bool ended = RecorderEnds(std::chrono::seconds(20));
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    bool ended = false;
+    {
+        // The headers, five frames and their index fit; the writes after them fail.
+        const FileSizeLimit disk(5 * kChunkBytes + kChunkBytes / 2);
+        ASSERT_EQ(Kelvra_Record(handle, path.c_str(), 600000, 0), 1);
+        ended = RecorderEnds(std::chrono::seconds(20));
+    }
     ASSERT_TRUE(ended);
     EXPECT_EQ(Drain(handle), std::vector<int32_t>{KELVRA_ERR_FAILED});
     const uint32_t frames = ExpectWholeMovie(path);

@@ -1,6 +1,7 @@
 // AVI movies as ffprobe and ffmpeg read them, and the header fields of the file table at their
 // offsets: the classic layout of a short movie, rows of widths that need padding, movies that go
 // on past one RIFF list, the measured rate, and a disk that fills up during the recording.
+#include "FileSizeLimit.h"
 #include "output/AviFrame.h"
 #include "output/AviWriter.h"
 #include "output/TestPictures.h"
@@ -198,26 +199,6 @@ TEST_F(AviMovies, AMovieLargerThanOneRiffGoesOnInAvixListsThatFfmpegReads) {
         }
     }
 }
-
-// A file system that takes only the first bytes of a file, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limited = previous;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-
-private:
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};
 
 TEST_F(AviMovies, AFullDiskEndsTheMovieAfterItsLastWholeFrameWithConsistentHeaders) {
     // 64 x 32 frames take 6152 bytes a chunk: eight fit below either limit, and the index of

@@ -38,7 +38,7 @@ inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
 // What Pillow and the file's own structures show, by key; empty when Pillow cannot open it.
 inline std::map<std::string, std::string> Inspect(const std::string& path) {
     std::map<std::string, std::string> facts;
-    const Result result = Run("/usr/bin/python3 " KELVRA_TESTS_DIR "/output/inspect_image.py " + Quote(path));
+    const Result result = Run("/usr/bin/python3 " KELVRA_TESTS_DIR "/output/image_facts.py " + Quote(path));
     if (result.status != 0) return facts;
     std::istringstream lines(result.output);
     for (std::string line; std::getline(lines, line);) {

@@ -1,6 +1,7 @@
 // Still image files as other programs read them: every file type at every depth a session's
 // output image can have, opened by Pillow, pngcheck and tiffinfo; the exact bytes of BMP and raw
 // files; sample depths below 16 bits; and files that cannot be written completely.
+#include "FileSizeLimit.h"
 #include "output/FileReaders.h"
 #include "output/StillImage.h"
 #include "output/TestPictures.h"
@@ -232,26 +233,6 @@ TEST_F(StillImageFiles, UnknownTypesAndUnwritablePathsWriteNothing) {
         EXPECT_FALSE(std::filesystem::exists(path)) << type;
     }
 }
-
-// A file system that takes only the first few kilobytes of a file, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limited = previous;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-
-private:
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};
 
 TEST_F(StillImageFiles, AFileThatCannotBeWrittenWholeIsRemoved) {
     Picture picture(48, 300, 200);

@@ -1,5 +1,6 @@
 // The mask file on its own: what a load accepts, and that a save which cannot finish leaves the
 // file that was there.
+#include "FileSizeLimit.h"
 #include "session/MaskFile.h"
 
 #include <gtest/gtest.h>
@@ -115,16 +116,11 @@ TEST(MaskFileTest, ASaveThatCannotFinishLeavesTheOldFile) {
     const std::vector<uint8_t> old = {'o', 'l', 'd'};
     WriteAll(path, old);
 
-    // A file-size limit stands in for a full disk: writes past it fail.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1 << 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved1 = WriteMaskFile(path.c_str(), layout, PatternBlocks(layout));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool saved1 = true;
+    {
+        const FileSizeLimit disk(1 << 20);
+        saved1 = WriteMaskFile(path.c_str(), layout, PatternBlocks(layout));
+    }
 
     EXPECT_FALSE(saved1);
     EXPECT_EQ(ReadAll(path), old);

@@ -5,7 +5,7 @@ Pillow opens the file and reports its format, mode, size and the pixels at the p
 (top-left, top-right, bottom-left). For PNG the file's own chunks give the bit depth, colour type
 and the first pixel's bytes as stored (the first pixel of the first row is stored unchanged
 whatever its filter). For TIFF the tags give samples and depth, and the one strip's bytes give the
-first two rows as stored. Usage: inspect_image.py FILE
+first two rows as stored. Usage: image_facts.py FILE
 """
 import struct
 import sys
