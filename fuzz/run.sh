@@ -22,8 +22,25 @@ clang++ "${flags[@]}" fuzz/registry_text_fuzz.cpp src/platform/RegistryText.cpp 
 clang++ "${flags[@]}" -Isrc fuzz/mask_file_fuzz.cpp src/session/MaskFile.cpp -o "$out/mask_file_fuzz"
 clang++ "${flags[@]}" -Isrc fuzz/config_file_fuzz.cpp src/session/DefectList.cpp -o "$out/config_file_fuzz"
 
-for target in registry_text mask_file config_file; do
+# The targets run side by side, each for the whole time; each one's output goes to its own log,
+# printed when it ends.
+targets=(registry_text mask_file config_file)
+pids=()
+for target in "${targets[@]}"; do
   mkdir -p "$out/corpus/$target"
   "$out/${target}_fuzz" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$out/$target-" "$out/corpus/$target" "fuzz/corpus/$target"
+    -artifact_prefix="$out/$target-" "$out/corpus/$target" "fuzz/corpus/$target" >"$out/$target.log" 2>&1 &
+  pids+=($!)
 done
+failed=0
+for i in "${!targets[@]}"; do
+  target=${targets[$i]}
+  if wait "${pids[$i]}"; then
+    echo "fuzz: $target: $(grep -E '^Done [0-9]+ runs' "$out/$target.log" || tail -n 1 "$out/$target.log")"
+  else
+    echo "fuzz: $target FAILED:" >&2
+    tail -n 60 "$out/$target.log" >&2
+    failed=1
+  fi
+done
+exit "$failed"
