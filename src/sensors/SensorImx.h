@@ -48,6 +48,8 @@ protected:
     int32_t ProgramTrigger(int32_t mode) override;
     int32_t ProgramBitDepth(int32_t bits) override;
     int32_t ProgramFrameRate(int32_t on, int32_t rate) override;
+    // Subsampled readout is the board's: the chip reads the window as set.
+    bool AcceptsSubsampleMode(int32_t) const override { return true; }
     // The frame length in lines that a rate asks for; 0 when it cannot be met.
     virtual int32_t FrameLengthFor(int32_t rate) const;
 

@@ -104,6 +104,9 @@ TEST_F(FamilyChipAlgorithms, Mt9WindowMirrorsAndExposureFollowTheChipsRegisterMa
     ASSERT_EQ(device->SetVideoFormat(100, 50, 640, 480, 0), 1);
     EXPECT_EQ(kelvra::sim::PeekChip(camera, 0x20, 0x0348), 100 + 640 - 1);
     EXPECT_EQ(kelvra::sim::PeekChip(camera, 0x20, 0x034E), 480);
+    ASSERT_EQ(device->SetVideoFormat(0, 0, 640, 480, 1), 1);  // every second pixel pair
+    EXPECT_EQ(kelvra::sim::PeekChip(camera, 0x20, 0x0382), 3);
+    EXPECT_EQ(kelvra::sim::PeekChip(camera, 0x20, 0x034C), 320);
     ASSERT_EQ(Sensor().SetHalfClock(1), 1);
     EXPECT_EQ(Sensor().Parameters().pixelClockKHz, 40000);
     ASSERT_EQ(Sensor().SetHalfClock(2), 1);
@@ -228,6 +231,8 @@ TEST_F(FamilyChipAlgorithms, ImxExposureMirrorsAndWindowReachTheirRegisters) {
     EXPECT_EQ(ChipValue(0x303E, 2), 240u);
     EXPECT_EQ(ChipValue(0x3007, 1), 0x43u) << "crop mode, mirrors kept";
     EXPECT_EQ(device->SetVideoFormat(2147483600, 0, 100, 100, 0), 0);
+    EXPECT_EQ(device->SetVideoFormat(0, 0, 320, 240, 1), 1) << "the board subsamples";
+    EXPECT_EQ(device->SetVideoFormat(0, 0, 320, 240, 5), 0) << "no such subsample code";
 }
 
 TEST_F(FamilyChipAlgorithms, P3200FrameLengthFollowsTheRateWithinItsBounds) {
