@@ -273,4 +273,40 @@ TEST_F(FamilyChipAlgorithms, SwirVariantsAndTheirExposureInNanoseconds) {
     EXPECT_DOUBLE_EQ(Sensor().Parameters().exposureSeconds, Sensor().Parameters().exposureSecondsMax);
 }
 
+TEST_F(FamilyChipAlgorithms, BoardFunctionsOfTheGlux9701AndTheCooledCamera) {
+    ASSERT_EQ(OpenProduct(0x32C0), 1);
+    ASSERT_EQ(Sensor().SetGain(100), 1);
+    EXPECT_EQ(ChipValue(0x3014, 1), 62u) << "clamped to the gain range";
+    ASSERT_EQ(Sensor().SetLevel(100), 1);
+    EXPECT_EQ(ChipValue(0x300A, 2), 100u);
+    ASSERT_EQ(Sensor().SetAutoLevel(1), 1);
+    EXPECT_EQ(ChipValue(0x3F10, 1), 1u);
+    ASSERT_EQ(Sensor().WriteFpgaFlag(1), 1);
+    EXPECT_EQ(kelvra::sim::PeekFpga(camera, 0x80), 1);
+    EXPECT_EQ(Sensor().GetFpgaFlag(), 1);
+    kelvra::sim::ClearLogs(camera);
+    ASSERT_EQ(Sensor().ResetSensor(), 1);
+    const auto writes = ChipWrites();
+    ASSERT_GE(writes.size(), 2u);
+    EXPECT_EQ(writes.front().reg, 0x3000);
+    EXPECT_EQ(writes.front().value, 1);
+    EXPECT_TRUE(Wrote(kImx, 0x3000, 0)) << "out of standby again";
+
+    ASSERT_EQ(OpenProduct(0x3200), 1);
+    ASSERT_EQ(Sensor().SetCoolerState(1), 1);
+    EXPECT_EQ(kelvra::sim::PeekFpga(camera, 0x50), 1);
+    ASSERT_TRUE(kelvra::sim::PokeFpga(camera, 0x51, 0xF6));
+    double degrees = 0;
+    ASSERT_EQ(Sensor().ReadTemperature(&degrees), 1);
+    EXPECT_EQ(degrees, -10.0);
+    ASSERT_EQ(Sensor().SetMonitorMode(2), 1);
+    ASSERT_TRUE(kelvra::sim::PokeFpga(camera, 0x53, 7));
+    int32_t status = 0;
+    ASSERT_EQ(Sensor().ReadMonitorStatus(&status), 1);
+    EXPECT_EQ(status, 7);
+    Sensor().StopMonitorAndClear();
+    EXPECT_EQ(kelvra::sim::PeekFpga(camera, 0x52), 0);
+    EXPECT_EQ(kelvra::sim::PeekFpga(camera, 0x53), 0);
+}
+
 }  // namespace
