@@ -43,6 +43,7 @@ Board::Board(std::uint16_t productId, FpgaObserver& observer, CameraLog& log)
         bridge = std::make_unique<SerialBridge>(*head);
     }
     if (productId == kChipVersionProduct) SetChipVersion(kDefaultChipVersion);
+    modelHead = MakeModelHead(productId, this->log);
 }
 
 bool Board::SetChipVersion(std::uint16_t version) {
@@ -56,6 +57,7 @@ bool Board::SetChipVersion(std::uint16_t version) {
 
 MemoryDevice* Board::Generic(std::uint8_t address) {
     if (head || address == kFpgaAddress || address == kEepromAddress || address == kAuxAddress) return nullptr;
+    if (modelHead && address == modelHead->Address()) return nullptr;
     return &generic.try_emplace(address, 2, std::uint8_t{0}).first->second;
 }
 
@@ -69,6 +71,7 @@ I2cDevice* Board::Device(std::uint8_t address) {
             return &aux;
         default:
             if (bridge && address == kHeadBridgeAddress) return bridge.get();
+            if (modelHead && address == modelHead->Address()) return modelHead.get();
             return Generic(address);
     }
 }

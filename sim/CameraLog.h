@@ -31,6 +31,7 @@ struct CameraLog {
     BoundedLog<FpgaWrite> fpgaWrites;
     BoundedLog<HeadCommand> headCommands;
     BoundedLog<EndpointRequest> endpoints;
+    BoundedLog<HeadRegisterWrite> headRegisters;
 
     void Clear() {
         endpoints.Clear();
@@ -38,6 +39,7 @@ struct CameraLog {
         i2c.Clear();
         fpgaWrites.Clear();
         headCommands.Clear();
+        headRegisters.Clear();
     }
 };
 

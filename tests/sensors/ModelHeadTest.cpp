@@ -1,0 +1,359 @@
+// The drivers of the heads with their own controller (the P-models and the CCD), opened by the
+// device core on simulated cameras: what they report, and what reaches the head's registers.
+#include "device/SimulatedDevice.h"
+
+#include "sensors/models/ModelSensors.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Set before main: the debug output is configured once per process.
+const bool kSensorLogOn = [] { return ::setenv("KELVRA_DEBUG", "sensor", 1) == 0; }();
+
+constexpr int kOpen = -1;  // a value the family table leaves to the driver
+
+struct FamilyRow {
+    unsigned short productId;
+    int32_t width, height;
+    int32_t gainMin, gainMax, gain;
+    int32_t exposureMin, exposureMax, exposure;
+    int32_t clockKHz;
+};
+
+// The family table's numbers for each product of these drivers.
+const FamilyRow kRows[] = {
+    {0x3050, 1600, 1200, kOpen, 1023, 256, 1, 1252, 1, 60000},
+    {0x3090, 2336, 1752, 15, 1023, 350, 1, 901, 1, 60000},
+    {0x30B0, 4896, 3264, 15, 1023, 15, 1, 1711, 1, 40000},
+    {0x30C0, 6576, 4384, 0, 1023, 100, 1, 2227, 1, 40000},
+    {0x3130, 1920, 1080, kOpen, kOpen, kOpen, kOpen, kOpen, kOpen, 74250},
+    {0x3140, 1280, 1024, kOpen, kOpen, kOpen, 1, 1372, 1240, 37125},
+    {0x3150, 640, 512, 0, 255, 64, 0, 0xFFFFFF, 62499, 6250},
+    {0x3170, 320, 256, kOpen, 255, 64, 0, 0xFFFFFF, 62499, 6250},
+    {0x3190, 512, 32768, kOpen, 255, 64, kOpen, kOpen, 3000, 5000},
+    {0x31A0, 256, 32768, kOpen, 255, 64, kOpen, kOpen, 3000, 5000},
+    {0x31D0, 1024, 32768, kOpen, 255, 64, kOpen, kOpen, 1500, 5000},
+    {0x31E0, 2048, 2048, 0, 255, 64, 5, 0x7FFFFFF, 1240, 50000},
+    {0x3210, 2048, 32768, kOpen, 255, 64, kOpen, kOpen, 1500, 5000},
+    {0x3220, 320, 256, kOpen, 255, 64, 0, 1677721, 5039, 6250},
+    {0x32D0, kOpen, kOpen, kOpen, kOpen, kOpen, kOpen, kOpen, kOpen, kOpen},
+};
+
+void ExpectGiven(int32_t actual, int32_t given, const char* what, unsigned short productId) {
+    if (given != kOpen) {
+        EXPECT_EQ(actual, given) << what << " of 0x" << std::hex << productId;
+    }
+}
+
+class ModelHeads : public SimulatedDevice {
+protected:
+    void TearDown() override {
+        if (device) device->StopStreaming();
+        SimulatedDevice::TearDown();
+    }
+
+    CSensorBase& OpenProduct(unsigned short productId) {
+        camera = Attach(productId);
+        EXPECT_EQ(Open(camera, productId), 1) << std::hex << productId;
+        return *device->Sensor();
+    }
+
+    // The value of `count` head registers from `reg` on, low byte first.
+    uint32_t HeadValue(uint16_t reg, int count) const {
+        uint32_t value = 0;
+        for (int i = count - 1; i >= 0; --i)
+            value = value << 8 | kelvra::sim::PeekHeadRegister(camera, static_cast<uint16_t>(reg + i)).value_or(0);
+        return value;
+    }
+
+    std::vector<kelvra::sim::HeadRegisterWrite> Writes() const { return kelvra::sim::HeadRegisterLog(camera); }
+
+    int camera = 0;
+};
+
+TEST_F(ModelHeads, EveryProductOpensWithItsTableValuesAndRunsAtItsWholeArea) {
+    for (const FamilyRow& row : kRows) {
+        SCOPED_TRACE(testing::Message() << "product 0x" << std::hex << row.productId);
+        KelvraSim_Reset();
+        ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
+        const SensorParameters p = OpenProduct(row.productId).Parameters();
+        ExpectGiven(p.sensorWidth, row.width, "width", row.productId);
+        ExpectGiven(p.sensorHeight, row.height, "height", row.productId);
+        ExpectGiven(p.gainMin, row.gainMin, "gain minimum", row.productId);
+        ExpectGiven(p.gainMax, row.gainMax, "gain maximum", row.productId);
+        ExpectGiven(p.gain, row.gain, "gain", row.productId);
+        ExpectGiven(p.exposureMin, row.exposureMin, "exposure minimum", row.productId);
+        ExpectGiven(p.exposureMax, row.exposureMax, "exposure maximum", row.productId);
+        ExpectGiven(p.exposure, row.exposure, "exposure", row.productId);
+        ExpectGiven(p.pixelClockKHz, row.clockKHz, "clock", row.productId);
+        // The open ran the head and programmed its whole area and its default exposure.
+        EXPECT_EQ(HeadValue(head::kRunState, 1), head::kRun);
+        EXPECT_EQ(HeadValue(head::kWindow + 4, 2), static_cast<uint32_t>(p.sensorWidth));
+        EXPECT_EQ(HeadValue(head::kWindow + 6, 2), static_cast<uint32_t>(p.sensorHeight));
+        if (p.exposureSupported) {
+            EXPECT_EQ(HeadValue(head::kExposure, 4), static_cast<uint32_t>(p.exposure));
+        }
+        if (p.gainSupported) {
+            EXPECT_EQ(HeadValue(head::kGain, 2), static_cast<uint32_t>(p.gain));
+        }
+        device->CloseDevice();
+    }
+}
+
+TEST_F(ModelHeads, WindowsInsideTheAreaReachTheHeadOthersLeaveTheWindowAsItWas) {
+    OpenProduct(0x3190);
+    ASSERT_EQ(device->SetVideoFormat(64, 100, 256, 48, 0), 1);
+    EXPECT_EQ(HeadValue(head::kWindow, 2), 64u);
+    EXPECT_EQ(HeadValue(head::kWindow + 2, 2), 100u);
+    EXPECT_EQ(HeadValue(head::kWindow + 4, 2), 256u);
+    EXPECT_EQ(HeadValue(head::kWindow + 6, 2), 48u);
+
+    for (const auto& [x, y, w, h, s] : std::vector<std::array<int32_t, 5>>{
+             {300, 0, 256, 48, 0}, {0, 32760, 64, 16, 0}, {0, 0, 0, 16, 0}, {-1, 0, 64, 16, 0}, {0, 0, 64, 16, 1}}) {
+        EXPECT_EQ(device->SetVideoFormat(x, y, w, h, s), 0) << x << "," << y << " " << w << "x" << h << " /" << s;
+    }
+    int32_t x = 0, y = 0, w = 0, h = 0, s = 0;
+    ASSERT_EQ(device->GetVideoFormat(&x, &y, &w, &h, &s), 1);
+    EXPECT_EQ((std::array<int32_t, 5>{x, y, w, h, s}), (std::array<int32_t, 5>{64, 100, 256, 48, 0}));
+    EXPECT_EQ(HeadValue(head::kWindow + 4, 2), 256u);
+}
+
+TEST_F(ModelHeads, EveryProductStreamsFramesOfItsWindow) {
+    for (const FamilyRow& row : kRows) {
+        SCOPED_TRACE(testing::Message() << "product 0x" << std::hex << row.productId);
+        KelvraSim_Reset();
+        ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
+        OpenProduct(row.productId);
+        ASSERT_EQ(device->SetVideoFormat(8, 4, 96, 24, 0), 1);
+        ASSERT_EQ(device->SetDataWidth(1), 1);
+        KelvraSim_SetScene(camera, KELVRA_SIM_SCENE_FLAT, 0x1234);
+        ASSERT_EQ(device->StartStreaming(0), 1);
+        const int64_t samples = 96 * 24 * (row.productId == 0x3130 ? 3 : 1);
+        ASSERT_EQ(device->FrameBytes(), static_cast<uint32_t>(samples * 2));
+        std::vector<uint16_t> frame(static_cast<size_t>(samples));
+        ASSERT_EQ(device->WaitFrame(3000), 3);
+        ASSERT_EQ(device->CopyNextFrame(reinterpret_cast<uint8_t*>(frame.data()), device->FrameBytes(), 1), 1);
+        EXPECT_EQ(frame.front(), 0x1234);
+        EXPECT_EQ(frame.back(), 0x1234);
+        device->StopStreaming();
+        device->CloseDevice();
+    }
+}
+
+TEST_F(ModelHeads, ExposureInEveryUnitIsClampedAndWrittenAsOneValue) {
+    CSensorBase& p3150 = OpenProduct(0x3150);
+    kelvra::sim::ClearLogs(camera);
+    // 10 ms in units of 100 us; the head counts periods of its 6.25 MHz clock.
+    ASSERT_EQ(p3150.SetExposureTime(100), 1);
+    EXPECT_EQ(HeadValue(head::kExposure, 4), 62500u);
+    const auto writes = Writes();
+    ASSERT_EQ(writes.size(), 4u);  // one transaction: the head never holds half a value
+    EXPECT_EQ(writes[0].reg, head::kExposure);
+    EXPECT_EQ(writes[0].value, 62500 & 0xFF);
+
+    ASSERT_EQ(p3150.SetExposureSeconds(100.0), 1);  // beyond the longest exposure of the head
+    double seconds = 0;
+    ASSERT_EQ(p3150.GetExposureSeconds(&seconds), 1);
+    EXPECT_DOUBLE_EQ(seconds, 0xFFFFFF * 0.16e-6);
+    EXPECT_EQ(HeadValue(head::kExposure, 4), 0xFFFFFFu);
+    int32_t time = 0;
+    ASSERT_EQ(p3150.GetExposureTime(&time), 1);
+    EXPECT_EQ(time, 26843);  // trunc(2.6843545 s * 10000)
+
+    ASSERT_EQ(device->SetExposureTime(0x7FFFFFFF), 1);  // the device passes the raw value
+    EXPECT_EQ(device->GetExposureTime(), 0xFFFFFF);
+    EXPECT_EQ(p3150.SetExposureSeconds(std::nan("")), 0);
+}
+
+TEST_F(ModelHeads, MirrorsShareOneRegisterAndTheDeviceSwapsTheirSense) {
+    OpenProduct(0x3170);
+    ASSERT_EQ(device->SetMirrorH(1), 1);  // the device's horizontal mirror is the sensor's vertical
+    EXPECT_EQ(HeadValue(head::kMirror, 1), 2u);
+    ASSERT_EQ(device->SetMirrorV(1), 1);
+    EXPECT_EQ(HeadValue(head::kMirror, 1), 3u);
+    ASSERT_EQ(device->SetMirrorH(0), 1);
+    EXPECT_EQ(HeadValue(head::kMirror, 1), 1u);
+    EXPECT_EQ(device->GetMirrorV(), 1);
+    EXPECT_EQ(device->GetMirrorH(), 0);
+}
+
+TEST_F(ModelHeads, ChannelHeadsKeepGainAndOffsetPerChannelAndGoToStandbyAtClose) {
+    OpenProduct(0x30B0);
+    ASSERT_EQ(device->SetChannelGain(2, 5000), 1);
+    ASSERT_EQ(device->SetChannelOffset(3, 0x1FFFF), 1);  // clamped to the offset range
+    EXPECT_EQ(device->SetChannelGain(4, 100), 0);
+    EXPECT_EQ(device->GetChannelGain(2), 5000);
+    EXPECT_EQ(device->GetChannelGain(1), 4096);
+    EXPECT_EQ(device->GetChannelOffset(3), 0xFFFF);
+    EXPECT_EQ(device->GetChannelGainMax(), 0xFFFF);
+    EXPECT_EQ(HeadValue(head::kChannels + 4, 2), 5000u);
+    EXPECT_EQ(HeadValue(head::kChannels + 10, 2), 0xFFFFu);
+
+    ASSERT_EQ(device->Sensor()->SetLevel(2000), 1);
+    int32_t level = 0;
+    ASSERT_EQ(device->Sensor()->GetLevel(&level), 1);
+    EXPECT_EQ(level, 1023);
+    EXPECT_EQ(HeadValue(head::kLevel, 2), 1023u);
+
+    device->CloseDevice();
+    EXPECT_EQ(HeadValue(head::kRunState, 1), head::kStandby);
+}
+
+TEST_F(ModelHeads, TriggerModeReachesTheHead) {
+    OpenProduct(0x3190);
+    ASSERT_EQ(device->SetTriggerMode(1, 0), 1);
+    EXPECT_EQ(HeadValue(head::kTriggerMode, 1), 1u);
+    int32_t mode = 0;
+    ASSERT_EQ(device->GetTriggerMode(&mode), 1);
+    EXPECT_EQ(mode, 1);
+    ASSERT_EQ(device->SetTriggerMode(0, 0), 1);
+    EXPECT_EQ(HeadValue(head::kTriggerMode, 1), 0u);
+
+    // The CCD head takes it the same way (its device path also gates the board, and waits for
+    // frame-counter synchronisation, which is the device's business).
+    KelvraSim_Reset();
+    ASSERT_EQ(device->CreateController(nullptr, nullptr), 1);
+    CSensorBase& ccd = OpenProduct(0x3050);
+    ASSERT_EQ(ccd.SetTriggerMode(2), 1);
+    EXPECT_EQ(HeadValue(head::kTriggerMode, 1), 2u);
+    ASSERT_EQ(ccd.GetTriggerMode(&mode), 1);
+    EXPECT_EQ(mode, 2);
+}
+
+TEST_F(ModelHeads, HeadsWithoutAControlRefuseItWithoutTraffic) {
+    CSensorBase& converter = OpenProduct(0x3130);
+    kelvra::sim::ClearLogs(camera);
+    EXPECT_EQ(converter.SetGain(10), 0);
+    EXPECT_EQ(converter.SetExposure(10), 0);
+    EXPECT_EQ(converter.SetMirrorH(1), 0);
+    EXPECT_EQ(converter.SetTriggerMode(1), 0);
+    EXPECT_TRUE(Writes().empty());
+    ASSERT_EQ(converter.SetFrameRate(1, 30), 1);
+    EXPECT_EQ(HeadValue(head::kFrameRate, 3), 1u | 30u << 8);
+    EXPECT_EQ(converter.SetFrameRate(1, 0), 0);
+}
+
+TEST_F(ModelHeads, AHeadThatIsNotReadyFailsTheOpen) {
+    camera = Attach(0x3140);
+    ASSERT_TRUE(kelvra::sim::SetHeadReading(camera, kelvra::sim::HeadReading::Ready, 0));
+    EXPECT_EQ(Open(camera, 0x3140), 0);
+    EXPECT_EQ(HeadValue(head::kRunState, 1), 0u);
+}
+
+TEST_F(ModelHeads, AnalogModeOf31E0MovesTheShortestExposureAndAppliesTheExposureAgain) {
+    CSensorBase& head31E0 = OpenProduct(0x31E0);
+    ASSERT_EQ(head31E0.SetExposureSeconds(0.00001), 1);  // below the shortest: clamped
+    EXPECT_EQ(HeadValue(head::kExposure, 4), 56u);       // microseconds
+
+    ASSERT_EQ(head31E0.SetAnalogMode(3), 1);
+    EXPECT_EQ(kelvra::sim::PeekFpga(camera, boardfpga::kAnalogMode).value_or(0) & 0xFF, 3);
+    double shortest = 0;
+    ASSERT_EQ(head31E0.GetExposureSecondsMin(&shortest), 1);
+    EXPECT_DOUBLE_EQ(shortest, 0.000128);
+    EXPECT_EQ(HeadValue(head::kExposure, 4), 128u);
+
+    kelvra::sim::ClearLogs(camera);
+    ASSERT_EQ(head31E0.SetAnalogMode(0), 1);
+    ASSERT_EQ(head31E0.GetExposureSecondsMin(&shortest), 1);
+    EXPECT_DOUBLE_EQ(shortest, 0.000056);
+    EXPECT_EQ(Writes().size(), 4u);  // the exposure, applied again unchanged
+    EXPECT_EQ(HeadValue(head::kExposure, 4), 128u);
+    EXPECT_EQ(head31E0.SetAnalogMode(9), 0);
+
+    // The device's mode switch of this product is the analog mode.
+    int32_t step = -1;
+    ASSERT_EQ(head31E0.GetAnalogMode(&step), 1);
+    EXPECT_EQ(step, 0);
+}
+
+TEST_F(ModelHeads, GainStepsOf32D0HaveTheirLabelsAndReachTheHead) {
+    CSensorBase& head32D0 = OpenProduct(0x32D0);
+    const char* labels[] = {"0.66x", "1.85x", "2.49x", "3.68x", "1.29x", "3.70x", "4.95x", "7.25x"};
+    for (int32_t step = 0; step < 8; ++step) {
+        char label[16] = {};
+        ASSERT_EQ(device->GetGainStepLabel(step, label), 1);
+        EXPECT_STREQ(label, labels[step]);
+    }
+    char label[16] = {};
+    EXPECT_EQ(device->GetGainStepLabel(8, label), 0);
+    int32_t highest = 0;
+    ASSERT_EQ(device->GetGainStepMax(&highest), 1);
+    EXPECT_EQ(highest, 7);
+
+    ASSERT_EQ(device->SetGainStep(4), 1);
+    EXPECT_EQ(HeadValue(head::kGainStep, 1), 4u);
+    int32_t step = 0;
+    ASSERT_EQ(device->GetGainStep(&step), 1);
+    EXPECT_EQ(step, 4);
+    EXPECT_EQ(device->SetGainStep(8), 0);
+    EXPECT_EQ(head32D0.Parameters().gainStep, 4);
+}
+
+TEST_F(ModelHeads, FpgaFlagOf32D0IsReportedWhetherItWasWritten) {
+    ASSERT_TRUE(kSensorLogOn);
+    CSensorBase& head32D0 = OpenProduct(0x32D0);
+    testing::internal::CaptureStderr();
+    const int32_t written = head32D0.WriteFpgaFlag(5);
+    std::string output = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(written, 1);
+    EXPECT_NE(output.find("FPGA reg0x80 write succeed"), std::string::npos) << output;
+    EXPECT_EQ(head32D0.GetFpgaFlag(), 5);
+
+    KelvraSim_Unplug(camera);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(head32D0.WriteFpgaFlag(6), 0);
+    output = testing::internal::GetCapturedStderr();
+    EXPECT_NE(output.find("FPGA reg0x80 write failed"), std::string::npos) << output;
+    EXPECT_EQ(head32D0.GetFpgaFlag(), -1);
+}
+
+TEST_F(ModelHeads, InfraredHeadsReportTemperatureAuxiliarySensorAndSensorMode) {
+    CSensorBase& head32D0 = OpenProduct(0x32D0);
+    ASSERT_TRUE(kelvra::sim::SetHeadReading(camera, kelvra::sim::HeadReading::TemperatureSixteenths, -328));
+    double degrees = 0;
+    ASSERT_EQ(device->GetTemperature(&degrees), 1);
+    EXPECT_DOUBLE_EQ(degrees, -20.5);
+
+    ASSERT_TRUE(kelvra::sim::SetHeadReading(camera, kelvra::sim::HeadReading::AuxValue, 0x2345));
+    int32_t aux = 0;
+    ASSERT_EQ(head32D0.ReadAuxSensorRegister(&aux), 1);
+    EXPECT_EQ(aux, 0);  // nothing measured yet
+    ASSERT_EQ(device->ApplyStartOption(&aux), 1);
+    EXPECT_EQ(aux, 0x2345);
+
+    ASSERT_EQ(device->SetSensorMode(2), 1);
+    EXPECT_EQ(HeadValue(head::kSensorMode, 1), 2u);
+    int32_t a = -1, b = -1, mode = -1;
+    ASSERT_EQ(head32D0.GetSensorMode(&a, &b, &mode), 1);
+    EXPECT_EQ(mode, 2);
+    EXPECT_EQ(device->SetSensorMode(4), 0);
+
+    ASSERT_EQ(head32D0.SetModeSwitch(1), 1);
+    EXPECT_EQ(head32D0.GetModeSwitch(), 1);
+    EXPECT_EQ(HeadValue(head::kModeSwitch, 1), 1u);
+}
+
+TEST(ModelHeadDrivers, WithoutControllerEveryHardwareOperationFailsAndTheBlockStays) {
+    CSensorP32D0 sensor(nullptr, 0x6C);
+    const SensorParameters before = sensor.Parameters();
+    EXPECT_EQ(sensor.IsCameraReady(), 0);
+    EXPECT_EQ(sensor.Initialize(), 0);
+    EXPECT_EQ(sensor.SetWindow(0, 64, 0, 64, 0), 0);
+    EXPECT_EQ(sensor.SetGain(1), 0);
+    EXPECT_EQ(sensor.SetExposureSeconds(0.01), 0);
+    EXPECT_EQ(sensor.SetGainStep(2), 0);
+    EXPECT_EQ(sensor.WriteFpgaFlag(1), 0);
+    double degrees = 0;
+    EXPECT_EQ(sensor.ReadTemperature(&degrees), 0);
+    EXPECT_EQ(std::memcmp(&before, &sensor.Parameters(), sizeof before), 0);
+}
+
+}  // namespace
