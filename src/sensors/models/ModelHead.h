@@ -1,6 +1,8 @@
 // Drivers of the family's camera heads that carry their own controller and FPGA (the models
 // named after their product id), and of the CCD camera, whose timing generator sits in such a
-// head too. One implementation serves them all; a model is a descriptor of numbers and features.
+// head too. One implementation serves them all: a model is its row of the family table plus the
+// few values below (ModelTraits). The setters are the family's shared paths; this driver adds
+// the head's register traffic and the controls only these heads have.
 //
 // The heads publish no register map, so the one below is this driver family's own, the same on
 // every model (the simulator's heads answer it). Registers have 16-bit addresses and hold one
@@ -11,7 +13,7 @@
 //   0x0000       run state: 1 runs the head, 3 puts it in standby (written at open and close)
 //   0x0001       status, read only: bit 0 set once the head is ready
 //   0x0010-0x18  readout window: x, y, width, height (two bytes each), then the subsample mode
-//   0x0020-0x23  exposure in the model's own unit (descriptor: exposureUnitSeconds)
+//   0x0020-0x23  exposure in the model's own unit (ModelTraits::lineTotal clock periods)
 //   0x0024-0x25  gain
 //   0x0026       mirrors: bit 0 horizontal, bit 1 vertical
 //   0x0027       trigger mode
@@ -33,7 +35,7 @@
 // 0x90 the analog mode of the 0x31E0 head.
 #pragma once
 
-#include "sensors/SensorCommon.h"
+#include "sensors/FamilyMember.h"
 
 #include <array>
 #include <cstdint>
@@ -73,42 +75,29 @@ inline constexpr uint8_t kFpgaFlag = 0x80;
 inline constexpr uint8_t kAnalogMode = 0x90;
 }  // namespace boardfpga
 
-// What a model offers beyond the common set.
+// What a model offers beyond the family table's features column.
 enum ModelFeature : uint32_t {
-    kModelGain = 1u << 0,
-    kModelMirrors = 1u << 1,
-    kModelTrigger = 1u << 2,
-    kModelBitDepth = 1u << 3,
-    kModelFrameRate = 1u << 4,
-    kModelChannels = 1u << 5,  // channel gain and offset, channels 1-3
-    kModelLevel = 1u << 6,
-    kModelCooler = 1u << 7,
-    kModelHeadTemperature = 1u << 8,
-    kModelAuxSensor = 1u << 9,
-    kModelExposureSeconds = 1u << 10,
-    kModelSensorMode = 1u << 11,
-    kModelFpgaFlag = 1u << 12,
-    kModelFpgaFlagReport = 1u << 13,  // WriteFpgaFlag tells the debugger output how it went
-    kModelGainSteps = 1u << 14,
-    kModelModeSwitch = 1u << 15,
-    kModelAnalogMode = 1u << 16,
-    kModelThermistor = 1u << 17,  // cooler target and temperature through the thermistor registers
-    kModelExposure = 1u << 18,
+    kModelChannels = 1u << 0,  // channel gain and offset, channels 1-3
+    kModelAuxSensor = 1u << 1,
+    kModelSensorMode = 1u << 2,
+    kModelFpgaFlag = 1u << 3,
+    kModelFpgaFlagReport = 1u << 4,  // WriteFpgaFlag tells the debugger output how it went
+    kModelGainSteps = 1u << 5,
+    kModelModeSwitch = 1u << 6,
+    kModelAnalogMode = 1u << 7,
 };
 
-struct ModelDescriptor {
-    int32_t width, height;  // the whole readout area; the window starts as all of it
-    int32_t gainMin, gainMax, gain;
-    int32_t exposureMin, exposureMax, exposure;
-    double exposureUnitSeconds;  // length of one exposure unit of the head
-    int32_t pixelClockKHz;
-    int32_t variant;
+// A model's values beyond its row of the family table.
+struct ModelTraits {
+    SensorModel model;
+    // Clock periods in one exposure unit of the head: the exposure unit is the driver's line.
+    int32_t lineTotal;
     int32_t bitsNarrow, bitsWide;  // bits per pixel delivered by SetBitDepth(0) and SetBitDepth(1)
     int32_t levelMin, levelMax, level;
-    uint32_t features;
+    uint32_t features;  // ModelFeature bits
 };
 
-class CSensorModelHead : public CSensorCommon {
+class CSensorModelHead : public CSensorFamilyMember {
 public:
     static constexpr int32_t kChannelCount = 3;
     static constexpr int32_t kChannelGainMax = 0xFFFF;
@@ -121,15 +110,9 @@ public:
     static constexpr double kShortestExposurePlain = 0.000056;
     static constexpr double kShortestExposureAnalog = 0.000128;
 
-    CSensorModelHead(CControllerBase* controller, uint8_t serialAddress, const ModelDescriptor& model);
+    CSensorModelHead(CControllerBase* controller, uint8_t serialAddress, const ModelTraits& traits);
 
     int32_t IsCameraReady() override;
-    [[nodiscard]] int32_t Initialize() override;
-    [[nodiscard]] int32_t SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) override;
-    [[nodiscard]] int32_t SetTriggerMode(int32_t mode) override;
-    [[nodiscard]] int32_t SetBitDepth(int32_t wide) override;
-    [[nodiscard]] int32_t SetExposure(int32_t value) override;
-    [[nodiscard]] int32_t SetGain(int32_t value) override;
     [[nodiscard]] int32_t SetChannelGain(int32_t channel, int32_t value) override;
     [[nodiscard]] int32_t GetChannelGain(int32_t channel, int32_t* value) override;
     [[nodiscard]] int32_t GetChannelGainMin(int32_t* value) override;
@@ -144,10 +127,6 @@ public:
     [[nodiscard]] int32_t SetGainStep(int32_t step) override;
     [[nodiscard]] int32_t GetGainStep(int32_t* step) override;
     [[nodiscard]] int32_t GetGainStepLabel(int32_t step, char* label) override;
-    [[nodiscard]] int32_t SetExposureTime(int32_t time) override;
-    [[nodiscard]] int32_t SetMirrorH(int32_t on) override;
-    [[nodiscard]] int32_t SetMirrorV(int32_t on) override;
-    [[nodiscard]] int32_t SetFrameRate(int32_t on, int32_t rate) override;
     [[nodiscard]] int32_t WriteRegister(uint32_t address, uint32_t value) override;
     [[nodiscard]] int32_t ReadRegister(uint32_t address, uint32_t* value) override;
     [[nodiscard]] int32_t SetAnalogMode(int32_t step) override;
@@ -170,21 +149,25 @@ public:
     int32_t GetModeSwitch() override;
     [[nodiscard]] int32_t SetModeSwitch(int32_t on) override;
 
-    const ModelDescriptor& Descriptor() const { return model; }
-
 protected:
-    bool Has(uint32_t feature) const { return (model.features & feature) != 0; }
+    int32_t StartUp() override;
+    int32_t ProgramWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) override;
+    int32_t ProgramExposure(int32_t value) override;
+    int32_t ProgramGain(int32_t value) override;
+    int32_t ProgramMirror(Axis axis, int32_t on) override;
+    int32_t ProgramTrigger(int32_t mode) override;
+    int32_t ProgramBitDepth(int32_t bits) override;
+    int32_t ProgramFrameRate(int32_t on, int32_t rate) override;
+    int32_t WideBits() const override { return traits.bitsWide; }
+    int32_t NarrowBits() const override { return traits.bitsNarrow; }
+
+    bool HasExtra(uint32_t feature) const { return (traits.features & feature) != 0; }
     // A value of `count` bytes at consecutive head registers, low byte first, in one transaction.
     bool WriteHead(uint16_t reg, uint32_t value, int count);
     bool ReadHead(uint16_t reg, uint32_t* value, int count);
-    int32_t ApplyExposure(int32_t raw, double seconds, int32_t time);
-    // Exposure in public units of 100 us for a raw value of the head.
-    int32_t TimeOfRaw(int32_t raw) const;
 
 private:
-    int32_t WriteMirrors(int32_t horizontal, int32_t vertical);
-
-    const ModelDescriptor& model;
+    const ModelTraits& traits;
     std::array<int32_t, kChannelCount> channelGain{};
     std::array<int32_t, kChannelCount> channelOffset{};
     int32_t analogMode = 0;

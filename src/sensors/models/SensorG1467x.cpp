@@ -47,9 +47,8 @@ std::optional<double> DegreesOfRaw(uint32_t raw) {
 }  // namespace thermistor
 
 CSensorG1467x::CSensorG1467x(CControllerBase* controllerInterface, uint8_t address)
-    : CSensorModelHead(controllerInterface, address, ModelDescriptorOf(HeadModel::G1467x)) {}
+    : CSensorModelHead(controllerInterface, address, ModelTraitsOf(SensorModel::G1467x)) {}
 
-int32_t CSensorG1467x::TemperatureAvailable() { return 1; }
 int32_t CSensorG1467x::TargetTemperatureAvailable() { return 1; }
 
 bool CSensorG1467x::CoolerRunning() {

@@ -20,7 +20,6 @@ class CSensorG1467x : public CSensorModelHead {
 public:
     CSensorG1467x(CControllerBase* controller, uint8_t serialAddress);
 
-    int32_t TemperatureAvailable() override;
     [[nodiscard]] int32_t ReadTemperature(double* degrees) override;
     int32_t TargetTemperatureAvailable() override;
     [[nodiscard]] int32_t GetTargetTemperature(int32_t* degrees) override;
