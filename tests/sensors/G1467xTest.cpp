@@ -120,13 +120,4 @@ TEST_F(G1467xHead, ARawValueWithoutATemperatureFailsInsteadOfAnInteger) {
     EXPECT_EQ(device->GetTargetTemperature(&target), 1);
 }
 
-TEST_F(G1467xHead, ModeSwitchIsTheBoardRegister) {
-    // The product's on/off switch lives in board FPGA register 144, not in the head.
-    ASSERT_EQ(device->HasModeSwitch(), 1);
-    ASSERT_EQ(device->SetModeSwitch(1), 1);
-    EXPECT_EQ(kelvra::sim::PeekFpga(camera, 144).value_or(0) & 0xFF, 15);
-    EXPECT_EQ(device->GetModeSwitch(), 1);
-    EXPECT_TRUE(HeadWrites().empty());
-}
-
 }  // namespace

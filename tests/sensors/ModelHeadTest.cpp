@@ -9,7 +9,6 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -280,21 +279,6 @@ TEST_F(ModelHeads, InfraredHeadsReportTemperatureAuxiliarySensorAndSensorMode) {
     ASSERT_EQ(head32D0.SetModeSwitch(1), 1);
     EXPECT_EQ(head32D0.GetModeSwitch(), 1);
     EXPECT_EQ(HeadValue(head::kModeSwitch, 1), 1u);
-}
-
-TEST(ModelHeadDrivers, WithoutControllerEveryHardwareOperationFailsAndTheBlockStays) {
-    CSensorP32D0 sensor(nullptr, 0x6C);
-    const SensorParameters before = sensor.Parameters();
-    EXPECT_EQ(sensor.IsCameraReady(), 0);
-    EXPECT_EQ(sensor.Initialize(), 0);
-    EXPECT_EQ(sensor.SetWindow(0, 64, 0, 64, 0), 0);
-    EXPECT_EQ(sensor.SetGain(1), 0);
-    EXPECT_EQ(sensor.SetExposureSeconds(0.01), 0);
-    EXPECT_EQ(sensor.SetGainStep(2), 0);
-    EXPECT_EQ(sensor.WriteFpgaFlag(1), 0);
-    double degrees = 0;
-    EXPECT_EQ(sensor.ReadTemperature(&degrees), 0);
-    EXPECT_EQ(std::memcmp(&before, &sensor.Parameters(), sizeof before), 0);
 }
 
 }  // namespace
