@@ -18,6 +18,28 @@ constexpr std::uint8_t kConverterDataWidth = 61;
 
 std::uint32_t SamplesPerPixel(std::uint16_t productId) { return productId == kConverterProduct ? 3 : 1; }
 
+struct ChipSeat {
+    std::uint16_t productId;
+    std::uint8_t address;
+    ChipRegisterFile::Values values;
+};
+
+constexpr auto kWord = ChipRegisterFile::Values::kWord;
+constexpr auto kByte = ChipRegisterFile::Values::kByte;
+constexpr std::uint8_t kImxAddress = 0x48;
+
+// Boards that carry an image sensor chip, and where it sits.
+constexpr ChipSeat kChipSeats[] = {
+    {0x3020, 0x20, kWord},        {0x3030, 0x90, kWord},        {0x3040, 0x20, kWord},
+    {0x3042, 0x20, kWord},        {0x30F0, kImxAddress, kByte}, {0x3100, kImxAddress, kByte},
+    {0x3110, kImxAddress, kByte}, {0x3120, kImxAddress, kByte}, {0x31B0, kImxAddress, kByte},
+    {0x31B4, kImxAddress, kByte}, {0x31C0, kImxAddress, kByte}, {0x31C4, kImxAddress, kByte},
+    {0x31F0, kImxAddress, kByte}, {0x3200, kImxAddress, kByte}, {0x3260, kImxAddress, kByte},
+    {0x3270, kImxAddress, kByte}, {0x3280, kImxAddress, kByte}, {0x3290, kImxAddress, kByte},
+    {0x32A0, kImxAddress, kByte}, {0x32B0, kImxAddress, kByte}, {0x32C0, kImxAddress, kByte},
+    {0x32E0, kImxAddress, kByte}, {0x32F0, kImxAddress, kByte}, {0x3300, kImxAddress, kByte},
+};
+
 void PokeSize(BoardFpga& fpga, std::uint8_t low, std::uint8_t high, std::uint16_t value) {
     fpga.Poke(low, value & 0xFF);
     fpga.Poke(high, value >> 8);
@@ -42,22 +64,33 @@ Board::Board(std::uint16_t productId, FpgaObserver& observer, CameraLog& log)
         head = std::make_unique<CameraHead>(this->log.headCommands);
         bridge = std::make_unique<SerialBridge>(*head);
     }
+    for (const ChipSeat& seat : kChipSeats) {
+        if (seat.productId != productId) continue;
+        const std::uint8_t address = seat.address;
+        chips.try_emplace(address, seat.values, [this, address](std::uint16_t reg, std::uint16_t value) {
+            this->log.chipWrites.Add({address, reg, value});
+        });
+    }
     if (productId == kChipVersionProduct) SetChipVersion(kDefaultChipVersion);
     modelHead = MakeModelHead(productId, this->log);
 }
 
+ChipRegisterFile* Board::Chip(std::uint8_t address) {
+    auto found = chips.find(address);
+    return found == chips.end() ? nullptr : &found->second;
+}
+
 bool Board::SetChipVersion(std::uint16_t version) {
-    MemoryDevice* chip = productId == kChipVersionProduct ? Generic(kChipAddress) : nullptr;
+    ChipRegisterFile* chip = productId == kChipVersionProduct ? Chip(kChipAddress) : nullptr;
     if (!chip) return false;
-    // The chip answers register 0 high byte first.
-    chip->SetReadOnly(0, static_cast<std::uint8_t>(version >> 8));
-    chip->SetReadOnly(1, static_cast<std::uint8_t>(version));
+    chip->SetReadOnly(0, version);
     return true;
 }
 
 MemoryDevice* Board::Generic(std::uint8_t address) {
-    if (head || address == kFpgaAddress || address == kEepromAddress || address == kAuxAddress) return nullptr;
-    if (modelHead && address == modelHead->Address()) return nullptr;
+    if (head || address == kFpgaAddress || address == kEepromAddress || address == kAuxAddress || Chip(address) ||
+        (modelHead && address == modelHead->Address()))
+        return nullptr;
     return &generic.try_emplace(address, 2, std::uint8_t{0}).first->second;
 }
 
@@ -72,6 +105,7 @@ I2cDevice* Board::Device(std::uint8_t address) {
         default:
             if (bridge && address == kHeadBridgeAddress) return bridge.get();
             if (modelHead && address == modelHead->Address()) return modelHead.get();
+            if (ChipRegisterFile* chip = Chip(address)) return chip;
             return Generic(address);
     }
 }

@@ -1,7 +1,8 @@
 // The camera board's I2C bus and what hangs on it: the board FPGA (0x40), the EEPROM (0xA2),
-// the auxiliary device (0x5A) and, on the 880HQLN, the head's serial bridge (0x48). A generic
-// family board also answers at every other address with a register map of its own, so that
-// any sensor driver finds its chip. The 880HQLN board does not acknowledge unknown addresses.
+// the auxiliary device (0x5A) and, on the 880HQLN, the head's serial bridge (0x48). Boards of
+// the family's chip cameras carry their image sensor's register file at the chip's address. A
+// generic family board also answers at every other address with a register map of its own, so
+// that any sensor driver finds its chip. The 880HQLN board does not acknowledge unknown addresses.
 #pragma once
 
 #include "BoardFpga.h"
@@ -10,6 +11,7 @@
 #include "ScenePainter.h"
 #include "SerialBridge.h"
 #include "heads/ModelHeadRegisters.h"
+#include "chips/ChipRegisterFile.h"
 
 #include <map>
 #include <memory>
@@ -36,6 +38,8 @@ public:
     MemoryDevice& Eeprom() { return eeprom; }
     // The register map at an address other than the board's own devices; null on the 880HQLN.
     MemoryDevice* Generic(std::uint8_t address);
+    // The image sensor chip at an address; null where the board carries none.
+    ChipRegisterFile* Chip(std::uint8_t address);
     CameraHead* Head() { return head.get(); }
     const CameraHead* Head() const { return head.get(); }
     // The head of a model with its own controller; null on other products.
@@ -61,6 +65,7 @@ private:
     std::unique_ptr<SerialBridge> bridge;
     std::unique_ptr<ModelHeadRegisters> modelHead;
     std::map<std::uint8_t, MemoryDevice> generic;
+    std::map<std::uint8_t, ChipRegisterFile> chips;
 };
 
 }  // namespace kelvra::sim

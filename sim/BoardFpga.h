@@ -4,6 +4,7 @@
 #pragma once
 
 #include "I2cDevice.h"
+#include "kelvra/KelvraSimModel.h"
 
 #include <array>
 
@@ -20,6 +21,7 @@ public:
 
 class BoardFpga final : public I2cDevice {
 public:
+    static constexpr std::uint8_t kBusy = 2;  // nonzero while the board relays its own sensor traffic
     static constexpr std::uint8_t kFrameCounter = 8;
     static constexpr std::uint8_t kVersionLow = 16;
     static constexpr std::uint8_t kVersionHigh = 17;
@@ -51,10 +53,19 @@ public:
     // Low byte of a register: the host programs most registers with 8-bit writes.
     std::uint8_t Byte(std::uint8_t reg) const { return static_cast<std::uint8_t>(registers[reg]); }
 
+    // Register 2 reads busy for the next `reads` host reads; negative: until told otherwise.
+    void HoldBusy(int reads) { busyReads = reads; }
+    void SetVideoSync(VideoSync state) { sync = state; }
+
 private:
+    void OnSyncReset(std::uint16_t value);
+
     FpgaObserver& observer;
     std::array<std::uint16_t, 256> registers{};
     std::uint8_t pointer = 0;
+    int busyReads = 0;
+    VideoSync sync = VideoSync::Running;
+    bool syncResetPulsed = false;
 };
 
 }  // namespace kelvra::sim

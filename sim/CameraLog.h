@@ -32,6 +32,7 @@ struct CameraLog {
     BoundedLog<HeadCommand> headCommands;
     BoundedLog<EndpointRequest> endpoints;
     BoundedLog<HeadRegisterWrite> headRegisters;
+    BoundedLog<ChipWrite> chipWrites;
 
     void Clear() {
         endpoints.Clear();
@@ -40,6 +41,7 @@ struct CameraLog {
         fpgaWrites.Clear();
         headCommands.Clear();
         headRegisters.Clear();
+        chipWrites.Clear();
     }
 };
 

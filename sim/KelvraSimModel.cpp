@@ -33,6 +33,10 @@ std::vector<HeadCommand> HeadLog(int camera) {
     return OnModel<std::vector<HeadCommand>>(camera, [](CameraModel& m) { return m.Log().headCommands.Snapshot(); });
 }
 
+std::vector<ChipWrite> ChipWriteLog(int camera) {
+    return OnModel<std::vector<ChipWrite>>(camera, [](CameraModel& m) { return m.Log().chipWrites.Snapshot(); });
+}
+
 std::vector<EndpointRequest> EndpointLog(int camera) {
     return OnModel<std::vector<EndpointRequest>>(camera, [](CameraModel& m) { return m.Log().endpoints.Snapshot(); });
 }
@@ -81,6 +85,7 @@ bool LoseEepromWrites(int camera, int count) {
 
 std::optional<std::uint8_t> PeekI2c(int camera, std::uint8_t address, std::uint16_t reg) {
     return OnModel<std::optional<std::uint8_t>>(camera, [&](CameraModel& m) -> std::optional<std::uint8_t> {
+        if (const ChipRegisterFile* chip = m.GetBoard().Chip(address)) return chip->PeekByte(reg);
         MemoryDevice* device = m.GetBoard().Generic(address);
         if (!device) return std::nullopt;
         return device->Peek(reg);
@@ -89,9 +94,51 @@ std::optional<std::uint8_t> PeekI2c(int camera, std::uint8_t address, std::uint1
 
 bool PokeI2c(int camera, std::uint8_t address, std::uint16_t reg, std::uint8_t value) {
     return OnModel<bool>(camera, [&](CameraModel& m) {
+        if (ChipRegisterFile* chip = m.GetBoard().Chip(address)) {
+            chip->PokeByte(reg, value);
+            return true;
+        }
         MemoryDevice* device = m.GetBoard().Generic(address);
         if (device) device->Poke(reg, value);
         return device != nullptr;
+    });
+}
+
+std::optional<std::uint16_t> PeekChip(int camera, std::uint8_t address, std::uint16_t reg) {
+    return OnModel<std::optional<std::uint16_t>>(camera, [&](CameraModel& m) -> std::optional<std::uint16_t> {
+        const ChipRegisterFile* chip = m.GetBoard().Chip(address);
+        if (!chip) return std::nullopt;
+        return chip->Peek(reg);
+    });
+}
+
+bool PokeChip(int camera, std::uint8_t address, std::uint16_t reg, std::uint16_t value) {
+    return OnModel<bool>(camera, [&](CameraModel& m) {
+        ChipRegisterFile* chip = m.GetBoard().Chip(address);
+        if (chip) chip->Poke(reg, value);
+        return chip != nullptr;
+    });
+}
+
+bool LoseChipWrites(int camera, std::uint8_t address, int count) {
+    return OnModel<bool>(camera, [&](CameraModel& m) {
+        ChipRegisterFile* chip = m.GetBoard().Chip(address);
+        if (chip) chip->LoseWrites(count);
+        return chip != nullptr;
+    });
+}
+
+bool HoldFpgaBusy(int camera, int reads) {
+    return OnModel<bool>(camera, [&](CameraModel& m) {
+        m.GetBoard().Fpga().HoldBusy(reads);
+        return true;
+    });
+}
+
+bool SetVideoSync(int camera, VideoSync state) {
+    return OnModel<bool>(camera, [&](CameraModel& m) {
+        m.GetBoard().Fpga().SetVideoSync(state);
+        return true;
     });
 }
 

@@ -53,6 +53,13 @@ struct FpgaWrite {
     std::uint16_t value = 0;
 };
 
+// A value an image sensor chip stored (the chips of the family's boards, not the generic maps).
+struct ChipWrite {
+    std::uint8_t address = 0;  // the chip's 8-bit write form
+    std::uint16_t reg = 0;
+    std::uint16_t value = 0;  // one byte for the IMX-style chips, 16 bits for the MT9 chips
+};
+
 struct HeadCommand {
     std::string command;  // the line as received, without its line end
     std::string reply;    // exact reply, empty when the head stayed silent
@@ -95,6 +102,7 @@ KELVRA_SIM_CXX std::vector<FpgaWrite> FpgaWriteLog(int camera);
 KELVRA_SIM_CXX std::vector<HeadCommand> HeadLog(int camera);
 KELVRA_SIM_CXX std::vector<EndpointRequest> EndpointLog(int camera);
 KELVRA_SIM_CXX std::vector<HeadRegisterWrite> HeadRegisterLog(int camera);
+KELVRA_SIM_CXX std::vector<ChipWrite> ChipWriteLog(int camera);
 KELVRA_SIM_CXX bool ClearLogs(int camera);
 
 // Board FPGA registers (I2C 0x40) as the host would read them, and direct writes without side effects.
@@ -110,6 +118,23 @@ KELVRA_SIM_CXX bool LoseEepromWrites(int camera, int count);
 // addresses, one byte per register, reads and writes auto-increment).
 KELVRA_SIM_CXX std::optional<std::uint8_t> PeekI2c(int camera, std::uint8_t address, std::uint16_t reg);
 KELVRA_SIM_CXX bool PokeI2c(int camera, std::uint8_t address, std::uint16_t reg, std::uint8_t value);
+
+// The image sensor chip at an address of the family's boards (16-bit registers, values of one
+// byte or, on the MT9 chips, 16 bits); nullopt or false where no chip sits.
+KELVRA_SIM_CXX std::optional<std::uint16_t> PeekChip(int camera, std::uint8_t address, std::uint16_t reg);
+KELVRA_SIM_CXX bool PokeChip(int camera, std::uint8_t address, std::uint16_t reg, std::uint16_t value);
+// The next count register writes to the chip are acknowledged but lost.
+KELVRA_SIM_CXX bool LoseChipWrites(int camera, std::uint8_t address, int count);
+// Board FPGA register 2 (busy while the board relays its own traffic to the sensor) reads 1 for
+// the next `reads` host reads, or for every read when reads is negative; 0 makes it idle again.
+KELVRA_SIM_CXX bool HoldFpgaBusy(int camera, int reads);
+// Bit 1 of board FPGA register 0x81: the sensor's vertical sync.
+enum class VideoSync {
+    Running,        // bit 1 set (the default)
+    StartsOnReset,  // clear until the host pulses the register with 1 then 0
+    Stopped,        // clear whatever the host does
+};
+KELVRA_SIM_CXX bool SetVideoSync(int camera, VideoSync state);
 
 // Bus speed code reported by I/O control 0x22004C (4 = SuperSpeed, the default; 3 = High Speed).
 KELVRA_SIM_CXX bool SetBusSpeed(int camera, std::uint32_t code);

@@ -62,7 +62,7 @@ constexpr std::array<FamilyDefaults, 36> kFamily = {{
      kMirrors | kTrigger | kDepth | kVerified | kCooled | kSeconds},  // IMX990
     {640, 512, 640, 512, 0, 0, 0, 15, 0xFFFFFE, 539, 54545, 111, true,
      kMirrors | kTrigger | kDepth | kVerified | kCooled | kSeconds},  // IMX991
-    {1936, 1096, 1936, 1096, 0, 0, 0, 0, 0, 0, 48000, 61, true,
+    {1936, 1096, 1936, 1096, 0, 0, 0, 1, 0xFFFF, 1000, 48000, 61, true,
      kMirrors | kTrigger | kDepth | kVerified | kSeconds},  // LI7050
     {1280, 1024, 1280, 1024, 2, 62, 2, 1, 1080, 1080, 37037, 114, true,
      kMirrors | kTrigger | kDepth | kLevel | kVerified | kThermometer | kSeconds},  // GLUX9701

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,11 +47,13 @@ protected:
         device.reset();
     }
 
-    // Attaches a camera of the product and opens it; the open's result is returned.
-    int32_t OpenProduct(unsigned short productId) {
+    // Attaches a camera of the product and opens it; the open's result is returned. prepare
+    // sees the camera before the SDK does.
+    int32_t OpenProduct(unsigned short productId, const std::function<void(int camera)>& prepare = {}) {
         Close();
         camera = KelvraSim_Attach(productId);
         EXPECT_GE(camera, 1);
+        if (prepare) prepare(camera);
         device = std::make_unique<CKelvraUSB3G5SimpleSdk>();
         EXPECT_EQ(device->CreateController(nullptr, nullptr), 1);
         device->SetProductId(productId);

@@ -78,7 +78,8 @@ TEST_F(DeviceRegisters, ImageSizeAndTimingRegistersPerProduct) {
          [](const SensorParameters&) {
              return Join(Timing(39, 79), {{108, 1}, {108, 0}});
          }},
-        {0x3260, [](const SensorParameters& g) { return Timing(g.windowHeight == g.sensorHeight ? 25 : 21, 8); }},
+        // The driver supports the readout option on this board's FPGA version (above 4).
+        {0x3260, [](const SensorParameters& g) { return Timing(g.windowHeight == g.sensorHeight ? 25 : 21, 104); }},
         {0x3300,
          [](const SensorParameters& g) {
              const bool fullWidth = g.windowWidth == g.sensorWidth;

@@ -6,6 +6,7 @@
 #include "SimulatedDevice.h"
 
 #include "sensors/SensorBase.h"
+#include "sensors/SensorCommon.h"
 
 #include <atomic>
 #include <thread>
@@ -412,7 +413,9 @@ TEST_F(DeviceProductRows, RegisterReadsReportSuccessOnlyAsTold) {
     EXPECT_EQ(success, 1);
     EXPECT_EQ(device->ReadFpgaRegister(201, nullptr), 0xA5);
 
-    // This board's own driver has no register read.
+    // A driver without a register read of its own.
+    auto withoutRead = DeviceTestAccess::ReplaceSensor(
+        *device, std::make_unique<CSensorCommon>(device->Controller(), device->Sensor()->SerialAddress()));
     success = 5;
     EXPECT_EQ(device->ReadSensorRegister(0x1234, &success), 0);
     EXPECT_EQ(success, 5);
