@@ -57,6 +57,9 @@ bool CSensorG1467x::CoolerRunning() {
 }
 
 std::optional<uint32_t> CSensorG1467x::FetchThermistor(uint8_t selection) {
+    // The selection and the value registers are shared by every sequence: another thread's
+    // sequence must not select in between.
+    CriticalSectionGuard hold(Conversation());
     uint32_t low = 0;
     uint32_t high = 0;
     if (!WriteRegister(head::kThermistorSelect, selection) || !WriteRegister(head::kThermistorStrobe, kStrobeIdle) ||
@@ -70,6 +73,7 @@ int32_t CSensorG1467x::SetTargetTemperature(int32_t degrees) {
     if (!CoolerRunning()) return 0;
     const std::optional<uint16_t> raw = thermistor::RawOfDegrees(degrees);
     if (!raw) return 0;
+    CriticalSectionGuard hold(Conversation());
     return WriteRegister(head::kThermistorLow, *raw & 0xFF) && WriteRegister(head::kThermistorHigh, *raw >> 8) &&
                    WriteRegister(head::kThermistorSelect, kSelectTarget) &&
                    WriteRegister(head::kThermistorStrobe, kStrobeIdle) &&
