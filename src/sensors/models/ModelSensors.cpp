@@ -1,6 +1,7 @@
 #include "sensors/models/ModelSensors.h"
 
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -30,12 +31,20 @@ constexpr std::array<ModelTraits, 15> kTraits = {{
      kAreaScanIr | kModelGainSteps | kModelFpgaFlagReport | kModelModeSwitch},
 }};
 
+// Row i holds head model i: the lookup below is an index.
+constexpr bool TraitsInHeadModelOrder() {
+    if (kTraits.size() != std::size(kHeadModels)) return false;
+    for (size_t i = 0; i < kTraits.size(); ++i) {
+        if (kTraits[i].model != kHeadModels[i]) return false;
+    }
+    return true;
+}
+static_assert(TraitsInHeadModelOrder());
+
 }  // namespace
 
 const ModelTraits& ModelTraitsOf(SensorModel model) {
-    for (const ModelTraits& traits : kTraits) {
-        if (traits.model == model) return traits;
-    }
-    // Only the head models instantiate the driver; a chip's model here is a programming error.
-    return kTraits.front();
+    size_t row = 0;
+    while (row + 1 < kTraits.size() && kHeadModels[row] != model) ++row;
+    return kTraits[row];
 }

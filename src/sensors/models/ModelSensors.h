@@ -4,11 +4,27 @@
 #include "sensors/models/ModelHead.h"
 #include "sensors/models/SensorG1467x.h"
 
-// The traits of a model with a head of its own; the models' rows only.
+// The models whose driver talks to a head of its own.
+constexpr SensorModel kHeadModels[] = {
+    SensorModel::ICX274, SensorModel::P3090, SensorModel::P30B0, SensorModel::P30C0,  SensorModel::P3130,
+    SensorModel::P3140,  SensorModel::P3150, SensorModel::P3170, SensorModel::P3190,  SensorModel::P31A0,
+    SensorModel::P31D0,  SensorModel::P31E0, SensorModel::P3210, SensorModel::G1467x, SensorModel::P32D0,
+};
+
+constexpr bool IsHeadModel(SensorModel model) {
+    for (SensorModel head : kHeadModels) {
+        if (head == model) return true;
+    }
+    return false;
+}
+
+// The traits of a head model (IsHeadModel).
 const ModelTraits& ModelTraitsOf(SensorModel model);
 
 template <SensorModel Kind>
 class CSensorHeadModel final : public CSensorModelHead {
+    static_assert(IsHeadModel(Kind), "only a model with a head of its own has head traits");
+
 public:
     CSensorHeadModel(CControllerBase* controller, uint8_t serialAddress)
         : CSensorModelHead(controller, serialAddress, ModelTraitsOf(Kind)) {}
