@@ -72,6 +72,7 @@ Board::Board(std::uint16_t productId, FpgaObserver& observer, CameraLog& log)
         });
     }
     if (productId == kChipVersionProduct) SetChipVersion(kDefaultChipVersion);
+    modelHead = MakeModelHead(productId, this->log);
 }
 
 ChipRegisterFile* Board::Chip(std::uint8_t address) {
@@ -87,7 +88,8 @@ bool Board::SetChipVersion(std::uint16_t version) {
 }
 
 MemoryDevice* Board::Generic(std::uint8_t address) {
-    if (head || address == kFpgaAddress || address == kEepromAddress || address == kAuxAddress || Chip(address))
+    if (head || address == kFpgaAddress || address == kEepromAddress || address == kAuxAddress || Chip(address) ||
+        (modelHead && address == modelHead->Address()))
         return nullptr;
     return &generic.try_emplace(address, 2, std::uint8_t{0}).first->second;
 }
@@ -102,6 +104,7 @@ I2cDevice* Board::Device(std::uint8_t address) {
             return &aux;
         default:
             if (bridge && address == kHeadBridgeAddress) return bridge.get();
+            if (modelHead && address == modelHead->Address()) return modelHead.get();
             if (ChipRegisterFile* chip = Chip(address)) return chip;
             return Generic(address);
     }

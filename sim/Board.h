@@ -10,6 +10,7 @@
 #include "MemoryDevice.h"
 #include "ScenePainter.h"
 #include "SerialBridge.h"
+#include "heads/ModelHeadRegisters.h"
 #include "chips/ChipRegisterFile.h"
 
 #include <map>
@@ -41,6 +42,8 @@ public:
     ChipRegisterFile* Chip(std::uint8_t address);
     CameraHead* Head() { return head.get(); }
     const CameraHead* Head() const { return head.get(); }
+    // The head of a model with its own controller; null on other products.
+    ModelHeadRegisters* ModelHead() { return modelHead.get(); }
 
     // Product 0x3020's chip version at register 0 of I2C 0x20; false on any other product.
     bool SetChipVersion(std::uint16_t version);
@@ -60,6 +63,7 @@ private:
     MemoryDevice aux{1, 0};
     std::unique_ptr<CameraHead> head;
     std::unique_ptr<SerialBridge> bridge;
+    std::unique_ptr<ModelHeadRegisters> modelHead;
     std::map<std::uint8_t, MemoryDevice> generic;
     std::map<std::uint8_t, ChipRegisterFile> chips;
 };

@@ -31,6 +31,7 @@ struct CameraLog {
     BoundedLog<FpgaWrite> fpgaWrites;
     BoundedLog<HeadCommand> headCommands;
     BoundedLog<EndpointRequest> endpoints;
+    BoundedLog<HeadRegisterWrite> headRegisters;
     BoundedLog<ChipWrite> chipWrites;
 
     void Clear() {
@@ -39,6 +40,7 @@ struct CameraLog {
         i2c.Clear();
         fpgaWrites.Clear();
         headCommands.Clear();
+        headRegisters.Clear();
         chipWrites.Clear();
     }
 };

@@ -41,6 +41,11 @@ std::vector<EndpointRequest> EndpointLog(int camera) {
     return OnModel<std::vector<EndpointRequest>>(camera, [](CameraModel& m) { return m.Log().endpoints.Snapshot(); });
 }
 
+std::vector<HeadRegisterWrite> HeadRegisterLog(int camera) {
+    return OnModel<std::vector<HeadRegisterWrite>>(camera,
+                                                   [](CameraModel& m) { return m.Log().headRegisters.Snapshot(); });
+}
+
 bool ClearLogs(int camera) {
     return OnModel<bool>(camera, [](CameraModel& m) {
         m.Log().Clear();
@@ -188,6 +193,21 @@ std::optional<std::uint8_t> PeekHeadFpga(int camera, std::uint8_t reg) {
         const CameraHead* head = m.GetBoard().Head();
         if (!head) return std::nullopt;
         return head->Fpga(reg);
+    });
+}
+
+std::optional<std::uint8_t> PeekHeadRegister(int camera, std::uint16_t reg) {
+    return OnModel<std::optional<std::uint8_t>>(camera, [&](CameraModel& m) -> std::optional<std::uint8_t> {
+        const ModelHeadRegisters* head = m.GetBoard().ModelHead();
+        if (!head) return std::nullopt;
+        return head->Peek(reg);
+    });
+}
+
+bool SetHeadReading(int camera, HeadReading which, int value) {
+    return OnModel<bool>(camera, [&](CameraModel& m) {
+        ModelHeadRegisters* head = m.GetBoard().ModelHead();
+        return head != nullptr && head->SetReading(which, value);
     });
 }
 

@@ -80,12 +80,28 @@ struct HeadState {
     bool triggerMode = false;  // head FPGA register 0x30 as applied by the last 0x3C pulse
 };
 
+// One byte stored in the register file of a head with its own controller (the family's model
+// heads, products such as 0x3090, 0x31E0 or 0x3220), in the order the head took them.
+struct HeadRegisterWrite {
+    std::uint16_t reg = 0;
+    std::uint8_t value = 0;
+};
+
+// What such a head measures and reports back.
+enum class HeadReading {
+    Ready,                  // status register bit 0 (1 by default)
+    TemperatureSixteenths,  // heads with a temperature sensor: 1/16 degrees (25 degrees by default)
+    AuxValue,               // heads with an auxiliary sensor: its next measurement (0 by default)
+    Thermistor,             // cooled heads: raw value every fetch answers; -1 for the head's own
+};
+
 // Logs keep the most recent 65536 entries of each kind.
 KELVRA_SIM_CXX std::vector<ControlRecord> ControlLog(int camera);
 KELVRA_SIM_CXX std::vector<I2cRecord> I2cLog(int camera);
 KELVRA_SIM_CXX std::vector<FpgaWrite> FpgaWriteLog(int camera);
 KELVRA_SIM_CXX std::vector<HeadCommand> HeadLog(int camera);
 KELVRA_SIM_CXX std::vector<EndpointRequest> EndpointLog(int camera);
+KELVRA_SIM_CXX std::vector<HeadRegisterWrite> HeadRegisterLog(int camera);
 KELVRA_SIM_CXX std::vector<ChipWrite> ChipWriteLog(int camera);
 KELVRA_SIM_CXX bool ClearLogs(int camera);
 
@@ -135,6 +151,11 @@ KELVRA_SIM_CXX bool SetInfoRecord(int camera, int which, const InfoRecord& recor
 KELVRA_SIM_CXX std::optional<bool> IsHeadIdentified(int camera);
 KELVRA_SIM_CXX std::optional<HeadState> GetHeadState(int camera);
 KELVRA_SIM_CXX std::optional<std::uint8_t> PeekHeadFpga(int camera, std::uint8_t reg);
+
+// The register file of a head with its own controller; nothing, or false, on other products
+// (and for a reading the head does not have).
+KELVRA_SIM_CXX std::optional<std::uint8_t> PeekHeadRegister(int camera, std::uint16_t reg);
+KELVRA_SIM_CXX bool SetHeadReading(int camera, HeadReading which, int value);
 
 KELVRA_SIM_CXX std::optional<std::string> DevicePath(int camera);
 KELVRA_SIM_CXX std::optional<std::uint32_t> FrameCounter(int camera);

@@ -23,24 +23,25 @@ constexpr uint32_t kThermometer = kFeatureTemperature;
 // chip driver needs them (a size to open at), else 0.
 // sensorW, sensorH, frameW, frameH, gainMin, gainMax, gain, expMin, expMax, exp, clock, variant, chip, features
 constexpr std::array<FamilyDefaults, 36> kFamily = {{
-    {4608, 3288, 4608, 3288, 0, 127, 64, 1, 0x7FFF, 3288, 96000, 0, true, kMirrors | kColour},                // MT9F001
-    {4608, 3288, 4608, 3288, 0, 127, 64, 1, 0x7FFF, 3288, 96000, 0, true, kMirrors | kColour},                // MT9F002
-    {2592, 1944, 2592, 1944, 0, 63, 16, 1, 0x7FFF, 1920, 96000, 0, true, kMirrors | kColour | kTrigger},      // MT9P001
-    {3856, 2764, 3856, 2764, 0, 127, 64, 1, 0x7FFF, 2764, 80000, 0, true, kMirrors | kColour},                // MT9J001
-    {1600, 1200, 1600, 1200, 0, 1023, 256, 1, 1252, 1, 60000, 0, true, kMirrors | kTrigger},                  // ICX274
-    {2336, 1752, 2336, 1752, 15, 1023, 350, 1, 901, 1, 60000, 0, false, kMirrors | kLevel},                   // P3090
-    {4896, 3264, 4896, 3264, 15, 1023, 15, 1, 1711, 1, 40000, 0, false, kMirrors | kLevel},                   // P30B0
-    {6576, 4384, 6576, 4384, 0, 1023, 100, 1, 2227, 1, 40000, 0, false, kMirrors | kLevel},                   // P30C0
-    {3072, 2048, 3072, 2048, 0, 0, 0, 1, 0xFFFF, 2141, 364000, 0, true, kMirrors | kTrigger},                 // IMX178
-    {1920, 1200, 1920, 1200, 0, 0, 0, 0, 4095, 960, 74250, 0, true, kMirrors | kDepth},                       // IMX174
-    {5440, 3648, 5440, 3648, 0, 0, 0, 1, 0xFFFF, 3000, 72000, 0, true, kMirrors | kTrigger},                  // IMX183
-    {1920, 1080, 1920, 1080, 0, 0, 0, 1, 0xFFFF, 1100, 74250, 0, true, kFeatureMirrorV | kTrigger | kRate},   // IMX159
-    {1920, 1080, 1920, 1080, 0, 0, 0, 0, 0, 0, 74250, 0, false, kRate},                                       // P3130
-    {1280, 1024, 1280, 1024, 0, 0, 0, 1, 1372, 1240, 37125, 0, false, kMirrors | kDepth},                     // P3140
-    {640, 512, 640, 512, 0, 255, 64, 0, 0xFFFFFF, 62499, 6250, 0, false, kMirrors | kSeconds},                // P3150
-    {320, 256, 320, 256, 0, 255, 64, 0, 0xFFFFFF, 62499, 6250, 0, false, kMirrors},                           // P3170
-    {512, kLineScanLines, 512, kLineScanLines, 0, 255, 64, 0, 0, 3000, 5000, 0, false, kMirrors | kTrigger},  // P3190
-    {256, kLineScanLines, 256, kLineScanLines, 0, 255, 64, 0, 0, 3000, 5000, 0, false, kMirrors},             // P31A0
+    {4608, 3288, 4608, 3288, 0, 127, 64, 1, 0x7FFF, 3288, 96000, 0, true, kMirrors | kColour},               // MT9F001
+    {4608, 3288, 4608, 3288, 0, 127, 64, 1, 0x7FFF, 3288, 96000, 0, true, kMirrors | kColour},               // MT9F002
+    {2592, 1944, 2592, 1944, 0, 63, 16, 1, 0x7FFF, 1920, 96000, 0, true, kMirrors | kColour | kTrigger},     // MT9P001
+    {3856, 2764, 3856, 2764, 0, 127, 64, 1, 0x7FFF, 2764, 80000, 0, true, kMirrors | kColour},               // MT9J001
+    {1600, 1200, 1600, 1200, 0, 1023, 256, 1, 1252, 1, 60000, 0, true, kMirrors | kTrigger},                 // ICX274
+    {2336, 1752, 2336, 1752, 15, 1023, 350, 1, 901, 1, 60000, 0, false, kMirrors | kLevel},                  // P3090
+    {4896, 3264, 4896, 3264, 15, 1023, 15, 1, 1711, 1, 40000, 0, false, kMirrors | kLevel},                  // P30B0
+    {6576, 4384, 6576, 4384, 0, 1023, 100, 1, 2227, 1, 40000, 0, false, kMirrors | kLevel},                  // P30C0
+    {3072, 2048, 3072, 2048, 0, 0, 0, 1, 0xFFFF, 2141, 364000, 0, true, kMirrors | kTrigger},                // IMX178
+    {1920, 1200, 1920, 1200, 0, 0, 0, 0, 4095, 960, 74250, 0, true, kMirrors | kDepth},                      // IMX174
+    {5440, 3648, 5440, 3648, 0, 0, 0, 1, 0xFFFF, 3000, 72000, 0, true, kMirrors | kTrigger},                 // IMX183
+    {1920, 1080, 1920, 1080, 0, 0, 0, 1, 0xFFFF, 1100, 74250, 0, true, kFeatureMirrorV | kTrigger | kRate},  // IMX159
+    {1920, 1080, 1920, 1080, 0, 0, 0, 0, 0, 0, 74250, 0, false, kRate},                                      // P3130
+    {1280, 1024, 1280, 1024, 0, 0, 0, 1, 1372, 1240, 37125, 0, false, kMirrors | kDepth},                    // P3140
+    {640, 512, 640, 512, 0, 255, 64, 0, 0xFFFFFF, 62499, 6250, 0, false, kMirrors | kSeconds},               // P3150
+    {320, 256, 320, 256, 0, 255, 64, 0, 0xFFFFFF, 62499, 6250, 0, false, kMirrors},                          // P3170
+    {512, kLineScanLines, 512, kLineScanLines, 0, 255, 64, 1, 0xFFFF, 3000, 5000, 0, false,
+     kMirrors | kTrigger},                                                                              // P3190
+    {256, kLineScanLines, 256, kLineScanLines, 0, 255, 64, 1, 0xFFFF, 3000, 5000, 0, false, kMirrors},  // P31A0
     {2448, 2048, 2448, 2048, 0, 0, 0, 1, 0xFFFFF, 1582, 54000, 59, true,
      kMirrors | kDepth | kRate | kVerified},  // IMX250
     {2448, 2048, 2448, 2048, 0, 0, 0, 0, 0xFFFF, 1582, 74250, 57, true,
@@ -48,15 +49,15 @@ constexpr std::array<FamilyDefaults, 36> kFamily = {{
     {2048, 1536, 2048, 1536, 0, 480, 64, 1, 0xFFFFF, 10, 54545, 56, true,
      kMirrors | kTrigger | kDepth | kRate | kVerified},  // IMX252
     {2048, 1536, 2048, 1536, 0, 480, 64, 1, 0xFFFFF, 10, 54545, 58, true,
-     kMirrors | kTrigger | kDepth | kRate | kVerified},                                              // IMX265
-    {1024, kLineScanLines, 1024, kLineScanLines, 0, 255, 64, 0, 0, 1500, 5000, 0, false, kMirrors},  // P31D0
+     kMirrors | kTrigger | kDepth | kRate | kVerified},                                                   // IMX265
+    {1024, kLineScanLines, 1024, kLineScanLines, 0, 255, 64, 1, 0xFFFF, 1500, 5000, 0, false, kMirrors},  // P31D0
     {2048, 2048, 2048, 2048, 0, 255, 64, 5, 0x7FFFFFF, 1240, 50000, 103, false,
      kMirrors | kTrigger | kThermometer | kSeconds},                                                        // P31E0
     {4168, 3062, 4160, 3056, 0, 0, 0, 4, 0xC06FFF8, 3075, 72000, 60, true, kMirrors | kDepth | kVerified},  // IMX226
     {1280, 1024, 1280, 1024, 0, 0, 0, 1, 0xFFFF, 1000, 54545, 0, true,
-     kMirrors | kTrigger | kDepth | kRate | kVerified | kCooled},                                    // P3200
-    {2048, kLineScanLines, 2048, kLineScanLines, 0, 255, 64, 0, 0, 1500, 5000, 0, false, kMirrors},  // P3210
-    {320, 256, 320, 256, 0, 255, 64, 0, 1677721, 5039, 6250, 105, true, kMirrors | kCooled},         // G1467x
+     kMirrors | kTrigger | kDepth | kRate | kVerified | kCooled},                                         // P3200
+    {2048, kLineScanLines, 2048, kLineScanLines, 0, 255, 64, 1, 0xFFFF, 1500, 5000, 0, false, kMirrors},  // P3210
+    {320, 256, 320, 256, 0, 255, 64, 0, 1677721, 5039, 6250, 105, true, kMirrors | kCooled},              // G1467x
     {1280, 1024, 1280, 1024, 0, 0, 0, 15, 0xFFFFFE, 1064, 54545, 109, true,
      kMirrors | kTrigger | kDepth | kVerified | kCooled | kSeconds},  // IMX990
     {640, 512, 640, 512, 0, 0, 0, 15, 0xFFFFFE, 539, 54545, 111, true,
@@ -64,8 +65,9 @@ constexpr std::array<FamilyDefaults, 36> kFamily = {{
     {1936, 1096, 1936, 1096, 0, 0, 0, 1, 0xFFFF, 1000, 48000, 61, true,
      kMirrors | kTrigger | kDepth | kVerified | kSeconds},  // LI7050
     {1280, 1024, 1280, 1024, 2, 62, 2, 1, 1080, 1080, 37037, 114, true,
-     kMirrors | kTrigger | kDepth | kLevel | kVerified | kThermometer | kSeconds},                        // GLUX9701
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, false, kMirrors | kTrigger | kLevel | kThermometer | kSeconds},  // P32D0
+     kMirrors | kTrigger | kDepth | kLevel | kVerified | kThermometer | kSeconds},  // GLUX9701
+    {1280, 1024, 1280, 1024, 0, 255, 64, 5, 0x7FFFFFF, 1240, 50000, 0, false,
+     kMirrors | kTrigger | kLevel | kThermometer | kSeconds},  // P32D0
     {2848, 2848, 2848, 2848, 0, 0, 0, 1, 0xFFFFE3, 1064, 54545, 62, true,
      kMirrors | kDepth | kLevel | kRate | kVerified | kSeconds},  // IMX536
     {2848, 2848, 2848, 2848, 0, 0, 0, 1, 0xFFFFE3, 1064, 54545, 63, true,
