@@ -18,6 +18,9 @@ constexpr std::uint8_t kConverterDataWidth = 61;
 
 std::uint32_t SamplesPerPixel(std::uint16_t productId) { return productId == kConverterProduct ? 3 : 1; }
 
+// The boards that write a timing value into register 64 right after the image size.
+bool LatchesHeight(std::uint16_t productId) { return productId == 0x30B0 || productId == 0x30C0; }
+
 struct ChipSeat {
     std::uint16_t productId;
     std::uint8_t address;
@@ -126,6 +129,12 @@ bool Board::Read(std::uint8_t address, std::span<std::uint8_t> bytes) {
     return acknowledged;
 }
 
+void Board::OnFpgaWrite(std::uint8_t reg) {
+    if (LatchesHeight(productId) && reg == BoardFpga::kImageHeightHigh) {
+        latchedHeight = fpga.Byte(BoardFpga::kImageHeightLow) | fpga.Byte(BoardFpga::kImageHeightHigh) << 8;
+    }
+}
+
 FrameShape Board::Shape() const {
     const bool alt = UsesAltGeometry(productId);
     auto word = [this](std::uint8_t low, std::uint8_t high) {
@@ -135,7 +144,7 @@ FrameShape Board::Shape() const {
     const std::uint32_t width = alt ? word(BoardFpga::kAltImageWidthLow, BoardFpga::kAltImageWidthHigh)
                                     : word(BoardFpga::kImageWidthLow, BoardFpga::kImageWidthHigh);
     shape.rows = alt ? word(BoardFpga::kAltImageHeightLow, BoardFpga::kAltImageHeightHigh)
-                     : word(BoardFpga::kImageHeightLow, BoardFpga::kImageHeightHigh);
+                     : latchedHeight.value_or(word(BoardFpga::kImageHeightLow, BoardFpga::kImageHeightHigh));
     shape.samplesPerRow = width * SamplesPerPixel(productId);
     // Code 1 selects one byte per sample; the FPGA sends two for any other code.
     shape.bytesPerSample = fpga.Byte(alt ? BoardFpga::kAltDataWidth : BoardFpga::kDataWidth) == 1 ? 1 : 2;

@@ -50,6 +50,8 @@ public:
 
     // Image size and sample width as the FPGA registers program them.
     FrameShape Shape() const;
+    // After the host changed a board FPGA register.
+    void OnFpgaWrite(std::uint8_t reg);
     // Whether the sensor waits for trigger pulses, by the board's or the head's setting.
     bool TriggerMode() const;
 
@@ -57,6 +59,9 @@ private:
     I2cDevice* Device(std::uint8_t address);
 
     std::uint16_t productId;
+    // Boards whose register 64 holds a timing value once the size is set take the image height
+    // when its high byte (register 65, written last) arrives.
+    std::optional<std::uint32_t> latchedHeight;
     CameraLog& log;
     BoardFpga fpga;
     MemoryDevice eeprom{2, 0xFF};

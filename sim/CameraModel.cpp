@@ -186,6 +186,7 @@ std::uint16_t CameraModel::FrameCounter() {
 
 void CameraModel::OnFpgaWrite(std::uint8_t reg, std::uint16_t, std::uint16_t newValue) {
     log.fpgaWrites.Add({reg, newValue});
+    board.OnFpgaWrite(reg);
     const bool transferReset =
         reg == BoardFpga::kFrameRestart || reg == BoardFpga::kTransferReset || reg == BoardFpga::kTransferResetAlt;
     if (transferReset && newValue != 0) ResetTransfer();

@@ -224,9 +224,11 @@ int32_t CSensorMT9::ProgramTrigger(int32_t mode) {
 }
 
 int32_t CSensorMT9::SetColourGain(uint16_t reg, int32_t value, int32_t& stored) {
-    if (controller == nullptr) return 0;
+    // The gain is kept only once the chip took it, so that the block never reports a gain the
+    // chip does not have.
+    if (controller == nullptr || WriteRegister(reg, ColourGainCode(value)) == 0) return 0;
     stored = value;
-    return WriteRegister(reg, ColourGainCode(value));
+    return 1;
 }
 
 int32_t CSensorMT9::SetColorGainRed(int32_t value) { return SetColourGain(kRedGain, value, params.redGain); }

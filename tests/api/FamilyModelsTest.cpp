@@ -29,18 +29,9 @@ const FamilyRow kCcd = {0x3050, 1600, 1200, 0, 1023, 256, 1, 1252, 1};
 
 class FamilyModels : public FamilyOpen {
 protected:
-    // The 0x30B0 and 0x30C0 boards set register 64, the image height's low byte, after the size
-    // (to 0xC0 and 0x22): only a height ending in that byte streams whole frames there.
-    static int32_t WindowHeight(const FamilyRow& row) {
-        switch (row.productId) {
-            case 0x30B0:
-                return 0xC0;
-            case 0x30C0:
-                return 0x122;
-            default:
-                return row.height == kLineScanHeight ? 16 : 240;
-        }
-    }
+    // The 0x30B0 and 0x30C0 boards write a timing value into register 64, the image height's low
+    // byte on the other boards, right after the size: the height must still be the window's.
+    static int32_t WindowHeight(const FamilyRow& row) { return row.height == kLineScanHeight ? 16 : 240; }
 
     // The whole area where it is small; else a window off the origin, a few lines high on the
     // line-scan models, whose area is their line buffer.
