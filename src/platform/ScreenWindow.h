@@ -24,6 +24,8 @@ public:
     ScreenWindow& operator=(const ScreenWindow&) = delete;
 
     void Place(const RECT& client);
+    // Whether the program moved or sized the window after the request serial.
+    bool PlacedSince(unsigned long serial) const;
     void SetVisible(bool visible);
     void SetTitle(const std::string& title);
 
@@ -48,7 +50,9 @@ private:
 // What the display reports about a window; called on the display's event thread.
 // The server shows area again from the surface; repaint tells the window procedure too.
 void OnScreenExposed(HWND hwnd, const RECT& area, bool repaint);
-void OnScreenResized(HWND hwnd, int clientWidth, int clientHeight);
+// A resize the window's thread learns later; basis is the placeSerial it was seen against, so
+// that a program's own move in between wins over it.
+void OnScreenResized(HWND hwnd, int clientWidth, int clientHeight, unsigned long basis);
 void OnScreenCloseRequested(HWND hwnd);
 
 }  // namespace kelvra::platform

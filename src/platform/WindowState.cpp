@@ -66,16 +66,17 @@ namespace kelvra::platform {
 
 // The user resized the window on the display: the window's thread learns it as it would from a
 // MoveWindow, with WM_SIZE and a repaint.
-void OnScreenResized(HWND hwnd, int clientWidth, int clientHeight) {
+// A program's MoveWindow that came in between is newer than the report and wins.
+void OnScreenResized(HWND hwnd, int clientWidth, int clientHeight, unsigned long basis) {
     const auto window = FindWindowObject(hwnd, false);
     if (!window || !window->queue) return;
-    window->queue->RunOnOwner([hwnd, clientWidth, clientHeight] {
+    window->queue->RunOnOwner([hwnd, clientWidth, clientHeight, basis] {
         const auto target = FindWindowObject(hwnd, false);
         if (!target) return;
         RECT rect{};
         {
             std::lock_guard lock(WindowLock());
-            if (target->gone) return;
+            if (target->gone || (target->screen && target->screen->PlacedSince(basis))) return;
             rect = target->rect;
             rect.right = rect.left + target->frameInsets.left + clientWidth + target->frameInsets.right;
             rect.bottom = rect.top + target->frameInsets.top + clientHeight + target->frameInsets.bottom;

@@ -258,6 +258,7 @@ struct Report {
     enum Kind { kExposed, kExposedByUs, kResized, kClose } kind;
     HWND hwnd;
     RECT rect;
+    unsigned long basis = 0;  // kResized: the placement it was seen against
 };
 
 void Translate(XConnection& x, const XEvent& event, std::vector<Report>& reports) {
@@ -282,7 +283,8 @@ void Translate(XConnection& x, const XEvent& event, std::vector<Report>& reports
             if (configure.width == Width(window.placed) && configure.height == Height(window.placed)) break;
             window.placed.right = window.placed.left + configure.width;
             window.placed.bottom = window.placed.top + configure.height;
-            reports.push_back({Report::kResized, window.hwnd, RECT{0, 0, configure.width, configure.height}});
+            reports.push_back(
+                {Report::kResized, window.hwnd, RECT{0, 0, configure.width, configure.height}, window.placeSerial});
             break;
         }
         case ClientMessage:
@@ -320,7 +322,7 @@ void EventLoop(XConnection& x) {
                     OnScreenExposed(report.hwnd, report.rect, report.kind == Report::kExposed);
                     break;
                 case Report::kResized:
-                    OnScreenResized(report.hwnd, report.rect.right, report.rect.bottom);
+                    OnScreenResized(report.hwnd, report.rect.right, report.rect.bottom, report.basis);
                     break;
                 case Report::kClose:
                     OnScreenCloseRequested(report.hwnd);
@@ -405,6 +407,11 @@ void ScreenWindow::Place(const RECT& client) {
                       static_cast<unsigned>(std::max(Height(client), 1)));
     UpdateMappingLocked();
     XFlush(x.display);
+}
+
+bool ScreenWindow::PlacedSince(unsigned long serial) const {
+    Locked lock(*TheConnection());
+    return placeSerial != serial;
 }
 
 void ScreenWindow::SetVisible(bool show) {
