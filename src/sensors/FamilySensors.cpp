@@ -131,11 +131,7 @@ int32_t CSensorFamilyMember::SetWindow(int32_t x, int32_t width, int32_t y, int3
                         int64_t{y} + height <= params.frameHeight;
     if (!inside || !KnownSubsampleMode(mode) || !AcceptsSubsampleMode(mode)) return 0;
     if (!ProgramWindow(x, width, y, height, mode)) return 0;
-    params.windowX = x;
-    params.windowWidth = width;
-    params.windowY = y;
-    params.windowHeight = height;
-    params.windowMode = mode;
+    StoreWindow(x, width, y, height, mode);
     return 1;
 }
 

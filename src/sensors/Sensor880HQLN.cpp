@@ -93,11 +93,7 @@ int32_t CSensor880HQLN::Identify() {
 }
 
 int32_t CSensor880HQLN::SetWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
-    params.windowX = x;
-    params.windowWidth = width;
-    params.windowY = y;
-    params.windowHeight = height;
-    params.windowMode = mode;
+    StoreWindow(x, width, y, height, mode);
     return 1;
 }
 

@@ -35,3 +35,11 @@ int32_t CSensorCommon::GetExposureTimeMax(int32_t* time) { return Give(time, par
 int32_t CSensorCommon::GetExposureTimeDefault(int32_t* time) { return Give(time, params.exposureTimeDefault); }
 int32_t CSensorCommon::GetMirrorH(int32_t* on) { return Give(on, params.mirrorH); }
 int32_t CSensorCommon::GetMirrorV(int32_t* on) { return Give(on, params.mirrorV); }
+
+void CSensorCommon::StoreWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode) {
+    params.windowX = x;
+    params.windowWidth = width;
+    params.windowY = y;
+    params.windowHeight = height;
+    params.windowMode = mode;
+}

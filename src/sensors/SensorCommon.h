@@ -27,4 +27,8 @@ public:
     [[nodiscard]] int32_t GetExposureTimeDefault(int32_t* time) override;
     [[nodiscard]] int32_t GetMirrorH(int32_t* on) override;
     [[nodiscard]] int32_t GetMirrorV(int32_t* on) override;
+
+protected:
+    // The window the hardware now reads, as GetWindow reports it.
+    void StoreWindow(int32_t x, int32_t width, int32_t y, int32_t height, int32_t mode);
 };
