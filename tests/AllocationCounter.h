@@ -45,10 +45,19 @@ inline void* Allocate(std::size_t size) {
 }
 }  // namespace allocation_counter
 
+// These operators are the program's new and delete, built on malloc and free; GCC, seeing both
+// ends inlined, takes free() for a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void* operator new(std::size_t size) { return allocation_counter::Allocate(size); }
 void* operator new[](std::size_t size) { return allocation_counter::Allocate(size); }
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 #endif
