@@ -6,6 +6,7 @@
 # installs them). The Wine prefix is the build's own, headless; the wine server started here is
 # stopped again on the way out.
 set -euo pipefail
+# The prefix is made and used under one locale: Wine updates a prefix whenever the locale changes.
 export LC_ALL=C
 cd "$(dirname "$0")/.."
 
@@ -37,15 +38,17 @@ bash scripts/check-windows-build.sh
 export WINEPREFIX
 WINEPREFIX=$(realpath -m build/wine-prefix)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+# One server for every test program; without it each would start and stop its own. A server
+# already running for this prefix is used and left running.
+if wineserver -p 2>/dev/null; then
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+fi
 if [ ! -f "$WINEPREFIX/.kelvra-headless" ]; then
-    mkdir -p "$WINEPREFIX"
     # No display driver: the tests' windows and DCs live in memory, as on a server without a desktop.
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
     touch "$WINEPREFIX/.kelvra-headless"
 fi
-# One server for every test program; without it each would start and stop its own.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
 
 # The tests' discovery runs the programs at build time, so the emulator must be set before.
 cmake --preset mingw -DKELVRA_MINGW_DEPS="$deps" -DKELVRA_BUILD_TESTS=ON \

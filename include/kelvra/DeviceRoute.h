@@ -20,14 +20,14 @@ extern "C" {
 typedef struct KelvraDeviceRoute {
     unsigned size; /* sizeof(KelvraDeviceRoute) of the route's build; a different size is not used */
     HDEVINFO (*getClassDevices)(const GUID* interfaceClass);
-    BOOL (*enumerateInterface)
+    BOOL(*enumerateInterface)
     (HDEVINFO devices, const GUID* interfaceClass, DWORD memberIndex, SP_DEVICE_INTERFACE_DATA* interfaceData);
-    BOOL (*getInterfaceDetail)
+    BOOL(*getInterfaceDetail)
     (HDEVINFO devices, SP_DEVICE_INTERFACE_DATA* interfaceData, SP_DEVICE_INTERFACE_DETAIL_DATA_A* detail,
      DWORD detailSize, DWORD* requiredSize);
     void (*destroyDeviceList)(HDEVINFO devices);
     HANDLE (*openPath)(const char* devicePath, BOOL overlapped); /* INVALID_HANDLE_VALUE on failure */
-    BOOL (*ioControl)
+    BOOL(*ioControl)
     (HANDLE device, DWORD code, void* input, DWORD inputSize, void* output, DWORD outputSize, DWORD* bytesReturned,
      OVERLAPPED* overlapped);
     BOOL (*overlappedResult)(HANDLE device, OVERLAPPED* overlapped, DWORD* bytesTransferred, BOOL wait);
