@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 prefix=x86_64-w64-mingw32
 build=build/mingw
 header=include/kelvra/KelvraSdk.h
-dll=$build/src/KelvraSdk_880HQLN.dll
+dll=$build/bin/KelvraSdk_880HQLN.dll
 layers=$build/src/libkelvra_*.a
 not_yet_exported=tests/public_api/not_yet_exported.txt
 

@@ -5,6 +5,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 dpkg-dev
+  # The Windows tests: GoogleTest's sources to build for Windows, and Wine (64-bit only) to run them.
+  googletest wine wine64
   python3 binutils
   clang clang-format
   libx11-dev libxext-dev xvfb xauth

@@ -1,4 +1,4 @@
-// Device providers of the platform library (Linux only).
+// Device providers of the platform library (on Windows: of the simulator's device route).
 //
 // A provider stands behind device interfaces that SetupDi* enumerate: CreateFileA on one of its
 // paths opens a connection, and DeviceIoControl / GetOverlappedResult / CancelIo / CloseHandle on
@@ -10,7 +10,14 @@
 #include <memory>
 #include <string>
 
+#if defined(_WIN32) && defined(KELVRA_SIM_BUILD)
+// Windows has no platform library: the simulator's DLL keeps the table of routed devices.
+#define KELVRA_PLATFORM_CXX __declspec(dllexport)
+#elif defined(_WIN32)
+#define KELVRA_PLATFORM_CXX __declspec(dllimport)
+#else
 #define KELVRA_PLATFORM_CXX __attribute__((visibility("default")))
+#endif
 
 namespace kelvra::platform {
 

@@ -1,5 +1,5 @@
 /* Simulated cameras: virtual USB devices of the camera's device-interface class that the SDK
- * finds, opens and streams from exactly like real ones (Linux; library KelvraSim).
+ * finds, opens and streams from exactly like real ones (library KelvraSim).
  * Usable from C and C++.
  *
  * A camera is externally powered: unplugging and replugging its cable ends the host's handles
@@ -12,7 +12,13 @@
 extern "C" {
 #endif
 
+#if defined(_WIN32) && defined(KELVRA_SIM_BUILD)
+#define KELVRA_SIM_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define KELVRA_SIM_API __declspec(dllimport)
+#else
 #define KELVRA_SIM_API __attribute__((visibility("default")))
+#endif
 
 /* Scenes: sample at column x, row y (row 0 is sent first); mask is 0xFFFF when the camera sends
  * two bytes per pixel, else 0xFF. */

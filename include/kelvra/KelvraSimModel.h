@@ -12,7 +12,13 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32) && defined(KELVRA_SIM_BUILD)
+#define KELVRA_SIM_CXX __declspec(dllexport)
+#elif defined(_WIN32)
+#define KELVRA_SIM_CXX __declspec(dllimport)
+#else
 #define KELVRA_SIM_CXX __attribute__((visibility("default")))
+#endif
 
 namespace kelvra::sim {
 

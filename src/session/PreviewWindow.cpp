@@ -1,5 +1,6 @@
 #include "session/PreviewWindow.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,6 +20,17 @@ constexpr char kTopLevelTitle[] = "Active Window";
 
 // The window paints nothing itself: frames reach it only through its DC.
 LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+#ifdef _WIN32
+    if (message == WM_GETMINMAXINFO) {
+        // The client is the capture size, however small or large: Windows would otherwise widen a
+        // narrow top-level window to its minimum tracking width and cut one larger than the screen
+        // down to it, and the picture would no longer fill the client one pixel for one.
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize = POINT{1, 1};
+        limits->ptMaxTrackSize = POINT{SHRT_MAX, SHRT_MAX};
+        return 0;
+    }
+#endif
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

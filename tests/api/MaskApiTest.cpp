@@ -141,8 +141,13 @@ TEST_F(MaskApi, RefusedFilesAndCallsLeaveTheMasksAsTheyWere) {
 TEST_F(MaskApi, WideVariantsConvertThePathOrRecordFailed) {
     const std::string dir = testing::TempDir();
     const std::wstring widePath = std::wstring(dir.begin(), dir.end()) + L"maskapi-wide-\u00e9.msk";
-    // The file's name is the UTF-8 of the wide one.
-    made.push_back(TempPath("wide-\xc3\xa9.msk"));
+    // The file's name is the wide one in the ANSI code page: UTF-8 on Linux, the system's own
+    // code page on Windows.
+    char narrowName[32] = {};
+    ASSERT_GT(
+        WideCharToMultiByte(CP_THREAD_ACP, 0, L"wide-\u00e9.msk", -1, narrowName, sizeof narrowName, nullptr, nullptr),
+        0);
+    made.push_back(TempPath(narrowName));
     ASSERT_EQ(Kelvra_SaveMaskFileW(handle, widePath.c_str()), 1);
     EXPECT_EQ(ReadAll(made.back()).size(), kFileSize);
     EXPECT_EQ(Kelvra_LoadMaskFileW(handle, widePath.c_str()), 1);

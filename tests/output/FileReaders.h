@@ -12,7 +12,13 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <atomic>
+
+#include "kelvra/win32.h"
+#else
 #include <unistd.h>
+#endif
 
 namespace readers {
 
@@ -24,12 +30,20 @@ struct Result {
 // Runs a shell command and takes its standard output (standard error goes with it when asked).
 inline Result Run(const std::string& command, bool withErrors = false) {
     Result result;
+#ifdef _WIN32
+    std::FILE* pipe = _popen((command + (withErrors ? " 2>&1" : " 2>NUL")).c_str(), "rb");
+#else
     std::FILE* pipe = popen((command + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
+#endif
     if (pipe == nullptr) return result;
     char buffer[4096];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+#ifdef _WIN32
+    result.status = _pclose(pipe);
+#else
     result.status = pclose(pipe);
+#endif
     return result;
 }
 
@@ -85,8 +99,17 @@ inline std::string TagAt(const std::vector<uint8_t>& bytes, size_t at) {
 class TemporaryFolder {
 public:
     TemporaryFolder() {
+#ifdef _WIN32
+        static std::atomic<unsigned> made{0};
+        const auto folder = std::filesystem::temp_directory_path() /
+                            ("kelvra-output-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(made++));
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        if (std::filesystem::create_directory(folder, ignored)) path = folder.string();
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "kelvra-output-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+#endif
     }
     ~TemporaryFolder() {
         std::error_code ignored;
