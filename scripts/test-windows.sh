@@ -49,6 +49,10 @@ if [ ! -f "$WINEPREFIX/.kelvra-headless" ]; then
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
     touch "$WINEPREFIX/.kelvra-headless"
 fi
+# The first program of a Wine session starts the system's own processes (services.exe, rpcss.exe,
+# ...), which live on with the server and inherit that program's output: started by a test, they
+# would keep its output open and CTest would wait for it until the time-out. Start them here.
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # The tests' discovery runs the programs at build time, so the emulator must be set before.
 cmake --preset mingw -DKELVRA_MINGW_DEPS="$deps" -DKELVRA_BUILD_TESTS=ON \
