@@ -58,4 +58,5 @@ wine cmd /c exit </dev/null >/dev/null 2>&1
 cmake --preset mingw -DKELVRA_MINGW_DEPS="$deps" -DKELVRA_BUILD_TESTS=ON \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v wine)" >/dev/null
 cmake --build --preset mingw -j"$(nproc)"
-ctest --test-dir build/mingw -j"$(nproc)" --output-on-failure --timeout 300 "$@"
+# Twice as many tests as cores: most wait on simulated cameras.
+ctest --test-dir build/mingw -j"$(( $(nproc) * 2 ))" --output-on-failure --timeout 300 "$@"
